@@ -1,0 +1,102 @@
+#include "chartwidget.h"
+
+#include <QPainter>
+
+namespace {
+
+constexpr int kTwipsPerPixel = 15;
+
+// Converts a point of the main window's client area, in twips, to the chart's own pixels.
+constexpr int px(int twips, int originTwips) { return (twips - originTwips) / kTwipsPerPixel; }
+constexpr int toX(int twips) { return px(twips, ChartWidget::kLeftTwips); }
+constexpr int toY(int twips) { return px(twips, ChartWidget::kTopTwips); }
+constexpr int len(int twips) { return twips / kTwipsPerPixel; }
+
+QRect rectFromTwips(int left, int top, int width, int height) {
+    return QRect(toX(left), toY(top), len(width), len(height));
+}
+
+// An outline one pixel wide drawn inside the rectangle, as a bordered shape is.
+void drawOutline(QPainter& painter, const QRect& r, const QColor& colour) {
+    painter.setPen(QPen(colour, 1));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(r.adjusted(0, 0, -1, -1));
+}
+
+const QColor kFromCellColour(128, 0, 0);  // 0x000080
+const QColor kToCellColour(64, 64, 64);   // 0x404040
+const QColor kShadingColour(192, 192, 192);
+
+} // namespace
+
+ChartWidget::ChartWidget(QWidget* parent) : QWidget(parent) {
+    setGeometry(len(kLeftTwips), len(kTopTwips), len(kRightTwips - kLeftTwips),
+                len(kBottomTwips - kTopTwips));
+}
+
+void ChartWidget::setCells(const MinuteCells& cells) {
+    if (cells == cells_)
+        return;
+    cells_ = cells;
+    update();
+}
+
+QRect ChartWidget::fromCellRect(int minute) {
+    const int c = minute / 60, r = minute % 60;
+    return rectFromTwips(8400 + 240 * c, 720 + 120 * r, 135, 135);
+}
+
+QRect ChartWidget::toCellRect(int minute) {
+    const int c = minute / 60, r = minute % 60;
+    return rectFromTwips(8520 + 240 * c, 720 + 120 * r, 135, 135);
+}
+
+QRect ChartWidget::hourLabelRect(int column) { return rectFromTwips(8400 + 240 * column, 480, 255, 255); }
+
+QString ChartWidget::hourLabelText(int column) {
+    const int hour = column % 12;
+    return QStringLiteral("%1").arg(hour == 0 ? 12 : hour, 2, 10, QLatin1Char('0'));
+}
+
+void ChartWidget::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QColor windowText = palette().color(QPalette::WindowText);
+
+    // Bottom layer first: the opaque shading must stay beneath the cells.
+    for (int column = 1; column < 24; column += 2) {
+        const QRect shading = rectFromTwips(8400 + 240 * column, 720, 255, 7215);
+        painter.fillRect(shading, kShadingColour);
+        drawOutline(painter, shading, windowText);
+    }
+    drawOutline(painter, rectFromTwips(8400, 720, 5775, 7215), windowText);
+
+    painter.setPen(QPen(windowText, 1));
+    for (int q = 0; q < 3; ++q) {
+        const int lineY = toY(2520 + 1800 * q);
+        painter.drawLine(toX(8400), lineY, toX(14160), lineY);
+    }
+    drawOutline(painter, rectFromTwips(8400, 480, 5775, 255), kToCellColour);
+
+    painter.setPen(QPen(Qt::black, 2, Qt::SolidLine, Qt::FlatCap));
+    for (int j = 0; j < 23; ++j) {
+        const int lineX = toX(8640 + 240 * j);
+        painter.drawLine(lineX, toY(480), lineX, toY(7920));
+    }
+
+    for (int m = 0; m < kMinutesPerDay; ++m) {
+        if (cells_.to.test(static_cast<size_t>(m)))
+            painter.fillRect(toCellRect(m), kToCellColour);
+    }
+    for (int m = 0; m < kMinutesPerDay; ++m) {
+        if (cells_.from.test(static_cast<size_t>(m)))
+            painter.fillRect(fromCellRect(m), kFromCellColour);
+    }
+
+    painter.setFont(font());
+    for (int column = 0; column < 24; ++column) {
+        const QRect label = hourLabelRect(column);
+        painter.fillRect(label, Qt::white);
+        painter.setPen(windowText);
+        painter.drawText(label, Qt::AlignCenter, hourLabelText(column));
+    }
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <bitset>
+
+inline constexpr int kMinutesPerDay = 1440;
+
+// The chart's whole state: which from-cells and to-cells are shown, one bit per minute of the day.
+struct MinuteCells {
+    std::bitset<kMinutesPerDay> from; // calls placed by the reference number
+    std::bitset<kMinutesPerDay> to;   // every other listed call
+
+    bool operator==(const MinuteCells&) const = default;
+};
+
+// Marks the minutes covered by one listed call. The call covers the whole minutes of its
+// duration (at least one) from the minute it started; minutes past the end of the day are
+// dropped. A row whose duration or start time cannot be read is not drawn. A start written
+// as a date alone is a call at exactly midnight.
+void AddCallToCells(MinuteCells& cells, QStringView callFrom, QStringView startTime,
+                    QStringView duration, QStringView referenceNumber);

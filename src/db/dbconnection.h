@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+
+// The program's stand-in for ADO's Connection and Recordset: one connection, one statement,
+// its rows walked forward and read by position. Failures come back as false with the driver's
+// message kept in lastError(); nothing throws. Everything is released by the destructor.
+class DbConnection {
+public:
+    // The driver Qt SQL connects through: "QODBC" for the program, "QPSQL" for the native test.
+    explicit DbConnection(const QString& qtDriver = QStringLiteral("QODBC"));
+    ~DbConnection();
+    DbConnection(const DbConnection&) = delete;
+    DbConnection& operator=(const DbConnection&) = delete;
+
+    // Opens with an ODBC connection string. Blanks around keys are removed first, since the
+    // driver does not ignore them. A login gives up after 15 seconds.
+    bool open(const QString& connectionString);
+    // Opens a native PostgreSQL connection (the OLE DB self-test's route).
+    bool openNative(const QString& host, int port, const QString& database, const QString& user,
+                    const QString& password);
+
+    // Runs one statement with the values bound to its "?" placeholders, in order.
+    bool execute(const QString& statement, const QVariantList& parameters = {});
+    // Moves to the next row; false after the last one or on a failure (see lastError()).
+    bool next();
+    QVariant value(int column) const;
+    // The rows a successful statement produced, when the driver knows them; -1 otherwise.
+    int recordCount() const;
+
+    void close();
+    QString lastError() const { return lastError_; }
+
+private:
+    void fail(const QString& where, const QString& message);
+
+    QString name_;
+    QSqlDatabase db_;
+    std::unique_ptr<QSqlQuery> query_;
+    QString lastError_;
+};

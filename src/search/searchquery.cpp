@@ -1,0 +1,33 @@
+#include "searchquery.h"
+
+#include <QDate>
+
+namespace {
+const QString kSelect =
+    QStringLiteral("SELECT from_no, to_no, dur, starttime FROM public.callhistory2 WHERE ");
+}
+
+QString DateTextToIso(const QString& dateText) {
+    const QDate date = QDate::fromString(dateText, QStringLiteral("M/d/yyyy"));
+    return date.isValid() ? date.toString(Qt::ISODate) : dateText;
+}
+
+SearchQuery BuildSearchQuery(const SearchChoices& choices) {
+    SearchQuery query;
+    const QString& number = choices.searchNumber;
+    if (choices.direction == QLatin1String("From")) {
+        query.statement = kSelect + QStringLiteral("from_no=?");
+        query.parameters << number;
+    }
+    if (choices.direction == QLatin1String("To")) {
+        query.statement = kSelect + QStringLiteral("to_no=?");
+        query.parameters << number;
+    }
+    if (choices.direction == QLatin1String("Both")) {
+        query.statement = kSelect + QStringLiteral("(to_no=? or from_no=?)");
+        query.parameters << number << number;
+    }
+    query.statement += QStringLiteral(" AND (date(starttime) = ?)");
+    query.parameters << DateTextToIso(choices.dateText);
+    return query;
+}

@@ -1,0 +1,72 @@
+#include "calllistview.h"
+
+#include "calllistmodel.h"
+#include "calllistproxy.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+#include <algorithm>
+
+CallListView::CallListView(CallListModel* model, QWidget* parent)
+    : QTableView(parent), model_(model), proxy_(new CallListProxy(model, this)) {
+    setModel(proxy_);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setShowGrid(false);
+    setWordWrap(false);
+    // Rows stay in the order the search listed them until a header is clicked.
+    horizontalHeader()->setSortIndicatorShown(false);
+    horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    setSortingEnabled(true);
+    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    horizontalHeader()->setHighlightSections(false);
+    connect(horizontalHeader(), &QHeaderView::sortIndicatorChanged, this,
+            [this] { horizontalHeader()->setSortIndicatorShown(true); });
+    verticalHeader()->hide();
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+}
+
+int CallListView::selectedRow() const {
+    const QModelIndex current = currentIndex();
+    if (!current.isValid() || !selectionModel()->isRowSelected(current.row(), QModelIndex()))
+        return -1;
+    return proxy_->mapToSource(current).row();
+}
+
+QString CallListView::selectionAsText() const {
+    QList<int> rows;
+    for (const QModelIndex& index : selectionModel()->selectedRows())
+        rows << index.row();
+    std::sort(rows.begin(), rows.end());
+    QString text = CallListModel::headers().join(u'\t') + u'\n';
+    for (int row : rows) {
+        const int source = proxy_->mapToSource(proxy_->index(row, 0)).row();
+        QStringList cells;
+        for (int column = 0; column < CallListModel::kColumnCount; ++column)
+            cells << model_->text(source, column);
+        text += cells.join(u'\t') + u'\n';
+    }
+    return text;
+}
+
+void CallListView::mousePressEvent(QMouseEvent* event) {
+    QTableView::mousePressEvent(event);
+    const QPoint at = event->position().toPoint();
+    emit mouseDown(event->button(), event->modifiers(), at.x(), at.y());
+}
+
+void CallListView::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Copy)) {
+        if (selectionModel()->hasSelection())
+            QApplication::clipboard()->setText(selectionAsText());
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}

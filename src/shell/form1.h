@@ -1,0 +1,105 @@
+#pragma once
+
+#include "about.h"
+
+#include <QDate>
+#include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
+
+class CallListModel;
+class CallListView;
+class ChartWidget;
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QStatusBar;
+
+// The main window: the search row, the result list, the status bar, the activity chart to the
+// right of the normal width, and the self-test buttons below the visible area.
+class Form1 : public QMainWindow {
+    Q_OBJECT
+public:
+    // Client sizes in pixels: the normal width leaves the chart outside, the wide one takes it in.
+    static constexpr int kNormalClientWidth = 8310 / 15;
+    static constexpr int kWideClientWidth = 14340 / 15;
+    static constexpr int kClientHeight = 8415 / 15;
+
+    Form1();
+
+    // Controls, under their design names.
+    QComboBox* Combo1; // direction
+    QComboBox* Combo2; // date
+    QComboBox* Combo3; // extension
+    QLineEdit* Text1;  // alternate number
+    QPushButton* Command1;
+    QPushButton* Command2;
+    QPushButton* Command3;
+    QPushButton* Command4;
+    QPushButton* Command5;
+    QPushButton* Command6;
+    QLabel* Label2;
+    CallListView* ListView1;
+    CallListModel* listItems;
+    QStatusBar* StatusBar1;
+    QLabel* statusPanel1;
+    ChartWidget* chart;
+
+    QMenu* mnuFile;
+    QAction* mnuFileExit;
+    QMenu* mnuSettings;
+    QAction* mnuSettingsDbUP;
+    QMenu* mnuHelp;
+    QAction* mnuHelpDebug;
+    QAction* mnuHelpAbout;
+    QMenu* mnuHidden;
+    QAction* mnuHiddenPDF;
+    QAction* mnuHiddenMIFrom;
+    QAction* mnuHiddenMITo;
+
+    QWidget* client() const { return centralWidget(); }
+    ABOUT* aboutWindow() const { return about_; }
+
+    void searchnow();
+    void RefreshGraph();
+
+public slots:
+    void Form_Load();
+    void Form_Terminate();
+    void mnuFileExit_Click();
+    void mnuSettingsDbUP_Click();
+    void mnuHelpAbout_Click();
+    void mnuHelpDebug_Click();
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
+    void Command5_Click();
+    void Command6_Click();
+    void Combo1_Click();
+    void Combo2_Click();
+    void Combo2_Change();
+    void Combo3_Click();
+    void Text1_Change();
+    void Text1_KeyPress(int keyAscii);
+    void ListView1_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    void mnuHiddenMIFrom_Click();
+    void mnuHiddenMITo_Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createControls();
+    void createMenus();
+    void setClientWidth(int width);
+
+    QPointer<ABOUT> about_;
+};
+
+// The date list's entries: today first, then each day before, 90 in all, as M/d/yyyy.
+QStringList DateListEntries(QDate today);

@@ -1,0 +1,190 @@
+// The main window's behaviour: start-up, searching, the chart, the list's pop-up, the menus.
+
+#include "form1.h"
+
+#include "about.h"
+#include "calllistmodel.h"
+#include "calllistview.h"
+#include "chartwidget.h"
+#include "config.h"
+#include "dbroutines.h"
+#include "diagnostics.h"
+#include "endprogram.h"
+#include "googlecode.h"
+#include "login.h"
+#include "messagebox.h"
+#include "minutecells.h"
+#include "searchquery.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+
+namespace {
+
+const QString kSearching = QStringLiteral("Searching");
+const QString kLookupPrefix = QStringLiteral("Google : ");
+const QString kConnectFailed = QStringLiteral("Linetally failed to connect to your 3CX database.");
+
+void reportSaveFailure(QWidget* parent, const config::SaveResult& result) {
+    if (!result.ok)
+        ShowLinetallyMessage(parent, result.message);
+}
+
+// A number shown in a menu caption: "&" would otherwise be taken for an access key.
+QString menuText(const QString& text) { return QString(text).replace(u'&', QStringLiteral("&&")); }
+QString fromMenuText(const QString& text) { return QString(text).replace(QStringLiteral("&&"), QStringLiteral("&")); }
+
+} // namespace
+
+void Form1::Form_Load() {
+    setWindowTitle(QStringLiteral("Linetally - "));
+    Combo2->addItems(DateListEntries(QDate::currentDate()));
+    Combo2->setCurrentIndex(-1);
+
+    while (config::GetConfig(QStringLiteral("dbuser")).isEmpty()) {
+        login dialog(this);
+        dialog.exec();
+    }
+
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool connected = dbRoutines::FindDriver();
+    if (connected)
+        dbRoutines::FillExtensionList(Combo3);
+    QGuiApplication::restoreOverrideCursor();
+    Combo3->setCurrentIndex(-1);
+    if (!connected)
+        ShowLinetallyMessage(this, kConnectFailed);
+
+    RefreshGraph();
+    reportSaveFailure(this, config::SaveConfig());
+    Command1->setFocus();
+}
+
+void Form1::Form_Terminate() { EndProgram(); }
+
+void Form1::closeEvent(QCloseEvent* event) {
+    event->accept();
+    Form_Terminate();
+}
+
+void Form1::mnuFileExit_Click() { EndProgram(); }
+
+void Form1::mnuSettingsDbUP_Click() {
+    login dialog(this);
+    dialog.exec();
+}
+
+void Form1::mnuHelpAbout_Click() {
+    if (about_) {
+        about_->raise();
+        about_->activateWindow();
+        return;
+    }
+    about_ = new ABOUT(windowIcon());
+    about_->show();
+}
+
+void Form1::mnuHelpDebug_Click() {
+    // The entry is never visible, and there is no debug window to show.
+}
+
+void Form1::Command1_Click() { Diagnostics::RunOdbcSelfTest(); }
+
+void Form1::Command3_Click() {
+    ShowLinetallyMessage(this, Diagnostics::RunOleDbSelfTest() ? QStringLiteral("Connected")
+                                                               : QStringLiteral("Failed"));
+}
+
+void Form1::Command4_Click() {
+    // The chart lives in this window; there is no separate chart window to show.
+}
+
+void Form1::Command5_Click() { RefreshGraph(); }
+
+void Form1::Command6_Click() {
+    if (width() == kWideClientWidth) {
+        setClientWidth(kNormalClientWidth);
+        Command6->setText(QStringLiteral("Show Chart"));
+    } else {
+        setClientWidth(kWideClientWidth);
+        Command6->setText(QStringLiteral("Hide Chart"));
+    }
+}
+
+void Form1::Combo1_Click() { Command2_Click(); }
+void Form1::Combo2_Click() { Command2_Click(); }
+void Form1::Combo2_Change() { Command2_Click(); }
+void Form1::Combo3_Click() { Command2_Click(); }
+
+void Form1::Command2_Click() {
+    searchnow();
+    RefreshGraph();
+}
+
+void Form1::Text1_Change() { Combo3->setEnabled(Text1->text().isEmpty()); }
+
+void Form1::Text1_KeyPress(int keyAscii) {
+    if (keyAscii == 13)
+        searchnow();
+}
+
+void Form1::searchnow() {
+    if (Combo1->currentText().isEmpty() || Combo2->currentText().isEmpty())
+        return;
+    if (Combo3->currentText().isEmpty() && Text1->text().isEmpty())
+        return;
+    if (statusPanel1->text() == kSearching)
+        return;
+    statusPanel1->setText(kSearching);
+    statusPanel1->repaint();
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+
+    SearchChoices choices;
+    choices.direction = Combo1->currentText();
+    choices.dateText = Combo2->currentText();
+    choices.searchNumber = Combo3->isEnabled() ? Combo3->itemText(Combo3->currentIndex()) : Text1->text();
+    dbRoutines::RunSearchQuery(BuildSearchQuery(choices), *listItems);
+
+    QGuiApplication::restoreOverrideCursor();
+    statusPanel1->setText(QString());
+}
+
+void Form1::RefreshGraph() {
+    const QString reference = Combo3->isEnabled() ? Combo3->currentText() : Text1->text();
+    MinuteCells cells;
+    const int rows = listItems->count();
+    for (int row = 0; row < rows; ++row) {
+        const CallRow& call = listItems->row(row);
+        AddCallToCells(cells, call.callFrom, call.startTime, call.duration, reference);
+    }
+    chart->setCells(cells);
+}
+
+void Form1::ListView1_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, int, int) {
+    if (listItems->count() == 0)
+        return;
+    const int selected = ListView1->selectedRow();
+    if (selected < 0)
+        return; // no row to read: the entries keep their captions and no pop-up opens
+    const CallRow& call = listItems->row(selected);
+    mnuHiddenMIFrom->setText(kLookupPrefix + menuText(call.callFrom));
+    mnuHiddenMITo->setText(kLookupPrefix + menuText(call.callTo));
+    mnuHiddenMIFrom->setEnabled(call.callFrom.size() >= 10);
+    mnuHiddenMITo->setEnabled(call.callTo.size() >= 10);
+    if (button == Qt::RightButton)
+        mnuHidden->exec(QCursor::pos());
+}
+
+void Form1::mnuHiddenMIFrom_Click() {
+    GoogleCode::SearchNumberOnWeb(fromMenuText(mnuHiddenMIFrom->text().mid(kLookupPrefix.size())));
+}
+
+void Form1::mnuHiddenMITo_Click() {
+    GoogleCode::SearchNumberOnWeb(fromMenuText(mnuHiddenMITo->text().mid(kLookupPrefix.size())));
+}

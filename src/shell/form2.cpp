@@ -1,0 +1,63 @@
+#include "form2.h"
+
+#include "config.h"
+#include "form1.h"
+#include "messagebox.h"
+#include "twips.h"
+#include "versiontext.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+Form2::Form2() {
+    setWindowFlags(Qt::SplashScreen | Qt::FramelessWindowHint);
+    setFixedSize(Twips::size(7305, 4125));
+    setFont(Twips::arial());
+
+    auto* background = new QLabel(this);
+    background->setGeometry(rect());
+    background->setPixmap(QPixmap(QStringLiteral(":/linetally/splash.png")));
+    background->setScaledContents(true);
+
+    Label2 = new QLabel(this);
+    Label2->setGeometry(Twips::rect(120, 3360, 3975, 255));
+    Label3 = new QLabel(QStringLiteral("Call history for your 3CX phone system"), this);
+    Label3->setGeometry(Twips::rect(120, 3600, 3975, 255));
+    for (QLabel* label : {Label2, Label3}) {
+        label->setAttribute(Qt::WA_TranslucentBackground);
+        label->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
+    }
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(kSplashMilliseconds);
+    connect(Timer1, &QTimer::timeout, this, &Form2::Timer1_Timer);
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame(QPoint(), size());
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+void Form2::Form_Load() {
+    Timer1->start();
+    Label2->setText(VersionText());
+    config::LoadConfig();
+    const config::SaveResult saved = config::SaveConfig();
+    if (!saved.ok)
+        ShowLinetallyMessage(nullptr, saved.message);
+}
+
+void Form2::Timer1_Timer() {
+    // Stopped at once: while the main window's load step waits in the credentials dialog, a
+    // second tick must not open the window again or close the splash twice.
+    Timer1->stop();
+    main_ = new Form1();
+    main_->Form_Load();
+    main_->show();
+    main_->Command1->setFocus();
+    close();
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QFont>
+#include <QRect>
+#include <QSize>
+
+// The design measures windows in twips: 15 to a pixel at 96 dots per inch.
+namespace Twips {
+
+inline constexpr int kPerPixel = 15;
+
+constexpr int px(int twips) { return twips / kPerPixel; }
+inline QRect rect(int left, int top, int width, int height) {
+    return QRect(px(left), px(top), px(width), px(height));
+}
+inline QSize size(int width, int height) { return QSize(px(width), px(height)); }
+
+// The windows' font: Arial 8.25 pt, regular.
+inline QFont arial() {
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(8.25);
+    font.setWeight(QFont::Normal);
+    return font;
+}
+
+} // namespace Twips

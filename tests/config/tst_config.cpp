@@ -1,0 +1,164 @@
+#include "config.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace config;
+
+class TestConfig : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        ClearConfig();
+        QVERIFY(dir.isValid());
+        SetConfigFilePath(dir.filePath(QStringLiteral("local.cfg")));
+        QFile::remove(ConfigFilePath());
+    }
+
+    void loadAndRewrite_data();
+    void loadAndRewrite();
+    void fullTables();
+    void missingFileCreatesEmptyFile();
+    void rewriteIsOwnerOnly();
+    void readOnlyFolderKeepsOldFile();
+    void emptyValueIsStored();
+
+private:
+    QTemporaryDir dir;
+};
+
+void TestConfig::loadAndRewrite_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("lookup");
+    QTest::addColumn<QByteArray>("expectedValue");
+    QTest::addColumn<QByteArray>("rewritten");
+
+    QTest::newRow("name upper-cased") << QByteArray("dbuser=admin\r\n") << "DbUser"
+                                      << QByteArray("admin") << QByteArray("DBUSER=admin\r\n");
+    QTest::newRow("second line updates first slot")
+        << QByteArray("dbuser=a\r\nother=1\r\nDBUSER=b\r\n") << "dbuser" << QByteArray("b")
+        << QByteArray("DBUSER=b\r\nOTHER=1\r\n");
+    QTest::newRow("value holds equals") << QByteArray("dbpass=a=b\r\n") << "dbpass"
+                                        << QByteArray("a=b") << QByteArray("DBPASS=a=b\r\n");
+    QTest::newRow("malformed lines dropped")
+        << QByteArray("=x\r\nnovalue\r\n\r\ndbuser=u\r\n") << "dbuser" << QByteArray("u")
+        << QByteArray("DBUSER=u\r\n");
+    QTest::newRow("blanks around equals kept")
+        << QByteArray("dbuser = admin\r\n") << "dbuser" << QByteArray()
+        << QByteArray("DBUSER = admin\r\n");
+    QTest::newRow("lone LF ends a line")
+        << QByteArray("dbuser=u\ndbpass=p\n") << "dbpass" << QByteArray("p")
+        << QByteArray("DBUSER=u\r\nDBPASS=p\r\n");
+    QTest::newRow("lone CR ends a line")
+        << QByteArray("dbuser=u\rdbpass=p") << "dbuser" << QByteArray("u")
+        << QByteArray("DBUSER=u\r\nDBPASS=p\r\n");
+    QTest::newRow("byte-order mark joins the name")
+        << QByteArray("\xEF\xBB\xBF" "dbuser=admin\r\n") << "dbuser" << QByteArray()
+        << QByteArray("\xEF\xBB\xBF" "DBUSER=admin\r\n");
+    QTest::newRow("value bytes kept as they are")
+        << QByteArray("dbpass=p\xE4\xFF\x01 x \r\n") << "dbpass" << QByteArray("p\xE4\xFF\x01 x ")
+        << QByteArray("DBPASS=p\xE4\xFF\x01 x \r\n");
+    QTest::newRow("empty file") << QByteArray() << "dbuser" << QByteArray() << QByteArray();
+    QTest::newRow("unknown keys kept in order")
+        << QByteArray("zeta=1\r\ndbuser=u\r\nalpha=2\r\n") << "alpha" << QByteArray("2")
+        << QByteArray("ZETA=1\r\nDBUSER=u\r\nALPHA=2\r\n");
+}
+
+void TestConfig::loadAndRewrite() {
+    QFETCH(QByteArray, file);
+    QFETCH(QString, lookup);
+    QFETCH(QByteArray, expectedValue);
+    QFETCH(QByteArray, rewritten);
+
+    QFile out(ConfigFilePath());
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(file);
+    out.close();
+
+    LoadConfig();
+    QCOMPARE(GetConfigBytes(lookup.toLatin1()), expectedValue);
+    QVERIFY(SaveConfig().ok);
+    QFile in(ConfigFilePath());
+    QVERIFY(in.open(QIODevice::ReadOnly));
+    QCOMPARE(in.readAll(), rewritten);
+
+    // A second start-up changes nothing further.
+    ClearConfig();
+    LoadConfig();
+    QCOMPARE(SerializeConfig(), rewritten);
+}
+
+void TestConfig::fullTables() {
+    for (int i = 1; i <= kSlotCount; ++i)
+        SetConfig(QStringLiteral("key%1").arg(i), QStringLiteral("v%1").arg(i));
+    SetConfig(QStringLiteral("dbuser"), QStringLiteral("dropped"));
+    QCOMPARE(GetConfig(QStringLiteral("dbuser")), QString());
+    SetConfig(QStringLiteral("KEY50"), QStringLiteral("updated"));
+    QCOMPARE(GetConfig(QStringLiteral("key50")), QStringLiteral("updated"));
+    QCOMPARE(SerializeConfig().count("\r\n"), kSlotCount);
+}
+
+void TestConfig::missingFileCreatesEmptyFile() {
+    LoadConfig();
+    QCOMPARE(GetConfig(QStringLiteral("dbuser")), QString());
+    QVERIFY(SaveConfig().ok);
+    QFileInfo info(ConfigFilePath());
+    QVERIFY(info.exists());
+    QCOMPARE(info.size(), 0);
+}
+
+void TestConfig::rewriteIsOwnerOnly() {
+    SetConfig(QStringLiteral("dbpass"), QStringLiteral("secret"));
+    QVERIFY(SaveConfig().ok);
+    struct stat st {};
+    QCOMPARE(::stat(QFile::encodeName(ConfigFilePath()).constData(), &st), 0);
+    QCOMPARE(st.st_mode & 0777, 0600u);
+}
+
+void TestConfig::readOnlyFolderKeepsOldFile() {
+    if (::geteuid() == 0)
+        qInfo("running as root: the folder is made immutable with chattr instead of chmod");
+    SetConfig(QStringLiteral("dbuser"), QStringLiteral("old"));
+    QVERIFY(SaveConfig().ok);
+    const QByteArray before = SerializeConfig();
+
+    QTemporaryDir locked;
+    const QString path = locked.filePath(QStringLiteral("local.cfg"));
+    QFile::copy(ConfigFilePath(), path);
+    SetConfigFilePath(path);
+    // Root ignores permission bits, so lock the folder in a way root also respects when it can.
+    QFile::setPermissions(locked.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    bool immutable = false;
+    if (::geteuid() == 0)
+        immutable = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), locked.path()}) == 0;
+    if (::geteuid() == 0 && !immutable) {
+        QFile::setPermissions(locked.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                 QFileDevice::ExeOwner);
+        QSKIP("running as root on a filesystem without chattr: a read-only folder cannot be made");
+    }
+
+    SetConfig(QStringLiteral("dbuser"), QStringLiteral("new"));
+    const SaveResult result = SaveConfig();
+    if (immutable)
+        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), locked.path()});
+    QFile::setPermissions(locked.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                             QFileDevice::ExeOwner);
+    QVERIFY(!result.ok);
+    QVERIFY2(result.message.contains(path), qPrintable(result.message));
+    QFile in(path);
+    QVERIFY(in.open(QIODevice::ReadOnly));
+    QCOMPARE(in.readAll(), before);
+}
+
+void TestConfig::emptyValueIsStored() {
+    SetConfig(QStringLiteral("dbuser"), QString());
+    QCOMPARE(SerializeConfig(), QByteArray("DBUSER=\r\n"));
+    QCOMPARE(GetConfig(QStringLiteral("dbuser")), QString());
+}
+
+QTEST_GUILESS_MAIN(TestConfig)
+#include "tst_config.moc"

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QWidget;
+
+// Answers modal windows from a timer, as an operator would: each message box that appears is
+// recorded and closed with its OK button.
+class MessageBoxAnswerer {
+public:
+    MessageBoxAnswerer();
+    ~MessageBoxAnswerer();
+
+    QStringList texts() const { return texts_; }
+    QStringList titles() const { return titles_; }
+    void clear();
+
+private:
+    void poll();
+
+    QStringList texts_;
+    QStringList titles_;
+    class QTimer* timer_;
+};
+
+// Runs the action when a modal dialog of type T is open; polls until then (or until timeout).
+void WhenModalOpens(const char* className, std::function<void(QWidget*)> action,
+                    int timeoutMs = 30000);

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+
+// The phone system database that scripts/with-test-database started for the test run: set-up
+// statements as the superuser, the login role's credentials, and stopping and starting the
+// server. Tests that use it fail with a clear message when it is not there.
+namespace TestDatabase {
+
+bool available();
+QString unavailableReason();
+
+QString user();
+QString password();
+
+// Runs statements in "phonesystem" as the superuser; false (and a warning) on failure.
+bool exec(const QString& sql);
+bool execAll(const QStringList& statements);
+// A single value of a query, as text.
+QString scalar(const QString& sql);
+
+// Empties the three tables and restores their usual column types.
+bool resetTables();
+bool insertCall(const QString& from, const QString& to, const QString& duration,
+                const QString& start);
+
+bool stopServer();
+bool startServer();
+
+// Writes a local.cfg with the login role's credentials into the folder.
+void storeCredentials(const QString& user, const QString& password);
+
+} // namespace TestDatabase
+
+#define REQUIRE_TEST_DATABASE()                                                                    \
+    do {                                                                                           \
+        if (!TestDatabase::available())                                                            \
+            QFAIL(qPrintable(TestDatabase::unavailableReason()));                                  \
+    } while (false)
