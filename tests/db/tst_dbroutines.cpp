@@ -1,0 +1,247 @@
+#include "config.h"
+#include "dbroutines.h"
+#include "testdatabase.h"
+
+#include <QComboBox>
+#include <QProcess>
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace dbRoutines;
+
+class TestDbRoutines : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanupTestCase();
+
+    void connectionStrings_data();
+    void connectionStrings();
+    void driverChoice_data();
+    void driverChoice();
+    void failedProbeKeepsDriver();
+    void probeFailures_data();
+    void probeFailures();
+    void serverDown();
+    void silentServerTimesOut();
+    void credentialsWithSeparatorsLogIn();
+    void extensionList_data();
+    void extensionList();
+    void extensionListCap();
+
+private:
+    void registerDrivers(const QStringList& names);
+    QTemporaryDir odbcDir;
+};
+
+void TestDbRoutines::initTestCase() {
+    REQUIRE_TEST_DATABASE();
+    QVERIFY(odbcDir.isValid());
+}
+
+void TestDbRoutines::init() {
+    TestDatabase::storeCredentials(TestDatabase::user(), TestDatabase::password());
+    qunsetenv("ODBCSYSINI");
+    QVERIFY(TestDatabase::resetTables());
+}
+
+void TestDbRoutines::cleanupTestCase() { qunsetenv("ODBCSYSINI"); }
+
+// Points unixODBC at an odbcinst.ini that registers only the given driver names.
+void TestDbRoutines::registerDrivers(const QStringList& names) {
+    QFile ini(odbcDir.filePath("odbcinst.ini"));
+    QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    for (const QString& name : names) {
+        const QString library = name.contains("ANSI") ? "psqlodbca.so" : "psqlodbcw.so";
+        ini.write(QStringLiteral("[%1]\nDriver=%2\n\n").arg(name, library).toUtf8());
+    }
+    ini.close();
+    qputenv("ODBCSYSINI", QFile::encodeName(odbcDir.path()));
+}
+
+void TestDbRoutines::connectionStrings_data() {
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("working");
+    QTest::addColumn<QString>("probe");
+    QTest::newRow("admin") << "admin" << "pw"
+                           << "Driver={PostgreSQL Unicode}; Server=localhost; PORT=5480; "
+                              "Database=phonesystem; UID=admin; PWD=pw"
+                           << "Driver={PostgreSQL Unicode}; Server=localhost; PORT=5480; "
+                              "Database=phonesystem; UID=admin; PWD=pw;A7=50;A8=8192;"
+                              "USEDECLAREFETCH =1";
+    QTest::newRow("empty credentials")
+        << "" << ""
+        << "Driver={PostgreSQL Unicode}; Server=localhost; PORT=5480; Database=phonesystem; UID=; PWD="
+        << "Driver={PostgreSQL Unicode}; Server=localhost; PORT=5480; Database=phonesystem; UID=; "
+           "PWD=;A7=50;A8=8192;USEDECLAREFETCH =1";
+    QTest::newRow("separators quoted")
+        << "a;b" << "x}"
+        << "Driver={PostgreSQL Unicode}; Server=localhost; PORT=5480; Database=phonesystem; "
+           "UID={a;b}; PWD={x}}}"
+        << "Driver={PostgreSQL Unicode}; Server=localhost; PORT=5480; Database=phonesystem; "
+           "UID={a;b}; PWD={x}}};A7=50;A8=8192;USEDECLAREFETCH =1";
+}
+
+void TestDbRoutines::connectionStrings() {
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+    QFETCH(QString, working);
+    QFETCH(QString, probe);
+    config::ClearConfig();
+    config::SetConfig("dbuser", user);
+    config::SetConfig("dbpass", password);
+    QCOMPARE(WorkingConnectionString(kUnicodeDriver), working);
+    QCOMPARE(ProbeConnectionString(kUnicodeDriver), probe);
+}
+
+void TestDbRoutines::driverChoice_data() {
+    QTest::addColumn<QStringList>("registered");
+    QTest::addColumn<bool>("found");
+    QTest::addColumn<QString>("driver");
+    QTest::newRow("both variants") << QStringList{"PostgreSQL ANSI", "PostgreSQL Unicode"} << true
+                                   << kUnicodeDriver;
+    QTest::newRow("only ANSI") << QStringList{"PostgreSQL ANSI"} << true << kAnsiDriver;
+    QTest::newRow("plain name") << QStringList{"PostgreSQL"} << true << kPlainDriver;
+    QTest::newRow("none") << QStringList{} << false << QString("unchanged");
+}
+
+void TestDbRoutines::driverChoice() {
+    QFETCH(QStringList, registered);
+    QFETCH(bool, found);
+    QFETCH(QString, driver);
+    registerDrivers(registered);
+    QProcess probe;
+    probe.start(DRIVERPROBE, {TestDatabase::user(), TestDatabase::password()});
+    QVERIFY(probe.waitForFinished(120000));
+    qunsetenv("ODBCSYSINI");
+    QCOMPARE(probe.exitCode(), 0);
+    const QStringList lines = QString::fromLocal8Bit(probe.readAllStandardOutput()).split('\n');
+    QVERIFY(lines.size() >= 2);
+    QCOMPARE(lines[0], found ? QStringLiteral("found") : QStringLiteral("not found"));
+    QCOMPARE(lines[1], driver);
+}
+
+void TestDbRoutines::failedProbeKeepsDriver() {
+    DbDriver.clear();
+    QVERIFY(FindDriver());
+    QCOMPARE(DbDriver, kUnicodeDriver);
+    config::SetConfig("dbpass", "wrong");
+    QVERIFY(!FindDriver());
+    QCOMPARE(DbDriver, kUnicodeDriver);
+}
+
+void TestDbRoutines::probeFailures_data() {
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("setup");
+    QTest::newRow("wrong password") << TestDatabase::user() << "wrong" << "";
+    QTest::newRow("unknown user") << "nobody" << "x" << "";
+    QTest::newRow("empty credentials") << "" << "" << "";
+    QTest::newRow("calldetails missing") << TestDatabase::user() << TestDatabase::password()
+                                         << "DROP TABLE public.calldetails";
+}
+
+void TestDbRoutines::probeFailures() {
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+    QFETCH(QString, setup);
+    if (!setup.isEmpty())
+        QVERIFY(TestDatabase::exec(setup));
+    TestDatabase::storeCredentials(user, password);
+    DbDriver.clear();
+    QVERIFY(!FindDriver());
+    QCOMPARE(DbDriver, QString());
+}
+
+void TestDbRoutines::serverDown() {
+    QVERIFY(TestDatabase::stopServer());
+    DbDriver.clear();
+    const bool found = FindDriver();
+    QVERIFY(TestDatabase::startServer());
+    QVERIFY(!found);
+    QCOMPARE(DbDriver, QString());
+}
+
+void TestDbRoutines::silentServerTimesOut() {
+    // A listener that accepts connections and never says a word.
+    QVERIFY(TestDatabase::stopServer());
+    QTcpServer listener;
+    QList<QTcpSocket*> accepted;
+    const bool listening = listener.listen(QHostAddress::LocalHost, 5480) ;
+    QTcpServer listener6;
+    listener6.listen(QHostAddress::LocalHostIPv6, 5480);
+    QElapsedTimer clock;
+    clock.start();
+    const bool result = listening ? TestConnection(kUnicodeDriver) : true;
+    const qint64 elapsed = clock.elapsed();
+    listener.close();
+    listener6.close();
+    QVERIFY(TestDatabase::startServer());
+    QVERIFY(listening);
+    QVERIFY(!result);
+    QVERIFY2(elapsed < 40000, qPrintable(QString::number(elapsed)));
+}
+
+void TestDbRoutines::credentialsWithSeparatorsLogIn() {
+    const QString password = "se;c=r{e}t }";
+    QVERIFY(TestDatabase::exec("ALTER ROLE " + TestDatabase::user() + " PASSWORD 'se;c=r{e}t }'"));
+    TestDatabase::storeCredentials(TestDatabase::user(), password);
+    const bool found = FindDriver();
+    QVERIFY(TestDatabase::exec("ALTER ROLE " + TestDatabase::user() + " PASSWORD '" +
+                               TestDatabase::password() + "'"));
+    QVERIFY(found);
+    // A smuggled option is part of the password, not a new key: the login fails.
+    TestDatabase::storeCredentials(TestDatabase::user(),
+                                   TestDatabase::password() + ";Server=127.0.0.2");
+    QVERIFY(!FindDriver());
+}
+
+void TestDbRoutines::extensionList_data() {
+    QTest::addColumn<QStringList>("rows"); // value:kind, "NULL" for a NULL value
+    QTest::addColumn<QStringList>("entries");
+    QTest::newRow("duplicates grouped") << QStringList{"100:1", "101:1", "101:1"}
+                                        << QStringList{"100", "101"};
+    QTest::newRow("other kinds left out") << QStringList{"100:1", "200:2", "300:0"}
+                                          << QStringList{"100"};
+    QTest::newRow("empty table") << QStringList{} << QStringList{};
+    QTest::newRow("NULL skipped") << QStringList{"100:1", "NULL:1", "102:1"}
+                                  << QStringList{"100", "102"};
+    QTest::newRow("order as served") << QStringList{"20:1", "100:1", "3:1"}
+                                     << QStringList{"100", "20", "3"};
+}
+
+void TestDbRoutines::extensionList() {
+    QFETCH(QStringList, rows);
+    QFETCH(QStringList, entries);
+    for (const QString& row : rows) {
+        const QStringList parts = row.split(':');
+        const QString value = parts[0] == "NULL" ? "NULL" : "'" + parts[0] + "'";
+        QVERIFY(TestDatabase::exec("INSERT INTO public.dnallocation (value, kind) VALUES (" +
+                                   value + ", " + parts[1] + ")"));
+    }
+    QVERIFY(FindDriver());
+    QComboBox combo;
+    FillExtensionList(&combo);
+    QStringList listed;
+    for (int i = 0; i < combo.count(); ++i)
+        listed << combo.itemText(i);
+    QCOMPARE(listed, entries);
+}
+
+void TestDbRoutines::extensionListCap() {
+    QVERIFY(TestDatabase::exec("INSERT INTO public.dnallocation (value, kind) SELECT "
+                               "lpad(n::text, 6, '0'), 1 FROM generate_series(1, 32005) n"));
+    QVERIFY(FindDriver());
+    QComboBox combo;
+    FillExtensionList(&combo);
+    QCOMPARE(combo.count(), kExtensionLimit);
+    QCOMPARE(combo.itemText(kExtensionLimit - 1), QStringLiteral("032000"));
+}
+
+QTEST_MAIN(TestDbRoutines)
+#include "tst_dbroutines.moc"

@@ -1,0 +1,149 @@
+#include "calllistmodel.h"
+#include "config.h"
+#include "dbroutines.h"
+#include "searchquery.h"
+#include "testdatabase.h"
+
+#include <QtTest>
+
+using namespace dbRoutines;
+
+class TestSearchDb : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+
+    void listsTheDay_data();
+    void listsTheDay();
+    void emptyDay();
+    void nullsShowEmptyCells();
+    void injectionFindsNothing_data();
+    void injectionFindsNothing();
+    void integerColumns();
+    void serverStoppedBeforeSearch();
+
+private:
+    QStringList listed(const CallListModel& list) const;
+    bool search(const QString& direction, const QString& number, CallListModel& list,
+                const QString& date = "3/1/2024");
+};
+
+void TestSearchDb::initTestCase() { REQUIRE_TEST_DATABASE(); }
+
+void TestSearchDb::init() {
+    TestDatabase::storeCredentials(TestDatabase::user(), TestDatabase::password());
+    QVERIFY(TestDatabase::resetTables());
+    QVERIFY(FindDriver());
+    const QStringList calls[] = {
+        {"101", "5551234567", "00:05:30", "2024-03-01 09:00:00"},
+        {"5550001111", "101", "00:01:00", "2024-03-01 15:15:42"},
+        {"101", "102", "00:02:00", "2024-03-01 00:00:00"},
+        {"101", "103", "00:05:00", "2024-03-01 23:58:30"},
+        {"101", "104", "00:01:00", "2024-02-29 12:00:00"},
+        {"102", "103", "00:01:00", "2024-03-01 12:00:00"},
+    };
+    for (const QStringList& c : calls)
+        QVERIFY(TestDatabase::insertCall(c[0], c[1], c[2], c[3]));
+}
+
+QStringList TestSearchDb::listed(const CallListModel& list) const {
+    QStringList rows;
+    for (int i = 0; i < list.count(); ++i) {
+        const CallRow& r = list.row(i);
+        rows << QStringList{r.callFrom, r.callTo, r.startTime, r.duration}.join('|');
+    }
+    rows.sort();
+    return rows;
+}
+
+bool TestSearchDb::search(const QString& direction, const QString& number, CallListModel& list,
+                          const QString& date) {
+    return RunSearchQuery(BuildSearchQuery({direction, date, number}), list);
+}
+
+void TestSearchDb::listsTheDay_data() {
+    QTest::addColumn<QString>("direction");
+    QTest::addColumn<QStringList>("rows");
+    const QString out = "101|5551234567|3/1/2024 9:00:00 AM|00:05:30";
+    const QString in = "5550001111|101|3/1/2024 3:15:42 PM|00:01:00";
+    const QString midnight = "101|102|3/1/2024|00:02:00";
+    const QString late = "101|103|3/1/2024 11:58:30 PM|00:05:00";
+    QTest::newRow("From") << "From" << QStringList{midnight, late, out};
+    QTest::newRow("To") << "To" << QStringList{in};
+    QTest::newRow("Both") << "Both" << QStringList{midnight, late, out, in};
+}
+
+void TestSearchDb::listsTheDay() {
+    QFETCH(QString, direction);
+    QFETCH(QStringList, rows);
+    rows.sort();
+    CallListModel list;
+    QVERIFY(search(direction, "101", list));
+    QCOMPARE(listed(list), rows);
+}
+
+void TestSearchDb::emptyDay() {
+    CallListModel list;
+    list.appendRows({CallRow{"old", "row", "", ""}});
+    QVERIFY(search("Both", "101", list, "3/2/2024"));
+    QCOMPARE(list.count(), 0);
+}
+
+void TestSearchDb::nullsShowEmptyCells() {
+    QVERIFY(TestDatabase::insertCall("101", QString(), "00:01:00", "2024-03-01 11:00:00"));
+    QVERIFY(TestDatabase::insertCall("101", "105", QString(), "2024-03-01 11:30:00"));
+    CallListModel list;
+    QVERIFY(search("From", "101", list));
+    const QStringList rows = listed(list);
+    QCOMPARE(rows.size(), 5);
+    QVERIFY(rows.contains("101||3/1/2024 11:00:00 AM|00:01:00"));
+    QVERIFY(rows.contains("101|105|3/1/2024 11:30:00 AM|"));
+}
+
+void TestSearchDb::injectionFindsNothing_data() {
+    QTest::addColumn<QString>("text");
+    QTest::newRow("or true") << "1 or 1=1";
+    QTest::newRow("drop table") << "'; DROP TABLE public.callhistory2; --";
+    QTest::newRow("quotes") << "101' OR '1'='1";
+    QTest::newRow("backslashes") << "\\'\\\\";
+    QTest::newRow("long") << QString(10000, u'7');
+    QTest::newRow("non-Latin") << QString::fromUtf8("１０１ номер 號碼");
+    QTest::newRow("number with blank") << "101 ";
+}
+
+void TestSearchDb::injectionFindsNothing() {
+    QFETCH(QString, text);
+    CallListModel list;
+    search("Both", text, list);
+    QCOMPARE(list.count(), 0);
+    QCOMPARE(TestDatabase::scalar("SELECT count(*) FROM public.callhistory2"), QStringLiteral("6"));
+}
+
+void TestSearchDb::integerColumns() {
+    QVERIFY(TestDatabase::execAll({
+        "ALTER TABLE public.callhistory2 ALTER COLUMN from_no TYPE bigint USING from_no::bigint",
+        "ALTER TABLE public.callhistory2 ALTER COLUMN to_no TYPE bigint USING to_no::bigint",
+    }));
+    CallListModel list;
+    QVERIFY(search("To", "101", list));
+    QCOMPARE(listed(list), QStringList{"5550001111|101|3/1/2024 3:15:42 PM|00:01:00"});
+    QVERIFY(!search("From", "abc", list));
+    QCOMPARE(list.count(), 0);
+}
+
+void TestSearchDb::serverStoppedBeforeSearch() {
+    CallListModel list;
+    list.appendRows({CallRow{"old", "row", "", ""}});
+    QVERIFY(TestDatabase::stopServer());
+    const bool result = search("Both", "101", list);
+    QVERIFY(TestDatabase::startServer());
+    QVERIFY(!result);
+    QCOMPARE(list.count(), 0);
+    // A new connection per search: the next one works again.
+    QVERIFY(search("Both", "101", list));
+    QCOMPARE(list.count(), 4);
+}
+
+QTEST_GUILESS_MAIN(TestSearchDb)
+#include "tst_searchdb.moc"
