@@ -1,6 +1,6 @@
 -- Demo data for a small office: 60 extensions, a few thousand outside numbers and 90 days of
 -- calls ending today, busiest in office hours, with some long calls and some across midnight.
-SELECT setseed(0.42);
+SELECT setseed(0.42) \gset
 
 INSERT INTO public.dnallocation (value, kind)
 SELECT (100 + n)::text, 1 FROM generate_series(0, 59) AS n;

@@ -9,6 +9,8 @@
 
 #include <QComboBox>
 #include <QEvent>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -50,6 +52,8 @@ QStringList DateListEntries(QDate today) {
 }
 
 Form1::Form1() {
+    // The pictures live in a static library, whose resources must be registered by hand.
+    Q_INIT_RESOURCE(resources);
     setWindowTitle(QStringLiteral("Linetally"));
     QIcon icon;
     for (int size : {16, 32, 48})
@@ -61,6 +65,11 @@ Form1::Form1() {
     createControls();
     createMenus();
     setClientWidth(kNormalClientWidth);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame(QPoint(), size());
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
 }
 
 void Form1::createControls() {

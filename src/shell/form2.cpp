@@ -13,6 +13,8 @@
 #include <QTimer>
 
 Form2::Form2() {
+    // The pictures live in a static library, whose resources must be registered by hand.
+    Q_INIT_RESOURCE(resources);
     setWindowFlags(Qt::SplashScreen | Qt::FramelessWindowHint);
     setFixedSize(Twips::size(7305, 4125));
     setFont(Twips::arial());

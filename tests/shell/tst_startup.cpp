@@ -1,0 +1,146 @@
+#include "config.h"
+#include "dbroutines.h"
+#include "dialogs.h"
+#include "endprogram.h"
+#include "form1.h"
+#include "form2.h"
+#include "testdatabase.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+class TestStartup : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void dateList();
+    void splashLoadStep();
+    void splashOpensMainWindowOnce();
+    void databaseDownAtStartup();
+    void unwritableSettingsAreReported();
+
+private:
+    void writeSettings(const QByteArray& bytes);
+    QByteArray readSettings();
+    QTemporaryDir dir;
+};
+
+void TestStartup::initTestCase() {
+    REQUIRE_TEST_DATABASE();
+    SetEndProgramHandlerForTesting([] { QFAIL("the program ended"); });
+}
+
+void TestStartup::init() {
+    config::ClearConfig();
+    config::SetConfigFilePath(dir.filePath("local.cfg"));
+    QFile::remove(config::ConfigFilePath());
+    QVERIFY(TestDatabase::resetTables());
+    QVERIFY(TestDatabase::exec("INSERT INTO public.dnallocation (value, kind) VALUES ('100', 1), ('101', 1)"));
+}
+
+void TestStartup::cleanup() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (qobject_cast<Form1*>(widget) || qobject_cast<Form2*>(widget)) {
+            widget->hide();
+            widget->deleteLater();
+        }
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void TestStartup::writeSettings(const QByteArray& bytes) {
+    QFile file(config::ConfigFilePath());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QByteArray TestStartup::readSettings() {
+    QFile file(config::ConfigFilePath());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void TestStartup::dateList() {
+    const QStringList entries = DateListEntries(QDate(2024, 3, 1));
+    QCOMPARE(entries.size(), 90);
+    QCOMPARE(entries.first(), QStringLiteral("3/1/2024"));
+    QCOMPARE(entries.at(1), QStringLiteral("2/29/2024"));
+    QCOMPARE(entries.last(), QStringLiteral("12/3/2023"));
+}
+
+void TestStartup::splashLoadStep() {
+    writeSettings("dbuser=someone\n=junk\n");
+    Form2 splash;
+    splash.Form_Load();
+    QCOMPARE(splash.Label2->text(), QStringLiteral("v1.1.1"));
+    QCOMPARE(splash.size(), QSize(487, 275));
+    QCOMPARE(readSettings(), QByteArray("DBUSER=someone\r\n"));
+    QVERIFY(splash.Timer1->isActive());
+    QCOMPARE(splash.Timer1->interval(), 3000);
+    splash.Timer1->stop();
+}
+
+void TestStartup::splashOpensMainWindowOnce() {
+    writeSettings("DBUSER=" + TestDatabase::user().toUtf8() + "\r\nDBPASS=" +
+                  TestDatabase::password().toUtf8() + "\r\n");
+    MessageBoxAnswerer answerer;
+    auto* splash = new Form2;
+    splash->Form_Load();
+    splash->show();
+    QTest::qWait(2500);
+    QVERIFY(!splash->mainWindow());
+    QTRY_VERIFY_WITH_TIMEOUT(splash->mainWindow() && splash->mainWindow()->isVisible(), 5000);
+    Form1* main = splash->mainWindow();
+    QVERIFY(!splash->isVisible());
+    QVERIFY(!splash->Timer1->isActive());
+    QCOMPARE(main->windowTitle(), QStringLiteral("Linetally - "));
+    QCOMPARE(main->Combo2->count(), 90);
+    QCOMPARE(main->Combo2->itemText(0), QDate::currentDate().toString("M/d/yyyy"));
+    QCOMPARE(main->Combo2->currentText(), QString());
+    QCOMPARE(main->Combo3->count(), 2);
+    QCOMPARE(main->Combo3->currentText(), QString());
+    QCOMPARE(dbRoutines::DbDriver, dbRoutines::kUnicodeDriver);
+    QTRY_COMPARE(QApplication::focusWidget(), main->Command1);
+    QVERIFY(answerer.texts().isEmpty());
+
+    QTest::qWait(3500);
+    int mainWindows = 0;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        mainWindows += qobject_cast<Form1*>(widget) != nullptr;
+    QCOMPARE(mainWindows, 1);
+}
+
+void TestStartup::databaseDownAtStartup() {
+    config::SetConfig("dbuser", TestDatabase::user());
+    MessageBoxAnswerer answerer;
+    QVERIFY(TestDatabase::stopServer());
+    Form1 window;
+    window.Form_Load();
+    QVERIFY(TestDatabase::startServer());
+    QCOMPARE(answerer.texts(), QStringList{"Linetally failed to connect to your 3CX database."});
+    QCOMPARE(answerer.titles(), QStringList{"Linetally"});
+    QCOMPARE(window.Combo3->count(), 0);
+    QCOMPARE(window.Combo2->count(), 90);
+    // The end of the load step saves; an empty password is stored as such.
+    QCOMPARE(readSettings(), "DBUSER=" + TestDatabase::user().toUtf8() + "\r\n");
+}
+
+void TestStartup::unwritableSettingsAreReported() {
+    const QString path = dir.filePath("no-such-folder/local.cfg");
+    config::SetConfigFilePath(path);
+    MessageBoxAnswerer answerer;
+    Form2 splash;
+    splash.Form_Load();
+    splash.Timer1->stop();
+    QTRY_COMPARE(answerer.texts().size(), 1);
+    QVERIFY2(answerer.texts().first().contains(path), qPrintable(answerer.texts().first()));
+    QCOMPARE(splash.Label2->text(), QStringLiteral("v1.1.1"));
+}
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"
