@@ -3,10 +3,8 @@
 namespace {
 
 bool needsBraces(const QString& value) {
-    if (value.isEmpty())
-        return false;
-    return value.contains(u';') || value.contains(u'{') || value.contains(u'}') ||
-           value.front().isSpace() || value.back().isSpace();
+    // Blanks at the edges need no braces: the driver keeps a plain value exactly as written.
+    return value.contains(u';') || value.contains(u'{') || value.contains(u'}');
 }
 
 struct Piece {

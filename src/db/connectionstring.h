@@ -12,7 +12,8 @@
 using ConnectionPairs = std::vector<std::pair<QString, QString>>;
 
 // A value as it must be written so that the driver reads exactly this text back: wrapped in
-// braces (each "}" doubled) when it holds ";", "{", "}" or starts or ends with a blank.
+// braces (each "}" doubled) when it holds ";", "{" or "}". Blanks at its edges are kept as
+// they are: the driver does not trim a plain value.
 QString QuoteConnectionValue(const QString& value);
 
 // The pairs of a connection string, keys without surrounding blanks, braced values unwrapped.

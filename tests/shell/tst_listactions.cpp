@@ -1,0 +1,283 @@
+#include "about.h"
+#include "calllistview.h"
+#include "chartwidget.h"
+#include "dialogs.h"
+#include "diagnostics.h"
+#include "endprogram.h"
+#include "shellfixture.h"
+
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace ShellFixture;
+
+// Catches the addresses the program opens in the web browser.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl& url) { opened << url; }
+};
+
+class TestListActions : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void rightClickOffersLookups();
+    void choosingLookupOpensSearch();
+    void leftPressOnlyUpdatesCaptions();
+    void pressOnEmptyListDoesNothing();
+    void noSelectionNoPopup();
+    void sortAndCopy();
+
+    void aboutShowsDriver_data();
+    void aboutShowsDriver();
+    void aboutIsSingle();
+
+    void oleDbSelfTest_data();
+    void oleDbSelfTest();
+    void odbcSelfTestChangesNothing();
+
+private:
+    QPoint rowCentre(int row) const;
+    // Opens the pop-up with a right press on the row and hands it to the check.
+    void rightClickRow(int row, std::function<void(QMenu*)> check);
+    QTemporaryDir dir;
+    std::unique_ptr<Form1> window;
+    UrlCatcher urls;
+};
+
+void TestListActions::initTestCase() {
+    REQUIRE_TEST_DATABASE();
+    SetEndProgramHandlerForTesting([] { QFAIL("the program ended"); });
+    config::SetConfigFilePath(dir.filePath("local.cfg"));
+    QDesktopServices::setUrlHandler("https", &urls, "open");
+}
+
+void TestListActions::init() {
+    urls.opened.clear();
+    QVERIFY(seedCalls());
+    window = std::make_unique<Form1>();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    window->listItems->appendRows({CallRow{"101", "5551234567", "3/1/2024 9:00:00 AM", "00:05:30"},
+                                   CallRow{"15551234567", "101", "3/1/2024 9:10:00 AM", "00:00:30"}});
+}
+
+void TestListActions::cleanup() {
+    window.reset();
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (qobject_cast<ABOUT*>(widget))
+            delete widget;
+    }
+}
+
+QPoint TestListActions::rowCentre(int row) const {
+    return window->ListView1->visualRect(window->ListView1->model()->index(row, 0)).center();
+}
+
+void TestListActions::rightClickRow(int row, std::function<void(QMenu*)> check) {
+    bool opened = false;
+    QTimer::singleShot(50, [&] {
+        auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        opened = popup == window->mnuHidden;
+        check(popup);
+        if (popup && popup->isVisible())
+            popup->close();
+    });
+    QTest::mouseClick(window->ListView1->viewport(), Qt::RightButton, {}, rowCentre(row));
+    QTRY_VERIFY(opened);
+}
+
+void TestListActions::rightClickOffersLookups() {
+    QTest::mouseClick(window->ListView1->viewport(), Qt::LeftButton, {}, rowCentre(0));
+    rightClickRow(0, [this](QMenu* popup) {
+        QVERIFY(popup);
+        const QList<QAction*> entries = popup->actions();
+        QCOMPARE(entries.size(), 3);
+        QCOMPARE(entries[0]->text(), QStringLiteral("Create PDF On Search Results"));
+        QVERIFY(!entries[0]->isEnabled());
+        QCOMPARE(entries[1]->text(), QStringLiteral("Google : 101"));
+        QVERIFY(!entries[1]->isEnabled());
+        QCOMPARE(entries[2]->text(), QStringLiteral("Google : 5551234567"));
+        QVERIFY(entries[2]->isEnabled());
+    });
+    QVERIFY(urls.opened.isEmpty());
+}
+
+void TestListActions::choosingLookupOpensSearch() {
+    QTest::mouseClick(window->ListView1->viewport(), Qt::LeftButton, {}, rowCentre(0));
+    rightClickRow(0, [this](QMenu* popup) {
+        QVERIFY(popup);
+        QTest::mouseClick(popup, Qt::LeftButton, {},
+                          popup->actionGeometry(window->mnuHiddenMITo).center());
+    });
+    QTRY_COMPARE(urls.opened.size(), 1);
+    QCOMPARE(urls.opened.first().toString(QUrl::FullyEncoded),
+             QStringLiteral("https://www.google.com/search?hl=en&q=555-123-4567&btnG=Google+Search"));
+    // Eleven digits: searched whole, nothing dropped.
+    rightClickRow(1, [this](QMenu* popup) {
+        QVERIFY(popup);
+        QTest::mouseClick(popup, Qt::LeftButton, {},
+                          popup->actionGeometry(window->mnuHiddenMIFrom).center());
+    });
+    QTRY_COMPARE(urls.opened.size(), 2);
+    QCOMPARE(urls.opened.last().toString(QUrl::FullyEncoded),
+             QStringLiteral("https://www.google.com/search?hl=en&q=15551234567&btnG=Google+Search"));
+}
+
+void TestListActions::leftPressOnlyUpdatesCaptions() {
+    QTest::mouseClick(window->ListView1->viewport(), Qt::LeftButton, {}, rowCentre(1));
+    QTest::qWait(100);
+    QVERIFY(!QApplication::activePopupWidget());
+    QCOMPARE(window->mnuHiddenMIFrom->text(), QStringLiteral("Google : 15551234567"));
+    QCOMPARE(window->mnuHiddenMITo->text(), QStringLiteral("Google : 101"));
+    QVERIFY(window->mnuHiddenMIFrom->isEnabled());
+    QVERIFY(!window->mnuHiddenMITo->isEnabled());
+    QVERIFY(urls.opened.isEmpty());
+}
+
+void TestListActions::pressOnEmptyListDoesNothing() {
+    window->listItems->clear();
+    QTest::mouseClick(window->ListView1->viewport(), Qt::RightButton, {}, QPoint(20, 20));
+    QTest::qWait(100);
+    QVERIFY(!QApplication::activePopupWidget());
+    QCOMPARE(window->mnuHiddenMIFrom->text(), QStringLiteral("More Info"));
+}
+
+void TestListActions::noSelectionNoPopup() {
+    window->ListView1->clearSelection();
+    QTest::mouseClick(window->ListView1->viewport(), Qt::RightButton, {}, QPoint(20, 300));
+    QTest::qWait(100);
+    QVERIFY(!QApplication::activePopupWidget());
+    QCOMPARE(window->mnuHiddenMIFrom->text(), QStringLiteral("More Info"));
+}
+
+void TestListActions::sortAndCopy() {
+    window->listItems->appendRows({CallRow{"9", "102", "3/1/2024", "1:00:00"}});
+    QHeaderView* header = window->ListView1->horizontalHeader();
+    // "Call From" by number: 9 before 101 before 15551234567.
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(0) + 10, header->height() / 2));
+    const auto shown = [this](int row, int column) {
+        return window->ListView1->model()->index(row, column).data().toString();
+    };
+    QCOMPARE(shown(0, 0), QStringLiteral("9"));
+    QCOMPARE(shown(2, 0), QStringLiteral("15551234567"));
+    // "Start Time" in time order: the midnight date alone comes first.
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(2) + 10, header->height() / 2));
+    QCOMPARE(shown(0, 2), QStringLiteral("3/1/2024"));
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(2) + 10, header->height() / 2));
+    QCOMPARE(shown(2, 2), QStringLiteral("3/1/2024"));
+    // The chart still reads every row.
+    window->RefreshGraph();
+    QVERIFY(window->chart->cells().to.test(0));
+
+    window->ListView1->setFocus();
+    QTest::keyClick(window->ListView1, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(window->ListView1, Qt::Key_C, Qt::ControlModifier);
+    const QStringList lines = QApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 4);
+    QCOMPARE(lines[0], QStringLiteral("Call From\tCall To\tStart Time\tDuration"));
+    QCOMPARE(lines[3], QStringLiteral("9\t102\t3/1/2024\t1:00:00"));
+}
+
+void TestListActions::aboutShowsDriver_data() {
+    QTest::addColumn<QString>("driver");
+    QTest::newRow("none yet") << "";
+    QTest::newRow("Unicode") << dbRoutines::kUnicodeDriver;
+    QTest::newRow("plain") << dbRoutines::kPlainDriver;
+    QTest::newRow("ANSI") << dbRoutines::kAnsiDriver;
+}
+
+void TestListActions::aboutShowsDriver() {
+    QFETCH(QString, driver);
+    dbRoutines::DbDriver = driver;
+    window->mnuHelpAbout->trigger();
+    ABOUT* about = window->aboutWindow();
+    QVERIFY(about);
+    QVERIFY(QTest::qWaitForWindowExposed(about));
+    QCOMPARE(about->Label6->text(), "Driver : " + driver);
+    QCOMPARE(about->Label3->text(), QStringLiteral("v1.1.1"));
+    QCOMPARE(about->Label1->text(), QStringLiteral("Linetally"));
+    QCOMPARE(about->windowTitle(), QStringLiteral("About"));
+    QVERIFY(!about->isModal());
+    QCOMPARE(about->size(), QSize(365, 240));
+    about->activateWindow();
+    QTRY_COMPARE(QApplication::focusWidget(), about->Command1);
+    QTest::keyClick(about->Command1, Qt::Key_Return);
+    QTRY_VERIFY(!window->aboutWindow());
+}
+
+void TestListActions::aboutIsSingle() {
+    window->mnuHelpAbout->trigger();
+    ABOUT* first = window->aboutWindow();
+    dbRoutines::DbDriver = dbRoutines::kAnsiDriver;
+    window->mnuHelpAbout->trigger();
+    QCOMPARE(window->aboutWindow(), first);
+    int abouts = 0;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        abouts += qobject_cast<ABOUT*>(widget) && widget->isVisible();
+    QCOMPARE(abouts, 1);
+}
+
+void TestListActions::oleDbSelfTest_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("reachable, other credentials stored") << "" << "Connected";
+    QTest::newRow("server down") << "down" << "Failed";
+    QTest::newRow("calldetails missing") << "drop" << "Failed";
+}
+
+void TestListActions::oleDbSelfTest() {
+    QFETCH(QString, fault);
+    QFETCH(QString, message);
+    TestDatabase::storeCredentials("someone-else", "other");
+    if (fault == "drop")
+        QVERIFY(TestDatabase::exec("DROP TABLE public.calldetails"));
+    if (fault == "down")
+        QVERIFY(TestDatabase::stopServer());
+    MessageBoxAnswerer answerer;
+    window->Command3->setFocus();
+    QTest::keyClick(window->Command3, Qt::Key_Return);
+    if (fault == "down")
+        QVERIFY(TestDatabase::startServer());
+    QCOMPARE(answerer.texts(), QStringList{message});
+    QCOMPARE(config::GetConfig("dbuser"), QStringLiteral("someone-else"));
+}
+
+void TestListActions::odbcSelfTestChangesNothing() {
+    window->Command1->setFocus();
+    QCOMPARE(Diagnostics::OdbcSelfTestConnectionString(),
+             QStringLiteral("Driver={PostgreSQL ANSI}; Server=localhost; PORT=5480; "
+                            "Database=phonesystem; UID=admin; PWD=tovrim3"));
+    QCOMPARE(Diagnostics::OleDbSelfTestConnectionString(),
+             QStringLiteral("Provider=PostgreSQL OLE DB Provider; Data Source=localhost; "
+                            "PORT=5480; Location=phonesystem; User ID=admin; Password=tovrim3;"));
+    QVERIFY(Diagnostics::RunOdbcSelfTest());
+    MessageBoxAnswerer answerer;
+    window->RefreshGraph();
+    const QImage before = window->grab().toImage();
+    dbRoutines::DbDriver = "before";
+    QTest::keyClick(window->Command1, Qt::Key_Return);
+    QTest::keyClick(window->Command1, Qt::Key_Space);
+    QCOMPARE(window->grab().toImage(), before);
+    QCOMPARE(answerer.texts(), QStringList());
+    QCOMPARE(dbRoutines::DbDriver, QStringLiteral("before"));
+    QCOMPARE(window->listItems->count(), 2);
+}
+
+QTEST_MAIN(TestListActions)
+#include "tst_listactions.moc"

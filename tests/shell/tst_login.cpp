@@ -1,0 +1,180 @@
+#include "config.h"
+#include "dbroutines.h"
+#include "dialogs.h"
+#include "endprogram.h"
+#include "form1.h"
+#include "login.h"
+#include "testdatabase.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestLogin : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+
+    void layoutAndFocus();
+    void enterAndEscPressNothing();
+    void firstStartWithCorrectCredentials();
+    void failedTestThenCloseBox();
+    void userNameWithTrailingBlank();
+    void passwordWithSeparatorsLogsIn();
+    void menuOpensEmptyDialog();
+
+private:
+    QByteArray readSettings();
+    // Fills the dialog as an operator would and presses "Connect to Database".
+    static void typeAndConnect(QWidget* dialog, const QString& user, const QString& password);
+    QTemporaryDir dir;
+    int endings = 0;
+};
+
+void TestLogin::initTestCase() {
+    REQUIRE_TEST_DATABASE();
+    SetEndProgramHandlerForTesting([this] { ++endings; });
+}
+
+void TestLogin::init() {
+    config::ClearConfig();
+    config::SetConfigFilePath(dir.filePath("local.cfg"));
+    QFile::remove(config::ConfigFilePath());
+    dbRoutines::DbDriver.clear();
+    QVERIFY(TestDatabase::resetTables());
+    QVERIFY(TestDatabase::exec("INSERT INTO public.dnallocation (value, kind) VALUES ('100', 1), ('101', 1)"));
+}
+
+QByteArray TestLogin::readSettings() {
+    QFile file(config::ConfigFilePath());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void TestLogin::typeAndConnect(QWidget* widget, const QString& user, const QString& password) {
+    auto* dialog = qobject_cast<login*>(widget);
+    QVERIFY(dialog);
+    QTest::keyClicks(dialog->Text1[0], user);
+    QTest::keyClicks(dialog->Text1[1], password);
+    // Should the test fail and leave the dialog open, close it so that the test ends.
+    QTimer::singleShot(15000, dialog, &QWidget::close);
+    QTest::mouseClick(dialog->Command1, Qt::LeftButton);
+}
+
+void TestLogin::layoutAndFocus() {
+    Form1 owner;
+    login dialog(&owner);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Login Info"));
+    QCOMPARE(dialog.size(), QSize(211, 275));
+    QCOMPARE(dialog.Text1[0]->geometry(), QRect(8, 96, 193, 25));
+    QCOMPARE(dialog.Text1[1]->geometry(), QRect(8, 152, 193, 25));
+    QCOMPARE(dialog.Command1->text(), QStringLiteral("Connect to Database"));
+    QCOMPARE(dialog.Command2->text(), QStringLiteral("Cancel"));
+    QCOMPARE(dialog.Label1[0]->text(), QStringLiteral("Username"));
+    QCOMPARE(dialog.Label1[1]->text(), QStringLiteral("Password"));
+    QCOMPARE(dialog.Text1[1]->echoMode(), QLineEdit::Password);
+    QCOMPARE(QApplication::focusWidget(), dialog.Text1[0]);
+    QVERIFY(dialog.Text1[0]->text().isEmpty() && dialog.Text1[1]->text().isEmpty());
+    QTest::keyClick(dialog.Text1[0], Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), dialog.Text1[1]);
+}
+
+void TestLogin::enterAndEscPressNothing() {
+    Form1 owner;
+    login dialog(&owner);
+    MessageBoxAnswerer answerer;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QTest::keyClicks(dialog.Text1[0], "someone");
+    QTest::keyClick(dialog.Text1[0], Qt::Key_Return);
+    QTest::keyClick(dialog.Text1[0], Qt::Key_Escape);
+    QTest::qWait(100);
+    QVERIFY(dialog.isVisible());
+    QVERIFY(answerer.texts().isEmpty());
+    QCOMPARE(config::GetConfig("dbuser"), QString());
+}
+
+void TestLogin::firstStartWithCorrectCredentials() {
+    MessageBoxAnswerer answerer;
+    bool dialogBeforeMainWindow = false;
+    Form1 window;
+    WhenModalOpens("login", [&](QWidget* dialog) {
+        dialogBeforeMainWindow = !window.isVisible();
+        typeAndConnect(dialog, TestDatabase::user(), TestDatabase::password());
+    });
+    window.Form_Load();
+    QVERIFY(dialogBeforeMainWindow);
+    QCOMPARE(answerer.texts(), QStringList{"Database Connection Successful"});
+    QCOMPARE(readSettings(), "DBUSER=" + TestDatabase::user().toUtf8() + "\r\nDBPASS=" +
+                                 TestDatabase::password().toUtf8() + "\r\n");
+    QCOMPARE(window.Combo3->count(), 2);
+}
+
+void TestLogin::failedTestThenCloseBox() {
+    MessageBoxAnswerer answerer;
+    Form1 window;
+    WhenModalOpens("login", [&](QWidget* dialog) {
+        typeAndConnect(dialog, TestDatabase::user(), "wrong");
+        QTimer::singleShot(200, dialog, [dialog] {
+            QVERIFY(dialog->isVisible()); // the dialog stays open after a failed test
+            dialog->close();              // the close box
+        });
+    });
+    window.Form_Load();
+    const QString failed = "Linetally failed to connect to your 3CX database.";
+    QCOMPARE(answerer.texts(), (QStringList{failed, failed}));
+    QCOMPARE(window.Combo3->count(), 0);
+    QCOMPARE(readSettings(), "DBUSER=" + TestDatabase::user().toUtf8() + "\r\nDBPASS=wrong\r\n");
+    QCOMPARE(endings, 0);
+}
+
+void TestLogin::userNameWithTrailingBlank() {
+    QVERIFY(TestDatabase::exec("DROP ROLE IF EXISTS \"blank \""));
+    QVERIFY(TestDatabase::exec("CREATE ROLE \"blank \" LOGIN PASSWORD 'pw'"));
+    QVERIFY(TestDatabase::exec("GRANT SELECT ON ALL TABLES IN SCHEMA public TO \"blank \""));
+    MessageBoxAnswerer answerer;
+    Form1 window;
+    WhenModalOpens("login", [&](QWidget* dialog) { typeAndConnect(dialog, "blank ", "pw"); });
+    window.Form_Load();
+    QCOMPARE(answerer.texts(), QStringList{"Database Connection Successful"});
+    QCOMPARE(config::GetConfig("dbuser"), QStringLiteral("blank "));
+    QCOMPARE(readSettings(), QByteArray("DBUSER=blank \r\nDBPASS=pw\r\n"));
+}
+
+void TestLogin::passwordWithSeparatorsLogsIn() {
+    QVERIFY(TestDatabase::exec("ALTER ROLE " + TestDatabase::user() + " PASSWORD 'p;w}x{'"));
+    MessageBoxAnswerer answerer;
+    Form1 window;
+    WhenModalOpens("login", [&](QWidget* dialog) {
+        typeAndConnect(dialog, TestDatabase::user(), "p;w}x{");
+    });
+    window.Form_Load();
+    QVERIFY(TestDatabase::exec("ALTER ROLE " + TestDatabase::user() + " PASSWORD '" +
+                               TestDatabase::password() + "'"));
+    QCOMPARE(answerer.texts(), QStringList{"Database Connection Successful"});
+    QCOMPARE(window.Combo3->count(), 2);
+}
+
+void TestLogin::menuOpensEmptyDialog() {
+    TestDatabase::storeCredentials(TestDatabase::user(), TestDatabase::password());
+    Form1 window;
+    window.show();
+    bool emptyBoxes = false;
+    WhenModalOpens("login", [&](QWidget* widget) {
+        auto* dialog = qobject_cast<login*>(widget);
+        emptyBoxes = dialog->Text1[0]->text().isEmpty() && dialog->Text1[1]->text().isEmpty();
+        QCOMPARE(dialog->parentWidget(), &window);
+        dialog->close();
+    });
+    window.mnuSettingsDbUP->trigger();
+    QVERIFY(emptyBoxes);
+    QCOMPARE(config::GetConfig("dbuser"), TestDatabase::user());
+}
+
+QTEST_MAIN(TestLogin)
+#include "tst_login.moc"

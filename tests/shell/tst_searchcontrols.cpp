@@ -1,0 +1,192 @@
+#include "calllistmodel.h"
+#include "chartwidget.h"
+#include "dialogs.h"
+#include "endprogram.h"
+#include "form1.h"
+#include "shellfixture.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace ShellFixture;
+
+// The operator clicks into the box, then types.
+static void typeInto(QLineEdit* box, const QString& text) {
+    QTest::mouseClick(box, Qt::LeftButton);
+    QTest::keyClicks(box, text);
+}
+
+class TestSearchControls : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup() { window.reset(); }
+
+    void pickOrder_data();
+    void pickOrder();
+    void incompleteChoicesDoNothing();
+    void runningSearchIsNotRestarted();
+    void anotherDateSearchesAtOnce();
+    void typingGreysOutExtensions();
+    void singleBlankCounts();
+    void enterRefreshesListOnly();
+    void clearingBringsExtensionBack();
+    void enterInEmptyBoxDoesNothing();
+    void serverStoppedBeforeSearch();
+
+private:
+    QTemporaryDir dir;
+    std::unique_ptr<Form1> window;
+    std::unique_ptr<MessageBoxAnswerer> answerer;
+};
+
+void TestSearchControls::initTestCase() {
+    REQUIRE_TEST_DATABASE();
+    SetEndProgramHandlerForTesting([] { QFAIL("the program ended"); });
+    config::SetConfigFilePath(dir.filePath("local.cfg"));
+}
+
+void TestSearchControls::init() {
+    QVERIFY(seedCalls());
+    answerer = std::make_unique<MessageBoxAnswerer>();
+    window = std::make_unique<Form1>();
+    loadWindow(*window);
+    QCOMPARE(answerer->texts(), QStringList());
+}
+
+void TestSearchControls::pickOrder_data() {
+    QTest::addColumn<QStringList>("order");
+    QTest::newRow("date, direction, extension") << QStringList{"date", "direction", "extension"};
+    QTest::newRow("extension, direction, date") << QStringList{"extension", "direction", "date"};
+    QTest::newRow("direction, extension, date") << QStringList{"direction", "extension", "date"};
+}
+
+void TestSearchControls::pickOrder() {
+    QFETCH(QStringList, order);
+    const QString day = window->Combo2->itemText(0);
+    for (int i = 0; i < order.size(); ++i) {
+        if (order[i] == "date")
+            pick(window->Combo2, day);
+        else if (order[i] == "direction")
+            pick(window->Combo1, "From");
+        else
+            pick(window->Combo3, "101");
+        const bool complete = i == order.size() - 1;
+        QCOMPARE(window->listItems->count(), complete ? 3 : 0);
+        QCOMPARE(window->statusPanel1->text(), QString());
+    }
+    QCOMPARE(callFroms(*window), (QStringList{"101", "101", "101"}));
+    // The pick also redrew the chart: 9:00 for 5.5 minutes is on the from-track.
+    QVERIFY(window->chart->cells().from.test(540));
+}
+
+void TestSearchControls::incompleteChoicesDoNothing() {
+    window->listItems->appendRows({CallRow{"kept", "row", "", ""}});
+    pick(window->Combo1, "Both");
+    QCOMPARE(window->listItems->count(), 1);
+    QCOMPARE(window->statusPanel1->text(), QString());
+    pick(window->Combo2, window->Combo2->itemText(0));
+    QCOMPARE(window->listItems->count(), 1); // no extension and no number yet
+    QCOMPARE(window->statusPanel1->text(), QString());
+}
+
+void TestSearchControls::runningSearchIsNotRestarted() {
+    pick(window->Combo2, window->Combo2->itemText(0));
+    pick(window->Combo1, "Both");
+    window->listItems->appendRows({CallRow{"kept", "row", "", ""}});
+    window->statusPanel1->setText("Searching");
+    pick(window->Combo3, "101");
+    QCOMPARE(window->listItems->count(), 1);
+    QCOMPARE(window->statusPanel1->text(), QStringLiteral("Searching"));
+}
+
+void TestSearchControls::anotherDateSearchesAtOnce() {
+    pick(window->Combo2, window->Combo2->itemText(0));
+    pick(window->Combo1, "Both");
+    pick(window->Combo3, "101");
+    QCOMPARE(window->listItems->count(), 5);
+    pick(window->Combo2, window->Combo2->itemText(1));
+    QCOMPARE(callFroms(*window), QStringList{"101"});
+}
+
+void TestSearchControls::typingGreysOutExtensions() {
+    QTest::mouseClick(window->Text1, Qt::LeftButton);
+    QTest::keyClick(window->Text1, Qt::Key_4);
+    QVERIFY(!window->Combo3->isEnabled());
+    typeInto(window->Text1, "711");
+    QVERIFY(!window->Combo3->isEnabled());
+    QCOMPARE(window->listItems->count(), 0);
+}
+
+void TestSearchControls::singleBlankCounts() {
+    pick(window->Combo2, window->Combo2->itemText(0));
+    pick(window->Combo1, "Both");
+    QTest::mouseClick(window->Text1, Qt::LeftButton);
+    QTest::keyClick(window->Text1, Qt::Key_Space);
+    QVERIFY(!window->Combo3->isEnabled());
+    QTest::keyClick(window->Text1, Qt::Key_Return);
+    // The blank is the search number, and no call has it.
+    QCOMPARE(window->listItems->count(), 0);
+    QCOMPARE(window->statusPanel1->text(), QString());
+}
+
+void TestSearchControls::enterRefreshesListOnly() {
+    pick(window->Combo2, window->Combo2->itemText(0));
+    pick(window->Combo1, "From");
+    pick(window->Combo3, "101");
+    const MinuteCells before = window->chart->cells();
+    typeInto(window->Text1, "4711");
+    QTest::keyClick(window->Text1, Qt::Key_Return);
+    QCOMPARE(callFroms(*window), QStringList{"4711"});
+    QCOMPARE(window->Text1->text(), QStringLiteral("4711"));
+    QVERIFY(window->chart->cells() == before);
+    QTest::mouseClick(window->Command2, Qt::LeftButton);
+    QVERIFY(!(window->chart->cells() == before));
+    QVERIFY(window->chart->cells().from.test(658)); // 10:58, the reference number's own call
+}
+
+void TestSearchControls::clearingBringsExtensionBack() {
+    pick(window->Combo2, window->Combo2->itemText(0));
+    pick(window->Combo1, "To");
+    pick(window->Combo3, "101");
+    typeInto(window->Text1, "47");
+    QTest::keyClick(window->Text1, Qt::Key_Backspace);
+    QVERIFY(!window->Combo3->isEnabled());
+    QTest::keyClick(window->Text1, Qt::Key_Backspace);
+    QVERIFY(window->Combo3->isEnabled());
+    QCOMPARE(window->Combo3->currentText(), QStringLiteral("101"));
+    QTest::mouseClick(window->Command2, Qt::LeftButton);
+    QCOMPARE(callFroms(*window), (QStringList{"4711", "5550001111"}));
+}
+
+void TestSearchControls::enterInEmptyBoxDoesNothing() {
+    pick(window->Combo2, window->Combo2->itemText(0));
+    pick(window->Combo1, "To");
+    window->listItems->appendRows({CallRow{"kept", "row", "", ""}});
+    QTest::keyClick(window->Text1, Qt::Key_Return);
+    QCOMPARE(window->listItems->count(), 1);
+}
+
+void TestSearchControls::serverStoppedBeforeSearch() {
+    pick(window->Combo2, window->Combo2->itemText(0));
+    pick(window->Combo1, "Both");
+    pick(window->Combo3, "101");
+    QCOMPARE(window->listItems->count(), 5);
+    QVERIFY(TestDatabase::stopServer());
+    QTest::mouseClick(window->Command2, Qt::LeftButton);
+    const int listed = window->listItems->count();
+    QVERIFY(TestDatabase::startServer());
+    QCOMPARE(listed, 0);
+    QCOMPARE(window->statusPanel1->text(), QString());
+    QCOMPARE(answerer->texts(), QStringList());
+    // The next search connects anew.
+    QTest::mouseClick(window->Command2, Qt::LeftButton);
+    QCOMPARE(window->listItems->count(), 5);
+}
+
+QTEST_MAIN(TestSearchControls)
+#include "tst_searchcontrols.moc"
