@@ -36,16 +36,18 @@ long residentKiB() {
     return -1;
 }
 
-void pickText(QComboBox* combo, const QString& text) { combo->setCurrentIndex(combo->findText(text)); }
+void pickText(QComboBox* combo, const QString& text) {
+    combo->setCurrentIndex(combo->findText(text));
+}
 
 double psqlSeconds(const QString& statement) {
     QProcess psql;
     psql.setStandardOutputFile(QProcess::nullDevice());
     QElapsedTimer clock;
     clock.start();
-    psql.start(QStringLiteral("psql"), {"-X", "-q", "-A", "-t", "-h", "localhost", "-p", "5480",
-                                        "-U", qEnvironmentVariable("LINETALLY_TEST_USER"), "-d",
-                                        "phonesystem", "-c", statement});
+    psql.start(QStringLiteral("psql"),
+               {"-X", "-q", "-A", "-t", "-h", "localhost", "-p", "5480", "-U",
+                qEnvironmentVariable("LINETALLY_TEST_USER"), "-d", "phonesystem", "-c", statement});
     psql.waitForFinished(-1);
     return clock.nsecsElapsed() / 1e9;
 }
@@ -102,12 +104,14 @@ int main(int argc, char* argv[]) {
 
     const double a = median(psqlTimes), b = median(searchTimes), r = median(redrawTimes);
     out << "rows listed per search:   " << rows << "\n";
-    out << "psql, median of " << repetitions << ":        " << QString::number(a * 1000, 'f', 1) << " ms\n";
-    out << "Search click, median:     " << QString::number(b * 1000, 'f', 1) << " ms (chart included)\n";
+    out << "psql, median of " << repetitions << ":        " << QString::number(a * 1000, 'f', 1)
+        << " ms\n";
+    out << "Search click, median:     " << QString::number(b * 1000, 'f', 1)
+        << " ms (chart included)\n";
     out << "chart redraw, median:     " << QString::number(r * 1000, 'f', 2) << " ms ("
         << QString::number(100 * r / b, 'f', 2) << "% of the search)\n";
-    out << "memory for " << bigRows << " rows:  " << QString::number((after - before) / 1024.0, 'f', 1)
-        << " MiB\n";
+    out << "memory for " << bigRows
+        << " rows:  " << QString::number((after - before) / 1024.0, 'f', 1) << " MiB\n";
     out << "search/psql ratio: " << QString::number(b / a, 'f', 2) << "\n";
     return 0;
 }

@@ -11,7 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             std::abort();
     }
     const QString term = NumCrunch::FormatPhoneNumber(digits);
-    if (digits.size() == 10 ? term.size() != 12 || QString(term).remove(QChar(u'-')) != digits : term != digits)
+    if (digits.size() == 10 ? term.size() != 12 || QString(term).remove(QChar(u'-')) != digits
+                            : term != digits)
         std::abort();
     return 0;
 }

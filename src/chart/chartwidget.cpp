@@ -7,10 +7,18 @@ namespace {
 constexpr int kTwipsPerPixel = 15;
 
 // Converts a point of the main window's client area, in twips, to the chart's own pixels.
-constexpr int px(int twips, int originTwips) { return (twips - originTwips) / kTwipsPerPixel; }
-constexpr int toX(int twips) { return px(twips, ChartWidget::kLeftTwips); }
-constexpr int toY(int twips) { return px(twips, ChartWidget::kTopTwips); }
-constexpr int len(int twips) { return twips / kTwipsPerPixel; }
+constexpr int px(int twips, int originTwips) {
+    return (twips - originTwips) / kTwipsPerPixel;
+}
+constexpr int toX(int twips) {
+    return px(twips, ChartWidget::kLeftTwips);
+}
+constexpr int toY(int twips) {
+    return px(twips, ChartWidget::kTopTwips);
+}
+constexpr int len(int twips) {
+    return twips / kTwipsPerPixel;
+}
 
 QRect rectFromTwips(int left, int top, int width, int height) {
     return QRect(toX(left), toY(top), len(width), len(height));
@@ -23,8 +31,8 @@ void drawOutline(QPainter& painter, const QRect& r, const QColor& colour) {
     painter.drawRect(r.adjusted(0, 0, -1, -1));
 }
 
-const QColor kFromCellColour(128, 0, 0);  // 0x000080
-const QColor kToCellColour(64, 64, 64);   // 0x404040
+const QColor kFromCellColour(128, 0, 0); // 0x000080
+const QColor kToCellColour(64, 64, 64);  // 0x404040
 const QColor kShadingColour(192, 192, 192);
 
 } // namespace
@@ -51,7 +59,9 @@ QRect ChartWidget::toCellRect(int minute) {
     return rectFromTwips(8520 + 240 * c, 720 + 120 * r, 135, 135);
 }
 
-QRect ChartWidget::hourLabelRect(int column) { return rectFromTwips(8400 + 240 * column, 480, 255, 255); }
+QRect ChartWidget::hourLabelRect(int column) {
+    return rectFromTwips(8400 + 240 * column, 480, 255, 255);
+}
 
 QString ChartWidget::hourLabelText(int column) {
     const int hour = column % 12;

@@ -113,7 +113,9 @@ QString ConfigFilePath() {
     return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("local.cfg"));
 }
 
-void SetConfigFilePath(const QString& path) { configPathOverride = path; }
+void SetConfigFilePath(const QString& path) {
+    configPathOverride = path;
+}
 
 void LoadConfig() {
     QFile file(ConfigFilePath());

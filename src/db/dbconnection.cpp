@@ -24,7 +24,9 @@ DbConnection::DbConnection(const QString& qtDriver) : name_(uniqueConnectionName
     db_ = QSqlDatabase::addDatabase(qtDriver, name_);
 }
 
-DbConnection::~DbConnection() { close(); }
+DbConnection::~DbConnection() {
+    close();
+}
 
 void DbConnection::fail(const QString& where, const QString& message) {
     lastError_ = message;
@@ -94,9 +96,13 @@ bool DbConnection::next() {
     return false;
 }
 
-QVariant DbConnection::value(int column) const { return query_ ? query_->value(column) : QVariant(); }
+QVariant DbConnection::value(int column) const {
+    return query_ ? query_->value(column) : QVariant();
+}
 
-int DbConnection::recordCount() const { return query_ ? query_->size() : -1; }
+int DbConnection::recordCount() const {
+    return query_ ? query_->size() : -1;
+}
 
 void DbConnection::close() {
     query_.reset();

@@ -19,7 +19,9 @@ namespace {
 const QString kServerHost = QStringLiteral("localhost");
 const QString kProbeOptions = QStringLiteral(";A7=50;A8=8192;USEDECLAREFETCH =1");
 
-QString cellText(const QVariant& value) { return value.isNull() ? QString() : value.toString(); }
+QString cellText(const QVariant& value) {
+    return value.isNull() ? QString() : value.toString();
+}
 
 } // namespace
 

@@ -16,8 +16,8 @@ inline const QString kPlainDriver = QStringLiteral("Driver={PostgreSQL};");
 inline const QString kAnsiDriver = QStringLiteral("Driver={PostgreSQL ANSI};");
 
 inline const QString kTestQuery = QStringLiteral("SELECT count(*) FROM public.calldetails");
-inline const QString kExtensionQuery =
-    QStringLiteral("SELECT value FROM public.dnallocation WHERE kind=1 GROUP BY value ORDER BY value");
+inline const QString kExtensionQuery = QStringLiteral(
+    "SELECT value FROM public.dnallocation WHERE kind=1 GROUP BY value ORDER BY value");
 inline constexpr int kExtensionLimit = 32000;
 
 // The driver clause that last passed the probe; empty until the first success, never cleared.

@@ -88,7 +88,8 @@ void login::Command1_Click() {
     const bool found = dbRoutines::FindDriver();
     QGuiApplication::restoreOverrideCursor();
     if (!found) {
-        ShowLinetallyMessage(this, QStringLiteral("Linetally failed to connect to your 3CX database."));
+        ShowLinetallyMessage(this,
+                             QStringLiteral("Linetally failed to connect to your 3CX database."));
         return;
     }
     ShowLinetallyMessage(this, QStringLiteral("Database Connection Successful"));
@@ -98,4 +99,6 @@ void login::Command1_Click() {
     accept();
 }
 
-void login::Command2_Click() { EndProgram(); }
+void login::Command2_Click() {
+    EndProgram();
+}

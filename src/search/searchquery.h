@@ -11,9 +11,9 @@ struct SearchQuery {
 
 // The operator's choices as the search controls hold them.
 struct SearchChoices {
-    QString direction;     // "To", "From", "Both"
-    QString dateText;      // a date list entry, M/d/yyyy
-    QString searchNumber;  // the selected extension or the typed number
+    QString direction;    // "To", "From", "Both"
+    QString dateText;     // a date list entry, M/d/yyyy
+    QString searchNumber; // the selected extension or the typed number
 };
 
 // The SELECT on public.callhistory2 for the choices. The number and the day are bound, never

@@ -53,4 +53,6 @@ void ABOUT::Form_Load(const QIcon& mainWindowIcon) {
     Label3->setText(VersionText());
 }
 
-void ABOUT::Command1_Click() { close(); }
+void ABOUT::Command1_Click() {
+    close();
+}

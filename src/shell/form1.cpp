@@ -10,13 +10,13 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QGuiApplication>
-#include <QScreen>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
 
 #include <limits>
@@ -83,7 +83,8 @@ void Form1::createControls() {
     for (int i = 0; i < Combo1->count(); ++i)
         Combo1->setItemData(i, 0);
     Combo1->setCurrentIndex(-1);
-    Combo3 = makeList(area, Twips::rect(3120, 120, 975, 330), QStringLiteral("Quick-Link Extension"));
+    Combo3 =
+        makeList(area, Twips::rect(3120, 120, 975, 330), QStringLiteral("Quick-Link Extension"));
     Text1 = new QLineEdit(area);
     Text1->setGeometry(Twips::rect(4200, 120, 1575, 330));
     Text1->setToolTip(QStringLiteral("Alternate Search Number"));

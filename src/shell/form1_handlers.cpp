@@ -37,8 +37,12 @@ void reportSaveFailure(QWidget* parent, const config::SaveResult& result) {
 }
 
 // A number shown in a menu caption: "&" would otherwise be taken for an access key.
-QString menuText(const QString& text) { return QString(text).replace(u'&', QStringLiteral("&&")); }
-QString fromMenuText(const QString& text) { return QString(text).replace(QStringLiteral("&&"), QStringLiteral("&")); }
+QString menuText(const QString& text) {
+    return QString(text).replace(u'&', QStringLiteral("&&"));
+}
+QString fromMenuText(const QString& text) {
+    return QString(text).replace(QStringLiteral("&&"), QStringLiteral("&"));
+}
 
 } // namespace
 
@@ -66,14 +70,18 @@ void Form1::Form_Load() {
     Command1->setFocus();
 }
 
-void Form1::Form_Terminate() { EndProgram(); }
+void Form1::Form_Terminate() {
+    EndProgram();
+}
 
 void Form1::closeEvent(QCloseEvent* event) {
     event->accept();
     Form_Terminate();
 }
 
-void Form1::mnuFileExit_Click() { EndProgram(); }
+void Form1::mnuFileExit_Click() {
+    EndProgram();
+}
 
 void Form1::mnuSettingsDbUP_Click() {
     login dialog(this);
@@ -94,7 +102,9 @@ void Form1::mnuHelpDebug_Click() {
     // The entry is never visible, and there is no debug window to show.
 }
 
-void Form1::Command1_Click() { Diagnostics::RunOdbcSelfTest(); }
+void Form1::Command1_Click() {
+    Diagnostics::RunOdbcSelfTest();
+}
 
 void Form1::Command3_Click() {
     ShowLinetallyMessage(this, Diagnostics::RunOleDbSelfTest() ? QStringLiteral("Connected")
@@ -105,7 +115,9 @@ void Form1::Command4_Click() {
     // The chart lives in this window; there is no separate chart window to show.
 }
 
-void Form1::Command5_Click() { RefreshGraph(); }
+void Form1::Command5_Click() {
+    RefreshGraph();
+}
 
 void Form1::Command6_Click() {
     if (width() == kWideClientWidth) {
@@ -117,17 +129,27 @@ void Form1::Command6_Click() {
     }
 }
 
-void Form1::Combo1_Click() { Command2_Click(); }
-void Form1::Combo2_Click() { Command2_Click(); }
-void Form1::Combo2_Change() { Command2_Click(); }
-void Form1::Combo3_Click() { Command2_Click(); }
+void Form1::Combo1_Click() {
+    Command2_Click();
+}
+void Form1::Combo2_Click() {
+    Command2_Click();
+}
+void Form1::Combo2_Change() {
+    Command2_Click();
+}
+void Form1::Combo3_Click() {
+    Command2_Click();
+}
 
 void Form1::Command2_Click() {
     searchnow();
     RefreshGraph();
 }
 
-void Form1::Text1_Change() { Combo3->setEnabled(Text1->text().isEmpty()); }
+void Form1::Text1_Change() {
+    Combo3->setEnabled(Text1->text().isEmpty());
+}
 
 void Form1::Text1_KeyPress(int keyAscii) {
     if (keyAscii == 13)
@@ -148,7 +170,8 @@ void Form1::searchnow() {
     SearchChoices choices;
     choices.direction = Combo1->currentText();
     choices.dateText = Combo2->currentText();
-    choices.searchNumber = Combo3->isEnabled() ? Combo3->itemText(Combo3->currentIndex()) : Text1->text();
+    choices.searchNumber =
+        Combo3->isEnabled() ? Combo3->itemText(Combo3->currentIndex()) : Text1->text();
     dbRoutines::RunSearchQuery(BuildSearchQuery(choices), *listItems);
 
     QGuiApplication::restoreOverrideCursor();

@@ -8,13 +8,17 @@
 
 namespace {
 
-SortKey readable(double number, const QString& text) { return SortKey{0, number, text}; }
-SortKey unreadable(const QString& text) { return SortKey{1, 0, text}; }
+SortKey readable(double number, const QString& text) {
+    return SortKey{0, number, text};
+}
+SortKey unreadable(const QString& text) {
+    return SortKey{1, 0, text};
+}
 
 SortKey numberKey(const QString& text) {
-    const bool digitsOnly = !text.isEmpty() && text.size() <= 18 &&
-                            std::all_of(text.begin(), text.end(),
-                                        [](QChar c) { return c >= u'0' && c <= u'9'; });
+    const bool digitsOnly =
+        !text.isEmpty() && text.size() <= 18 &&
+        std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
     return digitsOnly ? readable(text.toDouble(), text) : unreadable(text);
 }
 

@@ -9,11 +9,15 @@ namespace Twips {
 
 inline constexpr int kPerPixel = 15;
 
-constexpr int px(int twips) { return twips / kPerPixel; }
+constexpr int px(int twips) {
+    return twips / kPerPixel;
+}
 inline QRect rect(int left, int top, int width, int height) {
     return QRect(px(left), px(top), px(width), px(height));
 }
-inline QSize size(int width, int height) { return QSize(px(width), px(height)); }
+inline QSize size(int width, int height) {
+    return QSize(px(width), px(height));
+}
 
 // The windows' font: Arial 8.25 pt, regular.
 inline QFont arial() {

@@ -39,43 +39,63 @@ void TestMinuteCells::rule_data() {
     QTest::addColumn<QList<int>>("toCells");
 
     const QString day = QStringLiteral("8/23/2008 ");
-    QTest::newRow("5.5 minutes cover five") << "101" << "101" << day + "3:15:42 PM" << "0:05:30"
-                                            << QList<int>{915, 919} << QList<int>{};
-    QTest::newRow("20 s covers one") << "101" << "101" << day + "3:15:42 PM" << "0:00:20"
-                                     << QList<int>{915, 915} << QList<int>{};
-    QTest::newRow("zero covers one") << "101" << "555" << day + "3:15:42 PM" << "0:00:00"
-                                     << QList<int>{} << QList<int>{915, 915};
-    QTest::newRow("1:59 covers one") << "101" << "101" << day + "1:00:00 AM" << "0:01:59"
-                                     << QList<int>{60, 60} << QList<int>{};
-    QTest::newRow("2:00 covers two") << "101" << "101" << day + "1:00:00 AM" << "0:02:00"
-                                     << QList<int>{60, 61} << QList<int>{};
-    QTest::newRow("past midnight clipped") << "101" << "101" << day + "11:58:30 PM" << "0:05:00"
-                                           << QList<int>{1438, 1439} << QList<int>{};
-    QTest::newRow("into the next column") << "101" << "101" << day + "10:58:00 AM" << "0:05:00"
-                                          << QList<int>{658, 662} << QList<int>{};
-    QTest::newRow("midnight start") << "101" << "101" << day + "12:00:05 AM" << "0:00:30"
-                                    << QList<int>{0, 0} << QList<int>{};
-    QTest::newRow("noon start") << "101" << "101" << day + "12:00:05 PM" << "0:00:30"
-                                << QList<int>{720, 720} << QList<int>{};
-    QTest::newRow("date alone is midnight") << "101" << "101" << "8/23/2008" << "0:03:00"
-                                            << QList<int>{0, 2} << QList<int>{};
-    QTest::newRow("unreadable duration not drawn") << "101" << "101" << day + "3:15:42 PM" << "x"
-                                                   << QList<int>{} << QList<int>{};
-    QTest::newRow("unreadable start not drawn") << "101" << "101" << "garbage" << "0:03:00"
-                                                << QList<int>{} << QList<int>{};
-    QTest::newRow("empty reference") << "" << "101" << day + "3:15:42 PM" << "0:01:00"
-                                     << QList<int>{} << QList<int>{915, 915};
-    QTest::newRow("case differs") << "abc" << "ABC" << day + "3:15:42 PM" << "0:01:00"
-                                  << QList<int>{} << QList<int>{915, 915};
-    QTest::newRow("blanks differ") << "101" << " 101" << day + "3:15:42 PM" << "0:01:00"
-                                   << QList<int>{} << QList<int>{915, 915};
-    QTest::newRow("huge duration ends the day") << "101" << "101" << day + "11:00:00 PM"
-                                                << "99999999999:00:00" << QList<int>{1380, 1439}
-                                                << QList<int>{};
-    QTest::newRow("negative start clipped") << "101" << "101" << day + "-1:58:00 AM" << "0:05:00"
-                                            << QList<int>{0, 2} << QList<int>{};
-    QTest::newRow("start past the day") << "101" << "101" << day + "30:00:00" << "0:05:00"
-                                        << QList<int>{} << QList<int>{};
+    QTest::newRow("5.5 minutes cover five") << "101"
+                                            << "101" << day + "3:15:42 PM"
+                                            << "0:05:30" << QList<int>{915, 919} << QList<int>{};
+    QTest::newRow("20 s covers one") << "101"
+                                     << "101" << day + "3:15:42 PM"
+                                     << "0:00:20" << QList<int>{915, 915} << QList<int>{};
+    QTest::newRow("zero covers one") << "101"
+                                     << "555" << day + "3:15:42 PM"
+                                     << "0:00:00" << QList<int>{} << QList<int>{915, 915};
+    QTest::newRow("1:59 covers one") << "101"
+                                     << "101" << day + "1:00:00 AM"
+                                     << "0:01:59" << QList<int>{60, 60} << QList<int>{};
+    QTest::newRow("2:00 covers two") << "101"
+                                     << "101" << day + "1:00:00 AM"
+                                     << "0:02:00" << QList<int>{60, 61} << QList<int>{};
+    QTest::newRow("past midnight clipped") << "101"
+                                           << "101" << day + "11:58:30 PM"
+                                           << "0:05:00" << QList<int>{1438, 1439} << QList<int>{};
+    QTest::newRow("into the next column") << "101"
+                                          << "101" << day + "10:58:00 AM"
+                                          << "0:05:00" << QList<int>{658, 662} << QList<int>{};
+    QTest::newRow("midnight start") << "101"
+                                    << "101" << day + "12:00:05 AM"
+                                    << "0:00:30" << QList<int>{0, 0} << QList<int>{};
+    QTest::newRow("noon start") << "101"
+                                << "101" << day + "12:00:05 PM"
+                                << "0:00:30" << QList<int>{720, 720} << QList<int>{};
+    QTest::newRow("date alone is midnight") << "101"
+                                            << "101"
+                                            << "8/23/2008"
+                                            << "0:03:00" << QList<int>{0, 2} << QList<int>{};
+    QTest::newRow("unreadable duration not drawn") << "101"
+                                                   << "101" << day + "3:15:42 PM"
+                                                   << "x" << QList<int>{} << QList<int>{};
+    QTest::newRow("unreadable start not drawn") << "101"
+                                                << "101"
+                                                << "garbage"
+                                                << "0:03:00" << QList<int>{} << QList<int>{};
+    QTest::newRow("empty reference") << ""
+                                     << "101" << day + "3:15:42 PM"
+                                     << "0:01:00" << QList<int>{} << QList<int>{915, 915};
+    QTest::newRow("case differs") << "abc"
+                                  << "ABC" << day + "3:15:42 PM"
+                                  << "0:01:00" << QList<int>{} << QList<int>{915, 915};
+    QTest::newRow("blanks differ") << "101"
+                                   << " 101" << day + "3:15:42 PM"
+                                   << "0:01:00" << QList<int>{} << QList<int>{915, 915};
+    QTest::newRow("huge duration ends the day")
+        << "101"
+        << "101" << day + "11:00:00 PM"
+        << "99999999999:00:00" << QList<int>{1380, 1439} << QList<int>{};
+    QTest::newRow("negative start clipped") << "101"
+                                            << "101" << day + "-1:58:00 AM"
+                                            << "0:05:00" << QList<int>{0, 2} << QList<int>{};
+    QTest::newRow("start past the day") << "101"
+                                        << "101" << day + "30:00:00"
+                                        << "0:05:00" << QList<int>{} << QList<int>{};
 }
 
 void TestMinuteCells::rule() {

@@ -47,18 +47,19 @@ void TestConfig::loadAndRewrite_data() {
     QTest::newRow("malformed lines dropped")
         << QByteArray("=x\r\nnovalue\r\n\r\ndbuser=u\r\n") << "dbuser" << QByteArray("u")
         << QByteArray("DBUSER=u\r\n");
-    QTest::newRow("blanks around equals kept")
-        << QByteArray("dbuser = admin\r\n") << "dbuser" << QByteArray()
-        << QByteArray("DBUSER = admin\r\n");
+    QTest::newRow("blanks around equals kept") << QByteArray("dbuser = admin\r\n") << "dbuser"
+                                               << QByteArray() << QByteArray("DBUSER = admin\r\n");
     QTest::newRow("lone LF ends a line")
         << QByteArray("dbuser=u\ndbpass=p\n") << "dbpass" << QByteArray("p")
         << QByteArray("DBUSER=u\r\nDBPASS=p\r\n");
     QTest::newRow("lone CR ends a line")
         << QByteArray("dbuser=u\rdbpass=p") << "dbuser" << QByteArray("u")
         << QByteArray("DBUSER=u\r\nDBPASS=p\r\n");
-    QTest::newRow("byte-order mark joins the name")
-        << QByteArray("\xEF\xBB\xBF" "dbuser=admin\r\n") << "dbuser" << QByteArray()
-        << QByteArray("\xEF\xBB\xBF" "DBUSER=admin\r\n");
+    QTest::newRow("byte-order mark joins the name") << QByteArray("\xEF\xBB\xBF"
+                                                                  "dbuser=admin\r\n")
+                                                    << "dbuser" << QByteArray()
+                                                    << QByteArray("\xEF\xBB\xBF"
+                                                                  "DBUSER=admin\r\n");
     QTest::newRow("value bytes kept as they are")
         << QByteArray("dbpass=p\xE4\xFF\x01 x \r\n") << "dbpass" << QByteArray("p\xE4\xFF\x01 x ")
         << QByteArray("DBPASS=p\xE4\xFF\x01 x \r\n");
@@ -134,7 +135,8 @@ void TestConfig::readOnlyFolderKeepsOldFile() {
     QFile::setPermissions(locked.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     bool immutable = false;
     if (::geteuid() == 0)
-        immutable = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), locked.path()}) == 0;
+        immutable =
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), locked.path()}) == 0;
     if (::geteuid() == 0 && !immutable) {
         QFile::setPermissions(locked.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                                  QFileDevice::ExeOwner);
@@ -145,8 +147,8 @@ void TestConfig::readOnlyFolderKeepsOldFile() {
     const SaveResult result = SaveConfig();
     if (immutable)
         QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), locked.path()});
-    QFile::setPermissions(locked.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                             QFileDevice::ExeOwner);
+    QFile::setPermissions(locked.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QVERIFY(!result.ok);
     QVERIFY2(result.message.contains(path), qPrintable(result.message));
     QFile in(path);

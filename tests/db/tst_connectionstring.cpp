@@ -14,14 +14,22 @@ private slots:
 void TestConnectionString::quotedValuesParseBack_data() {
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("written");
-    QTest::newRow("plain") << "admin" << "admin";
-    QTest::newRow("empty") << "" << "";
-    QTest::newRow("equals stays plain") << "a=b" << "a=b";
-    QTest::newRow("semicolon") << "se;c" << "{se;c}";
-    QTest::newRow("braces") << "se;c=r{e}t " << "{se;c=r{e}}t }";
-    QTest::newRow("edge blanks stay plain") << " x " << " x ";
-    QTest::newRow("option smuggling") << "x;Server=evil" << "{x;Server=evil}";
-    QTest::newRow("closing brace first") << "}" << "{}}}";
+    QTest::newRow("plain") << "admin"
+                           << "admin";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("equals stays plain") << "a=b"
+                                        << "a=b";
+    QTest::newRow("semicolon") << "se;c"
+                               << "{se;c}";
+    QTest::newRow("braces") << "se;c=r{e}t "
+                            << "{se;c=r{e}}t }";
+    QTest::newRow("edge blanks stay plain") << " x "
+                                            << " x ";
+    QTest::newRow("option smuggling") << "x;Server=evil"
+                                      << "{x;Server=evil}";
+    QTest::newRow("closing brace first") << "}"
+                                         << "{}}}";
 }
 
 void TestConnectionString::quotedValuesParseBack() {

@@ -3,8 +3,8 @@
 #include "testdatabase.h"
 
 #include <QComboBox>
-#include <QProcess>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -49,7 +49,9 @@ void TestDbRoutines::init() {
     QVERIFY(TestDatabase::resetTables());
 }
 
-void TestDbRoutines::cleanupTestCase() { qunsetenv("ODBCSYSINI"); }
+void TestDbRoutines::cleanupTestCase() {
+    qunsetenv("ODBCSYSINI");
+}
 
 // Points unixODBC at an odbcinst.ini that registers only the given driver names.
 void TestDbRoutines::registerDrivers(const QStringList& names) {
@@ -68,19 +70,23 @@ void TestDbRoutines::connectionStrings_data() {
     QTest::addColumn<QString>("password");
     QTest::addColumn<QString>("working");
     QTest::addColumn<QString>("probe");
-    QTest::newRow("admin") << "admin" << "pw"
+    QTest::newRow("admin") << "admin"
+                           << "pw"
                            << "Driver={PostgreSQL Unicode}; Server=localhost; PORT=5480; "
                               "Database=phonesystem; UID=admin; PWD=pw"
                            << "Driver={PostgreSQL Unicode}; Server=localhost; PORT=5480; "
                               "Database=phonesystem; UID=admin; PWD=pw;A7=50;A8=8192;"
                               "USEDECLAREFETCH =1";
     QTest::newRow("empty credentials")
-        << "" << ""
-        << "Driver={PostgreSQL Unicode}; Server=localhost; PORT=5480; Database=phonesystem; UID=; PWD="
+        << ""
+        << ""
+        << "Driver={PostgreSQL Unicode}; Server=localhost; PORT=5480; Database=phonesystem; UID=; "
+           "PWD="
         << "Driver={PostgreSQL Unicode}; Server=localhost; PORT=5480; Database=phonesystem; UID=; "
            "PWD=;A7=50;A8=8192;USEDECLAREFETCH =1";
     QTest::newRow("separators quoted")
-        << "a;b" << "x}"
+        << "a;b"
+        << "x}"
         << "Driver={PostgreSQL Unicode}; Server=localhost; PORT=5480; Database=phonesystem; "
            "UID={a;b}; PWD={x}}}"
         << "Driver={PostgreSQL Unicode}; Server=localhost; PORT=5480; Database=phonesystem; "
@@ -103,8 +109,8 @@ void TestDbRoutines::driverChoice_data() {
     QTest::addColumn<QStringList>("registered");
     QTest::addColumn<bool>("found");
     QTest::addColumn<QString>("driver");
-    QTest::newRow("both variants") << QStringList{"PostgreSQL ANSI", "PostgreSQL Unicode"} << true
-                                   << kUnicodeDriver;
+    QTest::newRow("both variants")
+        << QStringList{"PostgreSQL ANSI", "PostgreSQL Unicode"} << true << kUnicodeDriver;
     QTest::newRow("only ANSI") << QStringList{"PostgreSQL ANSI"} << true << kAnsiDriver;
     QTest::newRow("plain name") << QStringList{"PostgreSQL"} << true << kPlainDriver;
     QTest::newRow("none") << QStringList{} << false << QString("unchanged");
@@ -139,11 +145,16 @@ void TestDbRoutines::probeFailures_data() {
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("password");
     QTest::addColumn<QString>("setup");
-    QTest::newRow("wrong password") << TestDatabase::user() << "wrong" << "";
-    QTest::newRow("unknown user") << "nobody" << "x" << "";
-    QTest::newRow("empty credentials") << "" << "" << "";
-    QTest::newRow("calldetails missing") << TestDatabase::user() << TestDatabase::password()
-                                         << "DROP TABLE public.calldetails";
+    QTest::newRow("wrong password") << TestDatabase::user() << "wrong"
+                                    << "";
+    QTest::newRow("unknown user") << "nobody"
+                                  << "x"
+                                  << "";
+    QTest::newRow("empty credentials") << ""
+                                       << ""
+                                       << "";
+    QTest::newRow("calldetails missing")
+        << TestDatabase::user() << TestDatabase::password() << "DROP TABLE public.calldetails";
 }
 
 void TestDbRoutines::probeFailures() {
@@ -172,7 +183,7 @@ void TestDbRoutines::silentServerTimesOut() {
     QVERIFY(TestDatabase::stopServer());
     QTcpServer listener;
     QList<QTcpSocket*> accepted;
-    const bool listening = listener.listen(QHostAddress::LocalHost, 5480) ;
+    const bool listening = listener.listen(QHostAddress::LocalHost, 5480);
     QTcpServer listener6;
     listener6.listen(QHostAddress::LocalHostIPv6, 5480);
     QElapsedTimer clock;
@@ -204,15 +215,15 @@ void TestDbRoutines::credentialsWithSeparatorsLogIn() {
 void TestDbRoutines::extensionList_data() {
     QTest::addColumn<QStringList>("rows"); // value:kind, "NULL" for a NULL value
     QTest::addColumn<QStringList>("entries");
-    QTest::newRow("duplicates grouped") << QStringList{"100:1", "101:1", "101:1"}
-                                        << QStringList{"100", "101"};
-    QTest::newRow("other kinds left out") << QStringList{"100:1", "200:2", "300:0"}
-                                          << QStringList{"100"};
+    QTest::newRow("duplicates grouped")
+        << QStringList{"100:1", "101:1", "101:1"} << QStringList{"100", "101"};
+    QTest::newRow("other kinds left out")
+        << QStringList{"100:1", "200:2", "300:0"} << QStringList{"100"};
     QTest::newRow("empty table") << QStringList{} << QStringList{};
     QTest::newRow("NULL skipped") << QStringList{"100:1", "NULL:1", "102:1"}
                                   << QStringList{"100", "102"};
-    QTest::newRow("order as served") << QStringList{"20:1", "100:1", "3:1"}
-                                     << QStringList{"100", "20", "3"};
+    QTest::newRow("order as served")
+        << QStringList{"20:1", "100:1", "3:1"} << QStringList{"100", "20", "3"};
 }
 
 void TestDbRoutines::extensionList() {

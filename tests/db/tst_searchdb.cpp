@@ -29,7 +29,9 @@ private:
                 const QString& date = "3/1/2024");
 };
 
-void TestSearchDb::initTestCase() { REQUIRE_TEST_DATABASE(); }
+void TestSearchDb::initTestCase() {
+    REQUIRE_TEST_DATABASE();
+}
 
 void TestSearchDb::init() {
     TestDatabase::storeCredentials(TestDatabase::user(), TestDatabase::password());

@@ -15,7 +15,9 @@
 // with a main window loaded against it.
 namespace ShellFixture {
 
-inline QString today() { return QDate::currentDate().toString("yyyy-MM-dd"); }
+inline QString today() {
+    return QDate::currentDate().toString("yyyy-MM-dd");
+}
 
 inline bool seedCalls() {
     if (!TestDatabase::resetTables())

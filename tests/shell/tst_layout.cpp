@@ -15,7 +15,11 @@
 class TestLayout : public QObject {
     Q_OBJECT
 private slots:
-    void init() { window = std::make_unique<Form1>(); window->show(); QVERIFY(QTest::qWaitForWindowExposed(window.get())); }
+    void init() {
+        window = std::make_unique<Form1>();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    }
     void cleanup() { window.reset(); }
 
     void controls_data();
@@ -37,19 +41,32 @@ void TestLayout::controls_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QRect>("twips");
-    QTest::newRow("Combo2") << "Combo2" << "" << QRect(120, 120, 1455, 330);
-    QTest::newRow("Combo1") << "Combo1" << "" << QRect(1680, 120, 1335, 330);
-    QTest::newRow("Combo3") << "Combo3" << "" << QRect(3120, 120, 975, 330);
-    QTest::newRow("Text1") << "Text1" << "" << QRect(4200, 120, 1575, 330);
-    QTest::newRow("Command2") << "Command2" << "Search" << QRect(5880, 120, 855, 330);
-    QTest::newRow("Command6") << "Command6" << "Show Chart" << QRect(6840, 120, 1335, 330);
-    QTest::newRow("ListView1") << "ListView1" << "" << QRect(120, 480, 8055, 7455);
-    QTest::newRow("StatusBar1") << "StatusBar1" << "" << QRect(0, 8040, 8310, 375);
-    QTest::newRow("Command1") << "Command1" << "Command1" << QRect(2040, 8880, 2775, 495);
-    QTest::newRow("Command3") << "Command3" << "Command3" << QRect(120, 8880, 1695, 375);
-    QTest::newRow("Command4") << "Command4" << "Chart" << QRect(4920, 8880, 1095, 330);
-    QTest::newRow("Command5") << "Command5" << "Command5" << QRect(6120, 8880, 1095, 255);
-    QTest::newRow("Label2") << "Label2" << "Label2" << QRect(5040, 9360, 2055, 255);
+    QTest::newRow("Combo2") << "Combo2"
+                            << "" << QRect(120, 120, 1455, 330);
+    QTest::newRow("Combo1") << "Combo1"
+                            << "" << QRect(1680, 120, 1335, 330);
+    QTest::newRow("Combo3") << "Combo3"
+                            << "" << QRect(3120, 120, 975, 330);
+    QTest::newRow("Text1") << "Text1"
+                           << "" << QRect(4200, 120, 1575, 330);
+    QTest::newRow("Command2") << "Command2"
+                              << "Search" << QRect(5880, 120, 855, 330);
+    QTest::newRow("Command6") << "Command6"
+                              << "Show Chart" << QRect(6840, 120, 1335, 330);
+    QTest::newRow("ListView1") << "ListView1"
+                               << "" << QRect(120, 480, 8055, 7455);
+    QTest::newRow("StatusBar1") << "StatusBar1"
+                                << "" << QRect(0, 8040, 8310, 375);
+    QTest::newRow("Command1") << "Command1"
+                              << "Command1" << QRect(2040, 8880, 2775, 495);
+    QTest::newRow("Command3") << "Command3"
+                              << "Command3" << QRect(120, 8880, 1695, 375);
+    QTest::newRow("Command4") << "Command4"
+                              << "Chart" << QRect(4920, 8880, 1095, 330);
+    QTest::newRow("Command5") << "Command5"
+                              << "Command5" << QRect(6120, 8880, 1095, 255);
+    QTest::newRow("Label2") << "Label2"
+                            << "Label2" << QRect(5040, 9360, 2055, 255);
 }
 
 static QWidget* control(Form1& w, const QString& name) {
@@ -124,10 +141,10 @@ void TestLayout::tabOrder() {
     window->activateWindow();
     window->Command1->setFocus();
     QTRY_COMPARE(QApplication::focusWidget(), window->Command1);
-    const QList<QWidget*> expected{window->Combo2,   window->Combo1,    window->Combo3,
-                                   window->Text1,    window->Command2,  window->Command6,
+    const QList<QWidget*> expected{window->Combo2,    window->Combo1,   window->Combo3,
+                                   window->Text1,     window->Command2, window->Command6,
                                    window->ListView1, window->Command3, window->Command4,
-                                   window->Command5, window->Command1};
+                                   window->Command5,  window->Command1};
     for (QWidget* next : expected) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), next);

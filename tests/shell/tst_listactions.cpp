@@ -1,8 +1,8 @@
 #include "about.h"
 #include "calllistview.h"
 #include "chartwidget.h"
-#include "dialogs.h"
 #include "diagnostics.h"
+#include "dialogs.h"
 #include "endprogram.h"
 #include "shellfixture.h"
 
@@ -70,8 +70,9 @@ void TestListActions::init() {
     window = std::make_unique<Form1>();
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    window->listItems->appendRows({CallRow{"101", "5551234567", "3/1/2024 9:00:00 AM", "00:05:30"},
-                                   CallRow{"15551234567", "101", "3/1/2024 9:10:00 AM", "00:00:30"}});
+    window->listItems->appendRows(
+        {CallRow{"101", "5551234567", "3/1/2024 9:00:00 AM", "00:05:30"},
+         CallRow{"15551234567", "101", "3/1/2024 9:10:00 AM", "00:00:30"}});
 }
 
 void TestListActions::cleanup() {
@@ -123,8 +124,9 @@ void TestListActions::choosingLookupOpensSearch() {
                           popup->actionGeometry(window->mnuHiddenMITo).center());
     });
     QTRY_COMPARE(urls.opened.size(), 1);
-    QCOMPARE(urls.opened.first().toString(QUrl::FullyEncoded),
-             QStringLiteral("https://www.google.com/search?hl=en&q=555-123-4567&btnG=Google+Search"));
+    QCOMPARE(
+        urls.opened.first().toString(QUrl::FullyEncoded),
+        QStringLiteral("https://www.google.com/search?hl=en&q=555-123-4567&btnG=Google+Search"));
     // Eleven digits: searched whole, nothing dropped.
     rightClickRow(1, [this](QMenu* popup) {
         QVERIFY(popup);
@@ -132,8 +134,9 @@ void TestListActions::choosingLookupOpensSearch() {
                           popup->actionGeometry(window->mnuHiddenMIFrom).center());
     });
     QTRY_COMPARE(urls.opened.size(), 2);
-    QCOMPARE(urls.opened.last().toString(QUrl::FullyEncoded),
-             QStringLiteral("https://www.google.com/search?hl=en&q=15551234567&btnG=Google+Search"));
+    QCOMPARE(
+        urls.opened.last().toString(QUrl::FullyEncoded),
+        QStringLiteral("https://www.google.com/search?hl=en&q=15551234567&btnG=Google+Search"));
 }
 
 void TestListActions::leftPressOnlyUpdatesCaptions() {
@@ -236,9 +239,12 @@ void TestListActions::aboutIsSingle() {
 void TestListActions::oleDbSelfTest_data() {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("message");
-    QTest::newRow("reachable, other credentials stored") << "" << "Connected";
-    QTest::newRow("server down") << "down" << "Failed";
-    QTest::newRow("calldetails missing") << "drop" << "Failed";
+    QTest::newRow("reachable, other credentials stored") << ""
+                                                         << "Connected";
+    QTest::newRow("server down") << "down"
+                                 << "Failed";
+    QTest::newRow("calldetails missing") << "drop"
+                                         << "Failed";
 }
 
 void TestListActions::oleDbSelfTest() {

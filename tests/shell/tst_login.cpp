@@ -46,7 +46,8 @@ void TestLogin::init() {
     QFile::remove(config::ConfigFilePath());
     dbRoutines::DbDriver.clear();
     QVERIFY(TestDatabase::resetTables());
-    QVERIFY(TestDatabase::exec("INSERT INTO public.dnallocation (value, kind) VALUES ('100', 1), ('101', 1)"));
+    QVERIFY(TestDatabase::exec(
+        "INSERT INTO public.dnallocation (value, kind) VALUES ('100', 1), ('101', 1)"));
 }
 
 QByteArray TestLogin::readSettings() {
@@ -110,8 +111,8 @@ void TestLogin::firstStartWithCorrectCredentials() {
     window.Form_Load();
     QVERIFY(dialogBeforeMainWindow);
     QCOMPARE(answerer.texts(), QStringList{"Database Connection Successful"});
-    QCOMPARE(readSettings(), "DBUSER=" + TestDatabase::user().toUtf8() + "\r\nDBPASS=" +
-                                 TestDatabase::password().toUtf8() + "\r\n");
+    QCOMPARE(readSettings(), "DBUSER=" + TestDatabase::user().toUtf8() +
+                                 "\r\nDBPASS=" + TestDatabase::password().toUtf8() + "\r\n");
     QCOMPARE(window.Combo3->count(), 2);
 }
 
@@ -150,9 +151,8 @@ void TestLogin::passwordWithSeparatorsLogsIn() {
     QVERIFY(TestDatabase::exec("ALTER ROLE " + TestDatabase::user() + " PASSWORD 'p;w}x{'"));
     MessageBoxAnswerer answerer;
     Form1 window;
-    WhenModalOpens("login", [&](QWidget* dialog) {
-        typeAndConnect(dialog, TestDatabase::user(), "p;w}x{");
-    });
+    WhenModalOpens(
+        "login", [&](QWidget* dialog) { typeAndConnect(dialog, TestDatabase::user(), "p;w}x{"); });
     window.Form_Load();
     QVERIFY(TestDatabase::exec("ALTER ROLE " + TestDatabase::user() + " PASSWORD '" +
                                TestDatabase::password() + "'"));

@@ -42,7 +42,8 @@ void TestStartup::init() {
     config::SetConfigFilePath(dir.filePath("local.cfg"));
     QFile::remove(config::ConfigFilePath());
     QVERIFY(TestDatabase::resetTables());
-    QVERIFY(TestDatabase::exec("INSERT INTO public.dnallocation (value, kind) VALUES ('100', 1), ('101', 1)"));
+    QVERIFY(TestDatabase::exec(
+        "INSERT INTO public.dnallocation (value, kind) VALUES ('100', 1), ('101', 1)"));
 }
 
 void TestStartup::cleanup() {
@@ -87,8 +88,8 @@ void TestStartup::splashLoadStep() {
 }
 
 void TestStartup::splashOpensMainWindowOnce() {
-    writeSettings("DBUSER=" + TestDatabase::user().toUtf8() + "\r\nDBPASS=" +
-                  TestDatabase::password().toUtf8() + "\r\n");
+    writeSettings("DBUSER=" + TestDatabase::user().toUtf8() +
+                  "\r\nDBPASS=" + TestDatabase::password().toUtf8() + "\r\n");
     MessageBoxAnswerer answerer;
     auto* splash = new Form2;
     splash->Form_Load();

@@ -12,7 +12,9 @@ MessageBoxAnswerer::MessageBoxAnswerer() : timer_(new QTimer) {
     timer_->start();
 }
 
-MessageBoxAnswerer::~MessageBoxAnswerer() { delete timer_; }
+MessageBoxAnswerer::~MessageBoxAnswerer() {
+    delete timer_;
+}
 
 void MessageBoxAnswerer::clear() {
     texts_.clear();

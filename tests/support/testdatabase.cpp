@@ -12,7 +12,9 @@ namespace TestDatabase {
 
 namespace {
 
-QString env(const char* name) { return qEnvironmentVariable(name); }
+QString env(const char* name) {
+    return qEnvironmentVariable(name);
+}
 
 QSqlDatabase superConnection() {
     const QString name = QStringLiteral("testdatabase-super");
@@ -40,9 +42,9 @@ QSqlDatabase superConnection() {
 bool pgCtl(const QStringList& arguments) {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
-    QStringList all{QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--"),
-                    env("LINETALLY_TEST_PGBIN") + QStringLiteral("/pg_ctl"), QStringLiteral("-D"),
-                    env("LINETALLY_TEST_PGDATA")};
+    QStringList all{QStringLiteral("-u"), QStringLiteral("postgres"),
+                    QStringLiteral("--"), env("LINETALLY_TEST_PGBIN") + QStringLiteral("/pg_ctl"),
+                    QStringLiteral("-D"), env("LINETALLY_TEST_PGDATA")};
     all += arguments;
     process.start(QStringLiteral("runuser"), all);
     if (!process.waitForFinished(120000) || process.exitCode() != 0) {
@@ -54,15 +56,21 @@ bool pgCtl(const QStringList& arguments) {
 
 } // namespace
 
-bool available() { return !env("LINETALLY_TEST_PGDATA").isEmpty(); }
+bool available() {
+    return !env("LINETALLY_TEST_PGDATA").isEmpty();
+}
 
 QString unavailableReason() {
     return QStringLiteral("This test needs the phone system database: run it through "
                           "scripts/with-test-database (scripts/test does).");
 }
 
-QString user() { return env("LINETALLY_TEST_USER"); }
-QString password() { return env("LINETALLY_TEST_PASSWORD"); }
+QString user() {
+    return env("LINETALLY_TEST_USER");
+}
+QString password() {
+    return env("LINETALLY_TEST_PASSWORD");
+}
 
 bool exec(const QString& sql) {
     QSqlDatabase db = superConnection();
@@ -93,7 +101,8 @@ bool resetTables() {
     return execAll({
         QStringLiteral("DROP TABLE IF EXISTS public.calldetails, public.dnallocation, "
                        "public.callhistory2"),
-        QStringLiteral("CREATE TABLE public.calldetails (id serial PRIMARY KEY, callid text, info text)"),
+        QStringLiteral(
+            "CREATE TABLE public.calldetails (id serial PRIMARY KEY, callid text, info text)"),
         QStringLiteral("CREATE TABLE public.dnallocation (id serial PRIMARY KEY, value text, "
                        "kind integer NOT NULL)"),
         QStringLiteral("CREATE TABLE public.callhistory2 (id serial PRIMARY KEY, from_no text, "
@@ -126,7 +135,8 @@ bool stopServer() {
 }
 
 bool startServer() {
-    return pgCtl({QStringLiteral("-l"), env("LINETALLY_TEST_PGDATA") + QStringLiteral("/../server.log"),
+    return pgCtl({QStringLiteral("-l"),
+                  env("LINETALLY_TEST_PGDATA") + QStringLiteral("/../server.log"),
                   QStringLiteral("-w"), QStringLiteral("-t"), QStringLiteral("60"),
                   QStringLiteral("start")});
 }
