@@ -7,6 +7,20 @@
 namespace TimeFunctions {
 
 std::optional<double> ReadNumber(QStringView field) {
+    // The common case, a short run of plain digits, is read without any conversion.
+    if (!field.isEmpty() && field.size() <= 15) {
+        qint64 whole = 0;
+        bool digitsOnly = true;
+        for (const QChar c : field) {
+            if (c < u'0' || c > u'9') {
+                digitsOnly = false;
+                break;
+            }
+            whole = whole * 10 + (c.unicode() - u'0');
+        }
+        if (digitsOnly)
+            return double(whole);
+    }
     const QStringView trimmed = field.trimmed();
     qsizetype i = 0;
     const qsizetype n = trimmed.size();
@@ -33,10 +47,33 @@ std::optional<double> ReadNumber(QStringView field) {
     return value;
 }
 
-std::optional<double> DurationToMinutes(QStringView text) {
-    const QList<QStringView> fields = text.split(u':');
-    if (fields.size() < 3)
+namespace {
+
+// The first three ":"-separated fields of the text; the third runs to the next ":" or the end.
+struct ThreeFields {
+    QStringView first, second, third;
+};
+
+std::optional<ThreeFields> firstThreeFields(QStringView text) {
+    const qsizetype colon1 = text.indexOf(u':');
+    if (colon1 < 0)
         return std::nullopt;
+    const qsizetype colon2 = text.indexOf(u':', colon1 + 1);
+    if (colon2 < 0)
+        return std::nullopt;
+    const qsizetype colon3 = text.indexOf(u':', colon2 + 1);
+    const QStringView rest = text.mid(colon2 + 1);
+    return ThreeFields{text.left(colon1), text.mid(colon1 + 1, colon2 - colon1 - 1),
+                       colon3 < 0 ? rest : rest.left(colon3 - colon2 - 1)};
+}
+
+} // namespace
+
+std::optional<double> DurationToMinutes(QStringView text) {
+    const auto split = firstThreeFields(text);
+    if (!split)
+        return std::nullopt;
+    const QStringView fields[] = {split->first, split->second, split->third};
     const auto hours = ReadNumber(fields[0]);
     const auto minutes = ReadNumber(fields[1]);
     const auto seconds = ReadNumber(fields[2]);
@@ -49,9 +86,10 @@ std::optional<double> DurationToMinutes(QStringView text) {
 }
 
 std::optional<double> TimeToMinuteOfDay(QStringView text) {
-    const QList<QStringView> fields = text.split(u':');
-    if (fields.size() < 3)
+    const auto split = firstThreeFields(text);
+    if (!split)
         return std::nullopt;
+    const QStringView fields[] = {split->first, split->second, split->third};
     auto hour = ReadNumber(fields[0]);
     if (!hour)
         return std::nullopt;

@@ -4,6 +4,7 @@
 #include "dblog.h"
 
 #include <QSqlError>
+#include <QSqlResult>
 
 #include <atomic>
 
@@ -83,10 +84,20 @@ bool DbConnection::execute(const QString& statement, const QVariantList& paramet
         fail(QStringLiteral("execute"), query_->lastError().text());
         return false;
     }
+    const QVariant handle = query_->result()->handle();
+    if (db_.driverName() == QLatin1String("QODBC") && handle.isValid() && handle.data())
+        odbcRows_ = std::make_unique<OdbcRows>(*static_cast<void* const*>(handle.constData()));
     return true;
 }
 
 bool DbConnection::next() {
+    if (odbcRows_) {
+        if (odbcRows_->fetch())
+            return true;
+        if (!odbcRows_->error().isEmpty())
+            fail(QStringLiteral("fetch"), odbcRows_->error());
+        return false;
+    }
     if (!query_)
         return false;
     if (query_->next())
@@ -96,15 +107,28 @@ bool DbConnection::next() {
     return false;
 }
 
-QVariant DbConnection::value(int column) const {
+QVariant DbConnection::value(int column) {
+    if (odbcRows_) {
+        const auto value = odbcRows_->text(column);
+        return value ? QVariant(*value) : QVariant();
+    }
     return query_ ? query_->value(column) : QVariant();
 }
+
+std::optional<QString> DbConnection::text(int column) {
+    if (odbcRows_)
+        return odbcRows_->text(column);
+    const QVariant value = query_ ? query_->value(column) : QVariant();
+    return value.isNull() ? std::nullopt : std::optional<QString>(value.toString());
+}
+
 
 int DbConnection::recordCount() const {
     return query_ ? query_->size() : -1;
 }
 
 void DbConnection::close() {
+    odbcRows_.reset();
     query_.reset();
     if (db_.isValid()) {
         db_.close();

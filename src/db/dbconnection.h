@@ -6,6 +6,9 @@
 #include <QVariant>
 
 #include <memory>
+#include <optional>
+
+#include "odbcrows.h"
 
 // The program's stand-in for ADO's Connection and Recordset: one connection, one statement,
 // its rows walked forward and read by position. Failures come back as false with the driver's
@@ -29,7 +32,9 @@ public:
     bool execute(const QString& statement, const QVariantList& parameters = {});
     // Moves to the next row; false after the last one or on a failure (see lastError()).
     bool next();
-    QVariant value(int column) const;
+    QVariant value(int column);
+    // A column of the current row as text; nullopt for NULL.
+    std::optional<QString> text(int column);
     // The rows a successful statement produced, when the driver knows them; -1 otherwise.
     int recordCount() const;
 
@@ -42,5 +47,6 @@ private:
     QString name_;
     QSqlDatabase db_;
     std::unique_ptr<QSqlQuery> query_;
+    std::unique_ptr<OdbcRows> odbcRows_; // the ODBC statement's rows, read directly
     QString lastError_;
 };

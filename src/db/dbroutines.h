@@ -41,7 +41,14 @@ void FillExtensionList(QComboBox* combo);
 // the rows listed up to then stay.
 bool RunSearchQuery(const SearchQuery& query, CallListModel& list);
 
-// The text forms the list shows.
-QString StartTimeText(const QVariant& value);
+// A date and time of day as the database holds it, before any time zone is applied.
+struct DbTimestamp {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+};
+
+// "Start Time" as the list shows it: M/d/yyyy h:mm:ss AM|PM, or the date alone at midnight.
+QString StartTimeText(const DbTimestamp& at);
+// The same from the driver's text of a timestamp; any other text is shown as it is.
+QString StartTimeTextFromDriver(const QString& text);
 
 } // namespace dbRoutines
