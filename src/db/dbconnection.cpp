@@ -122,7 +122,6 @@ std::optional<QString> DbConnection::text(int column) {
     return value.isNull() ? std::nullopt : std::optional<QString>(value.toString());
 }
 
-
 int DbConnection::recordCount() const {
     return query_ ? query_->size() : -1;
 }

@@ -19,7 +19,9 @@ namespace {
 const QString kServerHost = QStringLiteral("localhost");
 const QString kProbeOptions = QStringLiteral(";A7=50;A8=8192;USEDECLAREFETCH =1");
 
-QString cellText(const std::optional<QString>& value) { return value.value_or(QString()); }
+QString cellText(const std::optional<QString>& value) {
+    return value.value_or(QString());
+}
 
 } // namespace
 

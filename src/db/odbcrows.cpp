@@ -6,14 +6,17 @@
 #include <array>
 
 namespace {
-SQLHSTMT handle(void* statement) { return static_cast<SQLHSTMT>(statement); }
-bool succeeded(SQLRETURN r) { return r == SQL_SUCCESS || r == SQL_SUCCESS_WITH_INFO; }
+SQLHSTMT handle(void* statement) {
+    return static_cast<SQLHSTMT>(statement);
+}
+bool succeeded(SQLRETURN r) {
+    return r == SQL_SUCCESS || r == SQL_SUCCESS_WITH_INFO;
+}
 } // namespace
 
 // Reads one column in pieces of the given character type. Gives nullopt when the driver
 // refuses that type, a null variant for SQL NULL, and the text otherwise.
-template <typename Char>
-std::optional<QVariant> OdbcRows::readText(int column, short cType) {
+template <typename Char> std::optional<QVariant> OdbcRows::readText(int column, short cType) {
     std::array<Char, 512> buffer;
     const qsizetype capacity = qsizetype(buffer.size()) - 1; // each piece ends with a terminator
     QByteArray bytes;
@@ -30,7 +33,8 @@ std::optional<QVariant> OdbcRows::readText(int column, short cType) {
         first = false;
         if (indicator == SQL_NULL_DATA)
             return QVariant();
-        const qsizetype available = indicator == SQL_NO_TOTAL ? capacity : indicator / SQLLEN(sizeof(Char));
+        const qsizetype available =
+            indicator == SQL_NO_TOTAL ? capacity : indicator / SQLLEN(sizeof(Char));
         const qsizetype units = qMin(available, capacity);
         if constexpr (sizeof(Char) == 1)
             bytes.append(reinterpret_cast<const char*>(buffer.data()), units);
@@ -85,4 +89,3 @@ std::optional<QString> OdbcRows::text(int column) {
         return std::nullopt;
     return value->toString();
 }
-

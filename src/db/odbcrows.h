@@ -21,8 +21,7 @@ public:
 
 private:
     QString diagnostics() const;
-    template <typename Char>
-    std::optional<QVariant> readText(int column, short cType);
+    template <typename Char> std::optional<QVariant> readText(int column, short cType);
 
     void* statement_;
     QString error_;
