@@ -11,7 +11,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 
 login::login(QWidget* owner) : QDialog(owner) {
     setWindowTitle(QStringLiteral("Login Info"));
@@ -62,11 +61,7 @@ login::login(QWidget* owner) : QDialog(owner) {
     setTabOrder(Command1, Command2);
     Text1[0]->setFocus();
 
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame(QPoint(), size());
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    CentreOnScreen(this);
 }
 
 void login::keyPressEvent(QKeyEvent* event) {

@@ -4,10 +4,8 @@
 #include "twips.h"
 #include "versiontext.h"
 
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 
 namespace {
 QLabel* makeLabel(const QString& text, QWidget* parent, QRect geometry) {
@@ -40,11 +38,7 @@ ABOUT::ABOUT(const QIcon& mainWindowIcon) {
     Form_Load(mainWindowIcon);
     Command1->setFocus();
 
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame(QPoint(), size());
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    CentreOnScreen(this);
 }
 
 void ABOUT::Form_Load(const QIcon& mainWindowIcon) {

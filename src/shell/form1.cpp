@@ -9,14 +9,12 @@
 
 #include <QComboBox>
 #include <QEvent>
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QScreen>
 #include <QStatusBar>
 
 #include <limits>
@@ -65,11 +63,7 @@ Form1::Form1() {
     createControls();
     createMenus();
     setClientWidth(kNormalClientWidth);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame(QPoint(), size());
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    CentreOnScreen(this);
 }
 
 void Form1::createControls() {

@@ -6,10 +6,8 @@
 #include "twips.h"
 #include "versiontext.h"
 
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QTimer>
 
 Form2::Form2() {
@@ -37,11 +35,7 @@ Form2::Form2() {
     Timer1->setInterval(kSplashMilliseconds);
     connect(Timer1, &QTimer::timeout, this, &Form2::Timer1_Timer);
 
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame(QPoint(), size());
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    CentreOnScreen(this);
 }
 
 void Form2::Form_Load() {

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QFont>
+#include <QGuiApplication>
 #include <QRect>
+#include <QScreen>
 #include <QSize>
+#include <QWidget>
 
 // The design measures windows in twips: 15 to a pixel at 96 dots per inch.
 namespace Twips {
@@ -28,3 +31,12 @@ inline QFont arial() {
 }
 
 } // namespace Twips
+
+// Places a window in the middle of the primary screen.
+inline void CentreOnScreen(QWidget* window) {
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame(QPoint(), window->size());
+        frame.moveCenter(screen->availableGeometry().center());
+        window->move(frame.topLeft());
+    }
+}
