@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <optional>
 
 namespace {
 
@@ -23,15 +22,14 @@ std::optional<double> startMinute(QStringView startTime) {
 
 } // namespace
 
-void AddCallToCells(MinuteCells& cells, QStringView callFrom, QStringView startTime,
-                    QStringView duration, QStringView referenceNumber) {
-    auto minutes = TimeFunctions::DurationToMinutes(duration);
+std::optional<CallMinutes> CallMinutesOf(QStringView startTime, QStringView duration) {
+    const auto minutes = TimeFunctions::DurationToMinutes(duration);
     if (!minutes)
-        return;
+        return std::nullopt;
     const double length = std::max(*minutes, 1.0);
     const auto first = startMinute(startTime);
     if (!first)
-        return;
+        return std::nullopt;
     // The call covers floor(length) whole minutes from its start minute; only those inside the
     // day have cells. Bounds are clamped in floating point before any conversion to int.
     const double firstMinute = std::floor(*first);
@@ -39,8 +37,18 @@ void AddCallToCells(MinuteCells& cells, QStringView callFrom, QStringView startT
     const double begin = std::max(firstMinute, 0.0);
     const double end = std::min(lastMinute, double(kMinutesPerDay - 1));
     if (begin > end)
-        return;
-    auto& track = (callFrom == referenceNumber) ? cells.from : cells.to;
-    for (int m = static_cast<int>(begin); m <= static_cast<int>(end); ++m)
+        return std::nullopt;
+    return CallMinutes{static_cast<int>(begin), static_cast<int>(end)};
+}
+
+void MarkCall(MinuteCells& cells, const CallMinutes& minutes, bool placedByReference) {
+    auto& track = placedByReference ? cells.from : cells.to;
+    for (int m = minutes.first; m <= minutes.last; ++m)
         track.set(static_cast<size_t>(m));
+}
+
+void AddCallToCells(MinuteCells& cells, QStringView callFrom, QStringView startTime,
+                    QStringView duration, QStringView referenceNumber) {
+    if (const auto minutes = CallMinutesOf(startTime, duration))
+        MarkCall(cells, *minutes, callFrom == referenceNumber);
 }

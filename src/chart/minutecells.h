@@ -4,6 +4,7 @@
 #include <QStringView>
 
 #include <bitset>
+#include <optional>
 
 inline constexpr int kMinutesPerDay = 1440;
 
@@ -14,6 +15,19 @@ struct MinuteCells {
 
     bool operator==(const MinuteCells&) const = default;
 };
+
+// The minutes of the day one listed call covers, first to last, both included.
+struct CallMinutes {
+    int first = 0;
+    int last = 0;
+};
+
+// The minutes a call covers: the whole minutes of its duration (at least one) from the minute it
+// started, cut at the end of the day. Nothing when the duration or the start time cannot be read
+// or no minute of the call falls inside the day.
+std::optional<CallMinutes> CallMinutesOf(QStringView startTime, QStringView duration);
+// Marks a call's minutes on the from-track or the to-track.
+void MarkCall(MinuteCells& cells, const CallMinutes& minutes, bool placedByReference);
 
 // Marks the minutes covered by one listed call. The call covers the whole minutes of its
 // duration (at least one) from the minute it started; minutes past the end of the day are

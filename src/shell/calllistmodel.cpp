@@ -54,6 +54,7 @@ void CallListModel::clear() {
     if (rows_.empty())
         return;
     beginResetModel();
+    ++revision_;
     rows_.clear();
     rows_.shrink_to_fit();
     endResetModel();
@@ -62,6 +63,7 @@ void CallListModel::clear() {
 int CallListModel::addRow() {
     const int index = count();
     beginInsertRows({}, index, index);
+    ++revision_;
     rows_.emplace_back();
     endInsertRows();
     return index;
@@ -70,6 +72,7 @@ int CallListModel::addRow() {
 void CallListModel::setText(int row, int column, const QString& text) {
     if (row < 0 || row >= count() || column < 0 || column >= kColumnCount)
         return;
+    ++revision_;
     rows_[static_cast<size_t>(row)].column(column) = text;
     emit dataChanged(index(row, column), index(row, column));
 }
@@ -85,6 +88,7 @@ void CallListModel::appendRows(std::vector<CallRow>&& rows) {
         return;
     const int first = count();
     beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
+    ++revision_;
     if (rows_.empty()) {
         rows_ = std::move(rows);
     } else {

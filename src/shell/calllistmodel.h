@@ -40,8 +40,13 @@ public:
     // Adds many rows at once, after all others.
     void appendRows(std::vector<CallRow>&& rows);
 
+    // Changes whenever a row is added, removed or edited, so readers can tell when what they
+    // worked out from the rows is stale.
+    quint64 revision() const { return revision_; }
+
     static QStringList headers();
 
 private:
     std::vector<CallRow> rows_;
+    quint64 revision_ = 0;
 };

@@ -1,11 +1,15 @@
 #pragma once
 
 #include "about.h"
+#include "minutecells.h"
 
 #include <QDate>
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
+
+#include <optional>
+#include <vector>
 
 class CallListModel;
 class CallListView;
@@ -99,6 +103,10 @@ private:
     void setClientWidth(int width);
 
     QPointer<ABOUT> about_;
+    // The minutes each listed call covers, worked out once per change of the list: reading the
+    // time texts costs far more than drawing.
+    std::vector<std::optional<CallMinutes>> callMinutes_;
+    quint64 callMinutesRevision_ = ~quint64(0);
 };
 
 // The date list's entries: today first, then each day before, 90 in all, as M/d/yyyy.

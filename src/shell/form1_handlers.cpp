@@ -180,11 +180,20 @@ void Form1::searchnow() {
 
 void Form1::RefreshGraph() {
     const QString reference = Combo3->isEnabled() ? Combo3->currentText() : Text1->text();
-    MinuteCells cells;
     const int rows = listItems->count();
+    if (callMinutesRevision_ != listItems->revision()) {
+        callMinutes_.clear();
+        callMinutes_.reserve(size_t(rows));
+        for (int row = 0; row < rows; ++row) {
+            const CallRow& call = listItems->row(row);
+            callMinutes_.push_back(CallMinutesOf(call.startTime, call.duration));
+        }
+        callMinutesRevision_ = listItems->revision();
+    }
+    MinuteCells cells;
     for (int row = 0; row < rows; ++row) {
-        const CallRow& call = listItems->row(row);
-        AddCallToCells(cells, call.callFrom, call.startTime, call.duration, reference);
+        if (const auto& minutes = callMinutes_[size_t(row)])
+            MarkCall(cells, *minutes, listItems->row(row).callFrom == reference);
     }
     chart->setCells(cells);
 }

@@ -21,6 +21,8 @@ private slots:
     void injectionFindsNothing_data();
     void injectionFindsNothing();
     void integerColumns();
+    void readsManyRowsWhole_data();
+    void readsManyRowsWhole();
     void serverStoppedBeforeSearch();
 
 private:
@@ -132,6 +134,55 @@ void TestSearchDb::integerColumns() {
     QCOMPARE(listed(list), QStringList{"5550001111|101|3/1/2024 3:15:42 PM|00:01:00"});
     QVERIFY(!search("From", "abc", list));
     QCOMPARE(list.count(), 0);
+}
+
+void TestSearchDb::readsManyRowsWhole_data() {
+    QTest::addColumn<QString>("driver");
+    QTest::newRow("Unicode") << kUnicodeDriver;
+    QTest::newRow("ANSI") << kAnsiDriver;
+}
+
+// Several blocks of rows, with values longer than any bound buffer, characters outside the
+// Basic Multilingual Plane, NULLs and fractions of seconds scattered through them.
+void TestSearchDb::readsManyRowsWhole() {
+    QFETCH(QString, driver);
+    QVERIFY(TestDatabase::exec("TRUNCATE public.callhistory2"));
+    const int calls = 700;
+    QVERIFY(TestDatabase::exec(
+        QStringLiteral(
+            "INSERT INTO public.callhistory2 (from_no, to_no, dur, starttime) "
+            "SELECT CASE WHEN i % 50 = 0 THEN repeat('9', 300) "
+            "            WHEN i % 7 = 0 THEN 'ext ' || i || ' \U0001F4DE номер' "
+            "            WHEN i % 97 = 0 THEN NULL ELSE (5550000000 + i)::text END, "
+            "       '101', "
+            "       CASE WHEN i % 89 = 0 THEN NULL ELSE make_interval(secs => i) END, "
+            "       timestamp '2024-03-01 00:00:00' + make_interval(secs => i * 61) "
+            "         + CASE WHEN i % 3 = 0 THEN interval '0.25 seconds' ELSE interval '0' END "
+            "FROM generate_series(0, %1) AS i")
+            .arg(calls - 1)));
+
+    QStringList expected;
+    const auto twoDigits = [](int n) {
+        return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
+    };
+    for (int i = 0; i < calls; ++i) {
+        QString from = i % 50 == 0   ? QString(300, u'9')
+                       : i % 7 == 0  ? QStringLiteral("ext %1 \U0001F4DE номер").arg(i)
+                       : i % 97 == 0 ? QString()
+                                     : QString::number(5550000000LL + i);
+        const QString duration =
+            i % 89 == 0 ? QString() : "00:" + twoDigits(i / 60) + ":" + twoDigits(i % 60);
+        const QTime at = QTime(0, 0).addSecs(i * 61);
+        const QString start = i == 0 ? QStringLiteral("3/1/2024")
+                                     : "3/1/2024 " + at.toString(QStringLiteral("h:mm:ss AP"));
+        expected << QStringList{from, "101", start, duration}.join('|');
+    }
+    expected.sort();
+
+    DbDriver = driver;
+    CallListModel list;
+    QVERIFY(search("To", "101", list, "3/1/2024"));
+    QCOMPARE(listed(list), expected);
 }
 
 void TestSearchDb::serverStoppedBeforeSearch() {

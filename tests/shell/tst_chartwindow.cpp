@@ -20,6 +20,7 @@ private slots:
     void pixelsAfterSearch();
     void secondSearchHidesWhatIsGone();
     void command5Redraws();
+    void command5ReadsEditedRows();
     void narrowSearchThenWiden();
 
 private:
@@ -120,6 +121,23 @@ void TestChartWindow::command5Redraws() {
     window->Command5->setFocus();
     QTest::keyClick(window->Command5, Qt::Key_Space);
     QVERIFY(!window->chart->cells().from.any() && !window->chart->cells().to.any());
+}
+
+void TestChartWindow::command5ReadsEditedRows() {
+    searchBoth("101");
+    const MinuteCells before = window->chart->cells();
+    QVERIFY(!before.from.test(1380) && !before.to.test(1380));
+    // Every listed row moved to 11 PM: the next redraw must read the rows again.
+    for (int row = 0; row < window->listItems->count(); ++row) {
+        window->listItems->setText(row, 2, QStringLiteral("3/1/2024 11:00:30 PM"));
+        window->listItems->setText(row, 3, QStringLiteral("0:01:00"));
+    }
+    window->Command5->setFocus();
+    QTest::keyClick(window->Command5, Qt::Key_Space);
+    const MinuteCells after = window->chart->cells();
+    QVERIFY(after.from.test(1380) || after.to.test(1380));
+    QCOMPARE(after.from.count() + after.to.count(),
+             size_t(after.from.test(1380)) + after.to.test(1380));
 }
 
 void TestChartWindow::narrowSearchThenWiden() {
