@@ -225,6 +225,9 @@ bool OdbcRows::fetchBlock() {
 
 bool OdbcRows::fetch() {
     error_.clear();
+    // Blocks start after the first row, once it has shown how the driver writes text.
+    if (!bound_ && rowRead_ && textTypeKnown_ && bindColumns())
+        rowsInBlock_ = rowInBlock_ = 0;
     if (bound_) {
         // Skip rows the driver could not deliver; stop at the end of the result.
         for (;;) {
@@ -239,8 +242,6 @@ bool OdbcRows::fetch() {
             }
         }
     }
-    if (rowRead_ && textTypeKnown_ && bindColumns())
-        return fetchBlock();
     rowRead_ = true;
     const SQLRETURN r = SQLFetch(handle(statement_));
     if (succeeded(r))
