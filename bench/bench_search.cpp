@@ -4,12 +4,12 @@
 #include "calllistmodel.h"
 #include "config.h"
 #include "form1.h"
+#include "residentsize.h"
 #include "searchquery.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -23,17 +23,6 @@ double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     const size_t n = values.size();
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-long residentKiB() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return -1;
 }
 
 void pickText(QComboBox* combo, const QString& text) {
@@ -99,12 +88,12 @@ int main(int argc, char* argv[]) {
 
     // Memory: 100,000 listed rows, measured against the empty list.
     window.listItems->clear();
-    const long before = residentKiB();
+    const long before = ResidentKiB();
     pickText(window.Combo2, window.Combo2->itemText(1));
     pickText(window.Combo1, QStringLiteral("From"));
     pickText(window.Combo3, QStringLiteral("3000"));
     window.Command2_Click();
-    const long after = residentKiB();
+    const long after = ResidentKiB();
     const int bigRows = window.listItems->count();
 
     const double a = median(psqlTimes), b = median(searchTimes), r = median(redrawTimes),

@@ -1,6 +1,7 @@
 #include "chartwidget.h"
 #include "dialogs.h"
 #include "endprogram.h"
+#include "residentsize.h"
 #include "shellfixture.h"
 
 #include <QLabel>
@@ -30,17 +31,6 @@ private:
     QTemporaryDir dir;
     std::unique_ptr<Form1> window;
 };
-
-static long residentKiB() {
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
 
 void TestFaults::initTestCase() {
     REQUIRE_TEST_DATABASE();
@@ -96,7 +86,7 @@ void TestFaults::soakConnectionsAndMemory() {
     const int baseline = openConnections();
     for (int i = 0; i < 50; ++i)
         window->Command2_Click();
-    const long before = residentKiB();
+    const long before = ResidentKiB();
     constexpr int kSearches = 2000;
     for (int i = 0; i < kSearches; ++i) {
         window->Command2_Click();
@@ -106,7 +96,7 @@ void TestFaults::soakConnectionsAndMemory() {
             QTRY_COMPARE_WITH_TIMEOUT(openConnections(), baseline, 2000);
     }
     QTRY_COMPARE_WITH_TIMEOUT(openConnections(), baseline, 2000);
-    const long after = residentKiB();
+    const long after = ResidentKiB();
     qInfo("resident size before %ld KiB, after %d more searches %ld KiB", before, kSearches, after);
 #if !defined(__SANITIZE_ADDRESS__)
     // Under AddressSanitizer freed memory sits in quarantine, so only the plain build is held to
