@@ -107,14 +107,6 @@ bool DbConnection::next() {
     return false;
 }
 
-QVariant DbConnection::value(int column) {
-    if (odbcRows_) {
-        const auto value = odbcRows_->text(column);
-        return value ? QVariant(*value) : QVariant();
-    }
-    return query_ ? query_->value(column) : QVariant();
-}
-
 std::optional<QString> DbConnection::text(int column) {
     if (odbcRows_)
         return odbcRows_->text(column);

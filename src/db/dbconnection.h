@@ -32,7 +32,6 @@ public:
     bool execute(const QString& statement, const QVariantList& parameters = {});
     // Moves to the next row; false after the last one or on a failure (see lastError()).
     bool next();
-    QVariant value(int column);
     // A column of the current row as text; nullopt for NULL.
     std::optional<QString> text(int column);
     // The rows a successful statement produced, when the driver knows them; -1 otherwise.

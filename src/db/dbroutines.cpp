@@ -69,10 +69,9 @@ void FillExtensionList(QComboBox* combo) {
         return;
     QStringList entries;
     while (connection.next() && entries.size() < kExtensionLimit) {
-        const QVariant value = connection.value(0);
         // A NULL extension is passed over; the rest of the list still comes.
-        if (!value.isNull())
-            entries << value.toString();
+        if (const auto value = connection.text(0))
+            entries << *value;
     }
     combo->addItems(entries);
     connection.close();

@@ -21,7 +21,7 @@ bool runTestQuery(DbConnection& connection, bool readFields) {
     qCDebug(lcSelfTest) << "reading table...";
     while (connection.next()) {
         if (readFields)
-            (void)connection.value(0);
+            (void)connection.text(0);
     }
     if (!connection.lastError().isEmpty())
         return false;
