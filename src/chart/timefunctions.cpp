@@ -1,7 +1,6 @@
 #include "timefunctions.h"
 
-#include <QList>
-
+#include <array>
 #include <cmath>
 
 namespace TimeFunctions {
@@ -50,11 +49,7 @@ std::optional<double> ReadNumber(QStringView field) {
 namespace {
 
 // The first three ":"-separated fields of the text; the third runs to the next ":" or the end.
-struct ThreeFields {
-    QStringView first, second, third;
-};
-
-std::optional<ThreeFields> firstThreeFields(QStringView text) {
+std::optional<std::array<QStringView, 3>> firstThreeFields(QStringView text) {
     const qsizetype colon1 = text.indexOf(u':');
     if (colon1 < 0)
         return std::nullopt;
@@ -63,8 +58,8 @@ std::optional<ThreeFields> firstThreeFields(QStringView text) {
         return std::nullopt;
     const qsizetype colon3 = text.indexOf(u':', colon2 + 1);
     const QStringView rest = text.mid(colon2 + 1);
-    return ThreeFields{text.left(colon1), text.mid(colon1 + 1, colon2 - colon1 - 1),
-                       colon3 < 0 ? rest : rest.left(colon3 - colon2 - 1)};
+    return std::array<QStringView, 3>{text.left(colon1), text.mid(colon1 + 1, colon2 - colon1 - 1),
+                                      colon3 < 0 ? rest : rest.left(colon3 - colon2 - 1)};
 }
 
 } // namespace
@@ -73,7 +68,7 @@ std::optional<double> DurationToMinutes(QStringView text) {
     const auto split = firstThreeFields(text);
     if (!split)
         return std::nullopt;
-    const QStringView fields[] = {split->first, split->second, split->third};
+    const auto& fields = *split;
     const auto hours = ReadNumber(fields[0]);
     const auto minutes = ReadNumber(fields[1]);
     const auto seconds = ReadNumber(fields[2]);
@@ -89,7 +84,7 @@ std::optional<double> TimeToMinuteOfDay(QStringView text) {
     const auto split = firstThreeFields(text);
     if (!split)
         return std::nullopt;
-    const QStringView fields[] = {split->first, split->second, split->third};
+    const auto& fields = *split;
     auto hour = ReadNumber(fields[0]);
     if (!hour)
         return std::nullopt;
