@@ -5,7 +5,7 @@
 #include "config.h"
 #include "form1.h"
 #include "residentsize.h"
-#include "searchquery.h"
+#include "textforms.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -61,7 +61,7 @@ int main(int argc, char* argv[]) {
     pickText(window.Combo1, QStringLiteral("Both"));
     pickText(window.Combo3, QStringLiteral("2000"));
 
-    const QString iso = DateTextToIso(today);
+    const QString iso = TextForms::DateTextToIso(today);
     const QString psqlStatement =
         QStringLiteral("SELECT from_no, to_no, dur, starttime FROM public.callhistory2 WHERE "
                        "(to_no='2000' or from_no='2000') AND (date(starttime) = '%1')")

@@ -5,10 +5,7 @@
 #include "connectionstring.h"
 #include "dbconnection.h"
 #include "searchquery.h"
-
-#include <QComboBox>
-#include <QDateTime>
-#include <QLocale>
+#include "textforms.h"
 
 namespace dbRoutines {
 
@@ -61,77 +58,20 @@ bool FindDriver() {
     return false;
 }
 
-void FillExtensionList(QComboBox* combo) {
+QStringList FillExtensionList() {
+    QStringList entries;
     DbConnection connection;
     if (!connection.open(WorkingConnectionString(DbDriver)))
-        return;
+        return entries;
     if (!connection.execute(kExtensionQuery))
-        return;
-    QStringList entries;
+        return entries;
     while (connection.next() && entries.size() < kExtensionLimit) {
         // A NULL extension is passed over; the rest of the list still comes.
         if (const auto value = connection.text(0))
             entries << *value;
     }
-    combo->addItems(entries);
     connection.close();
-}
-
-QString StartTimeText(const DbTimestamp& at) {
-    // Written by hand: this runs once per listed call, and the date and time formatters of the
-    // library cost more than fetching the row.
-    QString text;
-    text.reserve(22);
-    const auto append = [&text](int number, int width) {
-        char digits[12];
-        int n = 0;
-        do {
-            digits[n++] = char('0' + number % 10);
-            number /= 10;
-        } while (number > 0 && n < 11);
-        while (n < width)
-            digits[n++] = '0';
-        while (n > 0)
-            text += QLatin1Char(digits[--n]);
-    };
-    append(at.month, 1);
-    text += u'/';
-    append(at.day, 1);
-    text += u'/';
-    append(at.year, 4);
-    if (at.hour == 0 && at.minute == 0 && at.second == 0)
-        return text; // exactly midnight: the date alone
-    text += u' ';
-    append(at.hour % 12 == 0 ? 12 : at.hour % 12, 1);
-    text += u':';
-    append(at.minute, 2);
-    text += u':';
-    append(at.second, 2);
-    text += at.hour < 12 ? QLatin1String(" AM") : QLatin1String(" PM");
-    return text;
-}
-
-QString StartTimeTextFromDriver(const QString& text) {
-    // The driver writes a timestamp as yyyy-MM-dd hh:mm:ss, perhaps with a fraction.
-    const auto digits = [&text](qsizetype from, qsizetype count) {
-        int value = 0;
-        for (qsizetype i = from; i < from + count; ++i) {
-            const QChar c = text[i];
-            if (c < u'0' || c > u'9')
-                return -1;
-            value = value * 10 + (c.unicode() - u'0');
-        }
-        return value;
-    };
-    if (text.size() < 19 || text[4] != u'-' || text[7] != u'-' || text[10] != u' ' ||
-        text[13] != u':' || text[16] != u':' || (text.size() > 19 && text[19] != u'.'))
-        return text;
-    const DbTimestamp at{digits(0, 4),  digits(5, 2),  digits(8, 2),
-                         digits(11, 2), digits(14, 2), digits(17, 2)};
-    if (at.year < 0 || at.month < 1 || at.month > 12 || at.day < 1 || at.day > 31 || at.hour < 0 ||
-        at.hour > 23 || at.minute < 0 || at.minute > 59 || at.second < 0 || at.second > 60)
-        return text;
-    return StartTimeText(at);
+    return entries;
 }
 
 bool RunSearchQuery(const SearchQuery& query, CallListModel& list) {
@@ -154,7 +94,7 @@ bool RunSearchQuery(const SearchQuery& query, CallListModel& list) {
         row.callFrom = shared(cellText(connection.text(0)), previous.callFrom);
         row.callTo = shared(cellText(connection.text(1)), previous.callTo);
         row.duration = shared(cellText(connection.text(2)), previous.duration);
-        row.startTime = StartTimeTextFromDriver(cellText(connection.text(3)));
+        row.startTime = TextForms::StartTimeTextFromDriver(cellText(connection.text(3)));
         previous = row;
         rows.push_back(std::move(row));
     }

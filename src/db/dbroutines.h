@@ -2,8 +2,9 @@
 
 #include <QString>
 
+#include <QStringList>
+
 class CallListModel;
-class QComboBox;
 struct SearchQuery;
 
 // Reaching the phone system's database: the driver probe, the connection strings, and the two
@@ -34,21 +35,12 @@ bool TestConnection(const QString& driverClause);
 // runs the test query becomes DbDriver.
 bool FindDriver();
 
-// Appends the phone system's extensions to the list (at most 32000).
-void FillExtensionList(QComboBox* combo);
+// The phone system's extensions in the server's order, at most 32000; the window puts them into
+// its extension list. Entries read before a failure are kept.
+QStringList FillExtensionList();
 
 // Empties the list, runs the search and lists one row per call. False when any step failed;
 // the rows listed up to then stay.
 bool RunSearchQuery(const SearchQuery& query, CallListModel& list);
-
-// A date and time of day as the database holds it, before any time zone is applied.
-struct DbTimestamp {
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-};
-
-// "Start Time" as the list shows it: M/d/yyyy h:mm:ss AM|PM, or the date alone at midnight.
-QString StartTimeText(const DbTimestamp& at);
-// The same from the driver's text of a timestamp; any other text is shown as it is.
-QString StartTimeTextFromDriver(const QString& text);
 
 } // namespace dbRoutines

@@ -1,15 +1,10 @@
 #include "searchquery.h"
 
-#include <QDate>
+#include "textforms.h"
 
 namespace {
 const QString kSelect =
     QStringLiteral("SELECT from_no, to_no, dur, starttime FROM public.callhistory2 WHERE ");
-}
-
-QString DateTextToIso(const QString& dateText) {
-    const QDate date = QDate::fromString(dateText, QStringLiteral("M/d/yyyy"));
-    return date.isValid() ? date.toString(Qt::ISODate) : dateText;
 }
 
 SearchQuery BuildSearchQuery(const SearchChoices& choices) {
@@ -28,6 +23,6 @@ SearchQuery BuildSearchQuery(const SearchChoices& choices) {
         query.parameters << number << number;
     }
     query.statement += QStringLiteral(" AND (date(starttime) = ?)");
-    query.parameters << DateTextToIso(choices.dateText);
+    query.parameters << TextForms::DateTextToIso(choices.dateText);
     return query;
 }

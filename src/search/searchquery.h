@@ -20,6 +20,3 @@ struct SearchChoices {
 // pasted into the text; the day goes as an ISO date. An unknown direction gives no head, so
 // the statement starts with the date clause and the server rejects it.
 SearchQuery BuildSearchQuery(const SearchChoices& choices);
-
-// M/d/yyyy -> yyyy-MM-dd; a text that is no such date is passed on unchanged.
-QString DateTextToIso(const QString& dateText);

@@ -39,16 +39,6 @@ QComboBox* makeList(QWidget* parent, QRect geometry, const QString& tooltip) {
 
 } // namespace
 
-QStringList DateListEntries(QDate today) {
-    QStringList entries;
-    QDate day = today;
-    for (int i = 0; i < 90; ++i) {
-        entries << day.toString(QStringLiteral("M/d/yyyy"));
-        day = day.addDays(-1);
-    }
-    return entries;
-}
-
 Form1::Form1() {
     // The pictures live in a static library, whose resources must be registered by hand.
     Q_INIT_RESOURCE(resources);

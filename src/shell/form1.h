@@ -3,10 +3,8 @@
 #include "about.h"
 #include "minutecells.h"
 
-#include <QDate>
 #include <QMainWindow>
 #include <QPointer>
-#include <QStringList>
 
 #include <optional>
 #include <vector>
@@ -108,6 +106,3 @@ private:
     std::vector<std::optional<CallMinutes>> callMinutes_;
     quint64 callMinutesRevision_ = ~quint64(0);
 };
-
-// The date list's entries: today first, then each day before, 90 in all, as M/d/yyyy.
-QStringList DateListEntries(QDate today);

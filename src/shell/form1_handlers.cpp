@@ -15,6 +15,7 @@
 #include "messagebox.h"
 #include "minutecells.h"
 #include "searchquery.h"
+#include "textforms.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -48,7 +49,7 @@ QString fromMenuText(const QString& text) {
 
 void Form1::Form_Load() {
     setWindowTitle(QStringLiteral("Linetally - "));
-    Combo2->addItems(DateListEntries(QDate::currentDate()));
+    Combo2->addItems(TextForms::DateListEntries(QDate::currentDate()));
     Combo2->setCurrentIndex(-1);
 
     while (config::GetConfig(QStringLiteral("dbuser")).isEmpty()) {
@@ -59,7 +60,7 @@ void Form1::Form_Load() {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const bool connected = dbRoutines::FindDriver();
     if (connected)
-        dbRoutines::FillExtensionList(Combo3);
+        Combo3->addItems(dbRoutines::FillExtensionList());
     QGuiApplication::restoreOverrideCursor();
     Combo3->setCurrentIndex(-1);
     if (!connected)

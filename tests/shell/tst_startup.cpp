@@ -5,6 +5,7 @@
 #include "form1.h"
 #include "form2.h"
 #include "testdatabase.h"
+#include "textforms.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -68,7 +69,7 @@ QByteArray TestStartup::readSettings() {
 }
 
 void TestStartup::dateList() {
-    const QStringList entries = DateListEntries(QDate(2024, 3, 1));
+    const QStringList entries = TextForms::DateListEntries(QDate(2024, 3, 1));
     QCOMPARE(entries.size(), 90);
     QCOMPARE(entries.first(), QStringLiteral("3/1/2024"));
     QCOMPARE(entries.at(1), QStringLiteral("2/29/2024"));

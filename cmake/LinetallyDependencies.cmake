@@ -1,0 +1,38 @@
+# Fails the configuration when a target reaches a library it must not depend on, directly or
+# through any library it links.
+function(linetally_collect_links target out)
+    set(seen ${${out}})
+    if(NOT TARGET ${target})
+        set(${out} ${seen} PARENT_SCOPE)
+        return()
+    endif()
+    set(links)
+    foreach(property LINK_LIBRARIES INTERFACE_LINK_LIBRARIES)
+        get_target_property(values ${target} ${property})
+        if(values)
+            list(APPEND links ${values})
+        endif()
+    endforeach()
+    foreach(link IN LISTS links)
+        # Generator expressions such as $<LINK_ONLY:x> name a target inside them.
+        string(REGEX REPLACE "^\\$<LINK_ONLY:(.*)>$" "\\1" link "${link}")
+        if(link MATCHES "^\\$<" OR link IN_LIST seen)
+            continue()
+        endif()
+        list(APPEND seen ${link})
+        linetally_collect_links(${link} seen)
+    endforeach()
+    set(${out} ${seen} PARENT_SCOPE)
+endfunction()
+
+# forbidden: the library's target names, Qt6::Widgets and Qt::Widgets alike.
+function(linetally_forbid_link target)
+    set(reached)
+    linetally_collect_links(${target} reached)
+    foreach(link IN LISTS reached)
+        if(link IN_LIST ARGN)
+            message(FATAL_ERROR "${target} links ${link}: the layers below the windows must not "
+                                "depend on widgets")
+        endif()
+    endforeach()
+endfunction()
