@@ -1,23 +1,23 @@
 #include "config.h"
 
+#include "settingsfile.h"
+
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
-#include <QSaveFile>
-
-#include <sys/stat.h>
-
-#include <cerrno>
-#include <cstring>
 
 namespace config {
 
-std::array<QByteArray, kSlotCount + 1> ConfigNames;
-std::array<QByteArray, kSlotCount + 1> ConfigValues;
+std::array<QByteArray, kTableSize> ConfigNames;
+std::array<QByteArray, kTableSize> ConfigValues;
 
 namespace {
 
+using Names = std::array<QByteArray, kTableSize>;
+using Values = std::array<QByteArray, kTableSize>;
+
 QString configPathOverride;
+// Upper-cased names this copy has set since it last loaded or saved, in the order first set.
+QList<QByteArray> changedNames;
 
 // ASCII-only upper case: bytes of other encodings stay as they are, so a name is never mangled.
 QByteArray asciiUpper(const QByteArray& text) {
@@ -29,46 +29,37 @@ QByteArray asciiUpper(const QByteArray& text) {
     return out;
 }
 
-} // namespace
-
-QByteArray GetConfigBytes(const QByteArray& name) {
-    const QByteArray wanted = asciiUpper(name);
-    for (int k = 1; k <= kSlotCount; ++k) {
-        if (asciiUpper(ConfigNames[k]) == wanted && !ConfigNames[k].isEmpty())
-            return ConfigValues[k];
-    }
-    return {};
+bool isOwnName(const QByteArray& upperName) {
+    return upperName == "DBUSER" || upperName == "DBPASS";
 }
 
-void SetConfigBytes(const QByteArray& name, const QByteArray& value) {
+bool holdsLineBreak(const QByteArray& text) {
+    return text.contains('\r') || text.contains('\n');
+}
+
+// Updates the slot of that name or takes the first free one; false when there is no room.
+bool store(Names& names, Values& values, const QByteArray& name, const QByteArray& value) {
     if (name.isEmpty())
-        return;
+        return false;
     const QByteArray wanted = asciiUpper(name);
-    for (int k = 1; k <= kSlotCount; ++k) {
-        if (!ConfigNames[k].isEmpty() && asciiUpper(ConfigNames[k]) == wanted) {
-            ConfigValues[k] = value;
-            return;
+    for (int k = 1; k < kTableSize; ++k) {
+        if (!names[k].isEmpty() && asciiUpper(names[k]) == wanted) {
+            values[k] = value;
+            return true;
         }
     }
-    for (int k = 1; k <= kSlotCount; ++k) {
-        if (ConfigNames[k].isEmpty()) {
-            ConfigNames[k] = wanted;
-            ConfigValues[k] = value;
-            return;
+    const int last = isOwnName(wanted) ? kTableSize - 1 : kSlotCount;
+    for (int k = 1; k <= last; ++k) {
+        if (names[k].isEmpty()) {
+            names[k] = wanted;
+            values[k] = value;
+            return true;
         }
     }
-    // All slots are taken by other names: the setting is dropped.
+    return false; // all slots are taken by other names: the setting is dropped
 }
 
-QString GetConfig(const QString& name) {
-    return QString::fromLocal8Bit(GetConfigBytes(name.toLocal8Bit()));
-}
-
-void SetConfig(const QString& name, const QString& value) {
-    SetConfigBytes(name.toLocal8Bit(), value.toLocal8Bit());
-}
-
-void LoadConfigFromBytes(const QByteArray& fileBytes) {
+void parse(Names& names, Values& values, const QByteArray& fileBytes) {
     qsizetype lineStart = 0;
     const qsizetype size = fileBytes.size();
     while (lineStart < size) {
@@ -83,28 +74,73 @@ void LoadConfigFromBytes(const QByteArray& fileBytes) {
 
         const qsizetype equals = line.indexOf('=');
         if (equals > 0)
-            SetConfigBytes(line.left(equals), line.mid(equals + 1));
+            store(names, values, line.left(equals), line.mid(equals + 1));
     }
 }
 
-QByteArray SerializeConfig() {
+QByteArray serialize(const Names& names, const Values& values) {
     QByteArray out;
-    for (int k = 1; k <= kSlotCount; ++k) {
-        if (ConfigNames[k].isEmpty())
+    for (int k = 1; k < kTableSize; ++k) {
+        if (names[k].isEmpty())
             continue;
-        out += ConfigNames[k];
+        out += names[k];
         out += '=';
-        out += ConfigValues[k];
+        out += values[k];
         out += "\r\n";
     }
     return out;
 }
 
+SaveResult failure(const QString& path, const QString& reason) {
+    return SaveResult{false, QStringLiteral("Linetally could not save its settings to %1: %2.")
+                                 .arg(QDir::toNativeSeparators(path), reason)};
+}
+
+} // namespace
+
+QByteArray GetConfigBytes(const QByteArray& name) {
+    const QByteArray wanted = asciiUpper(name);
+    for (int k = 1; k < kTableSize; ++k) {
+        if (!ConfigNames[k].isEmpty() && asciiUpper(ConfigNames[k]) == wanted)
+            return ConfigValues[k];
+    }
+    return {};
+}
+
+void SetConfigBytes(const QByteArray& name, const QByteArray& value) {
+    if (!store(ConfigNames, ConfigValues, name, value))
+        return;
+    const QByteArray upper = asciiUpper(name);
+    if (!changedNames.contains(upper))
+        changedNames << upper;
+}
+
+QString GetConfig(const QString& name) {
+    return QString::fromLocal8Bit(GetConfigBytes(name.toLocal8Bit()));
+}
+
+void SetConfig(const QString& name, const QString& value) {
+    SetConfigBytes(name.toLocal8Bit(), value.toLocal8Bit());
+}
+
+bool FitsOnOneLine(const QString& value) {
+    return !value.contains(u'\r') && !value.contains(u'\n');
+}
+
+void LoadConfigFromBytes(const QByteArray& fileBytes) {
+    parse(ConfigNames, ConfigValues, fileBytes);
+}
+
+QByteArray SerializeConfig() {
+    return serialize(ConfigNames, ConfigValues);
+}
+
 void ClearConfig() {
-    for (int k = 0; k <= kSlotCount; ++k) {
+    for (int k = 0; k < kTableSize; ++k) {
         ConfigNames[k].clear();
         ConfigValues[k].clear();
     }
+    changedNames.clear();
 }
 
 QString ConfigFilePath() {
@@ -118,33 +154,51 @@ void SetConfigFilePath(const QString& path) {
 }
 
 void LoadConfig() {
-    QFile file(ConfigFilePath());
-    if (!file.open(QIODevice::ReadOnly))
-        return; // a missing or unreadable file simply yields no settings
-    LoadConfigFromBytes(file.readAll());
+    // Whatever is not a readable plain file yields no settings; the next save says why.
+    const SettingsFileRead read = ReadSettingsFile(ConfigFilePath());
+    LoadConfigFromBytes(read.bytes);
 }
 
 SaveResult SaveConfig() {
     const QString path = ConfigFilePath();
-    // Written beside the old file and renamed over it, so a failure never leaves it truncated.
-    QSaveFile file(path);
-    const auto failure = [&path](const QString& reason) {
-        return SaveResult{false, QStringLiteral("Linetally could not save its settings to %1: %2")
-                                     .arg(QDir::toNativeSeparators(path), reason)};
-    };
-    if (!file.open(QIODevice::WriteOnly))
-        return failure(file.errorString());
-    // The file holds the database password: owner-only access.
-    if (::fchmod(file.handle(), S_IRUSR | S_IWUSR) != 0)
-        return failure(QString::fromLocal8Bit(strerror(errno)));
-    const QByteArray bytes = SerializeConfig();
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return failure(reason);
+    for (const QByteArray& name : changedNames) {
+        if (holdsLineBreak(GetConfigBytes(name)))
+            return failure(path, QStringLiteral("the value of %1 holds a line break, which the "
+                                                "file cannot keep, so nothing was written")
+                                     .arg(QString::fromLocal8Bit(name)));
     }
-    if (!file.commit())
-        return failure(file.errorString());
+
+    const SettingsFileRead current = ReadSettingsFile(path);
+    switch (current.state) {
+    case SettingsFileRead::State::NotAFile:
+        return failure(path, QStringLiteral("it is %1, not a plain file, and Linetally neither "
+                                            "follows nor replaces it")
+                                 .arg(current.reason));
+    case SettingsFileRead::State::Unreadable:
+        return failure(path, QStringLiteral("it could not be read (%1), so it is left as it is")
+                                 .arg(current.reason));
+    case SettingsFileRead::State::TooLarge:
+        return failure(path, QStringLiteral("it is larger than %1 MiB, far more than settings "
+                                            "need, so it is left as it is")
+                                 .arg(kMaxSettingsFileSize / (1024 * 1024)));
+    case SettingsFileRead::State::Missing:
+    case SettingsFileRead::State::Read:
+        break;
+    }
+
+    // What is in the file now, with this copy's own changes written over it.
+    Names names;
+    Values values;
+    parse(names, values, current.bytes);
+    for (const QByteArray& name : changedNames)
+        store(names, values, name, GetConfigBytes(name));
+
+    const QString reason = ReplaceSettingsFile(path, serialize(names, values));
+    if (!reason.isEmpty())
+        return failure(path, reason);
+    ConfigNames = names;
+    ConfigValues = values;
+    changedNames.clear();
     return {};
 }
 

@@ -6,22 +6,29 @@
 #include <array>
 
 // The program's settings: up to 100 name/value pairs kept in two parallel tables and stored in
-// local.cfg beside the executable. Names and values are held as the file's own bytes, so loading
-// and saving never re-encodes a value.
+// local.cfg. Names and values are held as the file's own bytes, so loading and saving never
+// re-encodes a value.
 namespace config {
 
 inline constexpr int kSlotCount = 100;
+// The program's own two settings, the database user name and password, always have room: when
+// the hundred slots are taken by other names they go into the two slots after them.
+inline constexpr int kOwnSlotCount = 2;
+inline constexpr int kTableSize = kSlotCount + kOwnSlotCount + 1;
 
-// Slot 0 is never used; slots 1..100 hold the settings. An empty name marks a free slot.
-extern std::array<QByteArray, kSlotCount + 1> ConfigNames;
-extern std::array<QByteArray, kSlotCount + 1> ConfigValues;
+// Slot 0 is never used; slots 1..102 hold the settings. An empty name marks a free slot.
+extern std::array<QByteArray, kTableSize> ConfigNames;
+extern std::array<QByteArray, kTableSize> ConfigValues;
 
 struct SaveResult {
     bool ok = true;
-    QString message; // names the file and the system's reason when ok is false
+    QString message; // names the file and the reason when ok is false
 };
 
 void LoadConfig();
+// Rereads the file and writes the settings this copy has set since it last loaded or saved over
+// what is there now, so that two copies running at once do not undo each other. A file that
+// could not be read whole, or that is not a plain file, is left exactly as it is.
 SaveResult SaveConfig();
 QString GetConfig(const QString& name);
 void SetConfig(const QString& name, const QString& value);
@@ -30,8 +37,11 @@ void SetConfig(const QString& name, const QString& value);
 QByteArray GetConfigBytes(const QByteArray& name);
 void SetConfigBytes(const QByteArray& name, const QByteArray& value);
 
-// Applies the reading rules to the bytes of a settings file: one SetConfig per line of
-// the form name=value (name non-empty). Lines end at CR LF, a lone CR or a lone LF.
+// True when the text can be stored as a value: local.cfg ends a setting at CR or LF.
+bool FitsOnOneLine(const QString& value);
+
+// Applies the reading rules to the bytes of a settings file: one setting per line of the form
+// name=value (name non-empty). Lines end at CR LF, a lone CR or a lone LF.
 void LoadConfigFromBytes(const QByteArray& fileBytes);
 // The bytes SaveConfig writes: one NAME=value line per used slot, each ended by CR LF.
 QByteArray SerializeConfig();

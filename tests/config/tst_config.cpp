@@ -96,11 +96,16 @@ void TestConfig::loadAndRewrite() {
 void TestConfig::fullTables() {
     for (int i = 1; i <= kSlotCount; ++i)
         SetConfig(QStringLiteral("key%1").arg(i), QStringLiteral("v%1").arg(i));
-    SetConfig(QStringLiteral("dbuser"), QStringLiteral("dropped"));
-    QCOMPARE(GetConfig(QStringLiteral("dbuser")), QString());
+    SetConfig(QStringLiteral("another"), QStringLiteral("dropped"));
+    QCOMPARE(GetConfig(QStringLiteral("another")), QString());
+    // The program's own two settings always have room.
+    SetConfig(QStringLiteral("dbuser"), QStringLiteral("kept"));
+    SetConfig(QStringLiteral("dbpass"), QStringLiteral("also kept"));
+    QCOMPARE(GetConfig(QStringLiteral("dbuser")), QStringLiteral("kept"));
+    QCOMPARE(GetConfig(QStringLiteral("dbpass")), QStringLiteral("also kept"));
     SetConfig(QStringLiteral("KEY50"), QStringLiteral("updated"));
     QCOMPARE(GetConfig(QStringLiteral("key50")), QStringLiteral("updated"));
-    QCOMPARE(SerializeConfig().count("\r\n"), kSlotCount);
+    QCOMPARE(SerializeConfig().count("\r\n"), kSlotCount + kOwnSlotCount);
 }
 
 void TestConfig::missingFileCreatesEmptyFile() {
@@ -122,7 +127,8 @@ void TestConfig::rewriteIsOwnerOnly() {
 
 void TestConfig::readOnlyFolderKeepsOldFile() {
     if (::geteuid() == 0)
-        qInfo("running as root: the folder is made immutable with chattr instead of chmod");
+        qInfo("running as root: the folder and file are made immutable with chattr instead of "
+              "chmod");
     SetConfig(QStringLiteral("dbuser"), QStringLiteral("old"));
     QVERIFY(SaveConfig().ok);
     const QByteArray before = SerializeConfig();
@@ -131,12 +137,14 @@ void TestConfig::readOnlyFolderKeepsOldFile() {
     const QString path = locked.filePath(QStringLiteral("local.cfg"));
     QFile::copy(ConfigFilePath(), path);
     SetConfigFilePath(path);
-    // Root ignores permission bits, so lock the folder in a way root also respects when it can.
+    // Neither the folder nor the file can be written (a writable file alone is rewritten in
+    // place). Root ignores permission bits, so lock both in a way root also respects.
+    QFile::setPermissions(path, QFileDevice::ReadOwner);
     QFile::setPermissions(locked.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     bool immutable = false;
     if (::geteuid() == 0)
-        immutable =
-            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), locked.path()}) == 0;
+        immutable = QProcess::execute(QStringLiteral("chattr"),
+                                      {QStringLiteral("+i"), path, locked.path()}) == 0;
     if (::geteuid() == 0 && !immutable) {
         QFile::setPermissions(locked.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                                  QFileDevice::ExeOwner);
@@ -146,7 +154,7 @@ void TestConfig::readOnlyFolderKeepsOldFile() {
     SetConfig(QStringLiteral("dbuser"), QStringLiteral("new"));
     const SaveResult result = SaveConfig();
     if (immutable)
-        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), locked.path()});
+        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), path, locked.path()});
     QFile::setPermissions(locked.path(),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QVERIFY(!result.ok);

@@ -1,0 +1,247 @@
+#include "settingsfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace config {
+
+namespace {
+
+QString systemReason(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+QString whatItIs(mode_t mode) {
+    if (S_ISLNK(mode))
+        return QStringLiteral("a symbolic link");
+    if (S_ISDIR(mode))
+        return QStringLiteral("a folder");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("a pipe");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("a device");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("a socket");
+    return QStringLiteral("not a plain file");
+}
+
+bool sameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Opens without following a link and without waiting for a pipe's writer; the caller checks
+// what was opened.
+int openNoFollow(const QByteArray& path, int access) {
+    int fd;
+    do {
+        fd = ::open(path.constData(), access | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+bool writeAll(int fd, const QByteArray& bytes, off_t offset, bool positioned) {
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = positioned
+                              ? ::pwrite(fd, bytes.constData() + done, size_t(bytes.size() - done),
+                                         offset + off_t(done))
+                              : ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
+void syncFolder(const QByteArray& folder) {
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd); // makes the rename last; a folder that cannot be synced changes nothing
+        ::close(fd);
+    }
+}
+
+// Writes a new file beside the old one and renames it over it. When the folder does not allow a
+// new file, createError holds the system's error and nothing was written.
+QString replaceAtomically(const QByteArray& path, const QByteArray& folder, const QByteArray& name,
+                          const struct stat* old, const QByteArray& bytes, int& createError) {
+    QByteArray temporary = folder + "/." + name + ".XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) {
+        createError = errno;
+        return {};
+    }
+    createError = 0;
+    const auto fail = [&](int error) {
+        ::close(fd);
+        ::unlink(temporary.constData());
+        return systemReason(error);
+    };
+    if (::fchmod(fd, S_IRUSR | S_IWUSR) != 0)
+        return fail(errno);
+    if (old && (old->st_uid != ::geteuid() || old->st_gid != ::getegid())) {
+        // Only root may give a file away; anyone else keeps the file as their own.
+        if (::fchown(fd, old->st_uid, old->st_gid) != 0 && ::geteuid() == 0)
+            return fail(errno);
+    }
+    if (!writeAll(fd, bytes, 0, false))
+        return fail(errno);
+    if (::fsync(fd) != 0)
+        return fail(errno);
+    if (::close(fd) != 0) {
+        const int error = errno;
+        ::unlink(temporary.constData());
+        return systemReason(error);
+    }
+    // Something else may have taken the name meanwhile; never replace anything but a file.
+    struct stat now {};
+    if (::lstat(path.constData(), &now) == 0 && !S_ISREG(now.st_mode)) {
+        ::unlink(temporary.constData());
+        return QStringLiteral("it is now %1, not a plain file").arg(whatItIs(now.st_mode));
+    }
+    if (::rename(temporary.constData(), path.constData()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.constData());
+        return systemReason(error);
+    }
+    syncFolder(folder);
+    return {};
+}
+
+// Rewrites the file itself, for a writable file in a folder that does not allow a new one.
+QString replaceInPlace(const QByteArray& path, const struct stat& old, const QByteArray& bytes) {
+    const int fd = openNoFollow(path, O_WRONLY);
+    if (fd < 0)
+        return systemReason(errno);
+    const auto fail = [fd](const QString& reason) {
+        ::close(fd);
+        return reason;
+    };
+    struct stat opened {};
+    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || !sameFile(opened, old))
+        return fail(QStringLiteral("it changed while it was being saved"));
+    // Claim the room first, so that a full disk is found before a byte of the old file changes.
+    if (bytes.size() > opened.st_size &&
+        ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, off_t(bytes.size())) != 0 && errno != EOPNOTSUPP &&
+        errno != ENOSYS)
+        return fail(systemReason(errno));
+    if (!writeAll(fd, bytes, 0, true))
+        return fail(QStringLiteral("%1; the file may now be incomplete").arg(systemReason(errno)));
+    if (::ftruncate(fd, off_t(bytes.size())) != 0 || ::fsync(fd) != 0)
+        return fail(QStringLiteral("%1; the file may now be incomplete").arg(systemReason(errno)));
+    ::fchmod(fd, S_IRUSR | S_IWUSR); // another user's file keeps its mode
+    if (::close(fd) != 0)
+        return systemReason(errno);
+    return {};
+}
+
+} // namespace
+
+SettingsFileRead ReadSettingsFile(const QString& path) {
+    SettingsFileRead result;
+    const QByteArray native = QFile::encodeName(path);
+    struct stat found {};
+    if (::lstat(native.constData(), &found) != 0) {
+        if (errno == ENOENT)
+            return result; // Missing
+        result.state = SettingsFileRead::State::Unreadable;
+        result.reason = systemReason(errno);
+        return result;
+    }
+    if (!S_ISREG(found.st_mode)) {
+        result.state = SettingsFileRead::State::NotAFile;
+        result.reason = whatItIs(found.st_mode);
+        return result;
+    }
+    const int fd = openNoFollow(native, O_RDONLY);
+    if (fd < 0) {
+        const int error = errno;
+        result.state = error == ELOOP ? SettingsFileRead::State::NotAFile
+                                      : SettingsFileRead::State::Unreadable;
+        result.reason = error == ELOOP ? whatItIs(S_IFLNK) : systemReason(error);
+        return result;
+    }
+    struct stat opened {};
+    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || !sameFile(opened, found)) {
+        ::close(fd);
+        result.state = SettingsFileRead::State::NotAFile;
+        result.reason = QStringLiteral("something that changed while it was being read");
+        return result;
+    }
+    result.state = SettingsFileRead::State::Read;
+    QByteArray bytes(kMaxSettingsFileSize + 1, Qt::Uninitialized);
+    qsizetype size = 0;
+    while (size < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + size, size_t(bytes.size() - size));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            result.state = SettingsFileRead::State::Unreadable;
+            result.reason = systemReason(errno);
+            ::close(fd);
+            return result;
+        }
+        if (n == 0)
+            break;
+        size += n;
+    }
+    ::close(fd);
+    bytes.truncate(size);
+    if (size > kMaxSettingsFileSize) {
+        // Keep whole lines only, so that no setting is cut short.
+        bytes.truncate(kMaxSettingsFileSize);
+        const qsizetype lastEnd = qMax(bytes.lastIndexOf('\n'), bytes.lastIndexOf('\r'));
+        bytes.truncate(lastEnd + 1);
+        result.state = SettingsFileRead::State::TooLarge;
+    }
+    result.bytes = bytes;
+    return result;
+}
+
+QString ReplaceSettingsFile(const QString& path, const QByteArray& bytes) {
+    const QByteArray native = QFile::encodeName(path);
+    const QFileInfo info(path);
+    const QByteArray folder = QFile::encodeName(info.absolutePath());
+    const QByteArray name = QFile::encodeName(info.fileName());
+
+    struct stat old {};
+    bool exists = false;
+    if (::lstat(native.constData(), &old) == 0) {
+        if (!S_ISREG(old.st_mode))
+            return QStringLiteral("it is %1, not a plain file").arg(whatItIs(old.st_mode));
+        exists = true;
+    } else if (errno != ENOENT) {
+        return systemReason(errno);
+    }
+
+    int createError = 0;
+    const QString atomicFailure =
+        replaceAtomically(native, folder, name, exists ? &old : nullptr, bytes, createError);
+    if (createError == 0)
+        return atomicFailure;
+    const bool folderRefuses = createError == EACCES || createError == EPERM;
+    if (!exists || !folderRefuses)
+        return QStringLiteral("a new file cannot be written in %1 (%2)")
+            .arg(QDir::toNativeSeparators(info.absolutePath()), systemReason(createError));
+    const QString inPlaceFailure = replaceInPlace(native, old, bytes);
+    if (inPlaceFailure.isEmpty())
+        return {};
+    return QStringLiteral("neither the folder (%1) nor the file itself (%2) can be written")
+        .arg(systemReason(createError), inPlaceFailure);
+}
+
+} // namespace config

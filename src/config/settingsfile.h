@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Reading and replacing local.cfg without ever following a link, blocking on a pipe or device,
+// or leaving a half-written file behind. The file holds the database password, so whatever is
+// written is readable by its owner only.
+namespace config {
+
+// Far above any real settings file; a larger one is read this far and never rewritten.
+inline constexpr qsizetype kMaxSettingsFileSize = 1024 * 1024;
+
+struct SettingsFileRead {
+    enum class State {
+        Missing,    // nothing there: a first start
+        Read,       // a plain file, read whole
+        TooLarge,   // a plain file, read up to the limit
+        NotAFile,   // a link, folder, pipe, device or socket: left alone
+        Unreadable, // a plain file that could not be opened or read
+    };
+    State state = State::Missing;
+    QByteArray bytes;
+    QString reason; // what was found instead of a file, or the system's reason
+};
+
+SettingsFileRead ReadSettingsFile(const QString& path);
+
+// Writes bytes as the whole file. Where the folder allows, a new file is written beside the old
+// one, flushed to disk and renamed over it, keeping the old file's owner where it can; where only
+// the file itself is writable, it is rewritten in place. Gives an empty text on success and the
+// reason otherwise; on failure the old file is left exactly as it was, except when rewriting in
+// place fails part-way.
+QString ReplaceSettingsFile(const QString& path, const QByteArray& bytes);
+
+} // namespace config
