@@ -3,8 +3,12 @@
 #include "connectionstring.h"
 #include "dblog.h"
 
+#include <QElapsedTimer>
 #include <QSqlError>
 #include <QSqlResult>
+
+#include <sql.h>
+#include <sqlext.h>
 
 #include <atomic>
 
@@ -15,9 +19,30 @@ QString uniqueConnectionName() {
     return QStringLiteral("linetally-%1").arg(++counter);
 }
 
-constexpr auto kLoginTimeout = "SQL_ATTR_LOGIN_TIMEOUT=15";
+int queryTimeoutSeconds = DbConnection::kQueryTimeoutSeconds;
+
+// The driver's words for an error: its diagnostic records, else Qt's summary.
+QString errorText(const QSqlError& error) {
+    const QString text = error.databaseText().trimmed();
+    return text.isEmpty() ? error.text().trimmed() : text;
+}
+
+DbConnection::OpenFailure classifyOpenFailure(const QString& message, qint64 elapsedMs) {
+    // The driver manager's words when no driver is registered under the name.
+    if (message.contains(QLatin1String("Can't open lib")) ||
+        message.contains(QLatin1String("Data source name not found")))
+        return DbConnection::OpenFailure::DriverMissing;
+    if (message.contains(QLatin1String("timeout expired"), Qt::CaseInsensitive) ||
+        elapsedMs >= (DbConnection::kLoginTimeoutSeconds - 1) * 1000)
+        return DbConnection::OpenFailure::TimedOut;
+    return DbConnection::OpenFailure::Other;
+}
 
 } // namespace
+
+void DbConnection::SetQueryTimeoutForTesting(int seconds) {
+    queryTimeoutSeconds = seconds;
+}
 
 Q_LOGGING_CATEGORY(lcDb, "linetally.db", QtWarningMsg)
 
@@ -40,9 +65,13 @@ bool DbConnection::open(const QString& connectionString) {
         return false;
     }
     db_.setDatabaseName(NormalizeConnectionString(connectionString));
-    db_.setConnectOptions(QString::fromLatin1(kLoginTimeout));
+    db_.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(kLoginTimeoutSeconds));
+    openFailure_ = OpenFailure::None;
+    QElapsedTimer clock;
+    clock.start();
     if (!db_.open()) {
-        fail(QStringLiteral("open"), db_.lastError().text());
+        fail(QStringLiteral("open"), errorText(db_.lastError()));
+        openFailure_ = classifyOpenFailure(lastError_, clock.elapsed());
         return false;
     }
     return true;
@@ -59,9 +88,9 @@ bool DbConnection::openNative(const QString& host, int port, const QString& data
     db_.setDatabaseName(database);
     db_.setUserName(user);
     db_.setPassword(password);
-    db_.setConnectOptions(QStringLiteral("connect_timeout=15"));
+    db_.setConnectOptions(QStringLiteral("connect_timeout=%1").arg(kLoginTimeoutSeconds));
     if (!db_.open()) {
-        fail(QStringLiteral("open"), db_.lastError().text());
+        fail(QStringLiteral("open"), errorText(db_.lastError()));
         return false;
     }
     return true;
@@ -75,17 +104,26 @@ bool DbConnection::execute(const QString& statement, const QVariantList& paramet
     query_ = std::make_unique<QSqlQuery>(db_);
     query_->setForwardOnly(true);
     if (!query_->prepare(statement)) {
-        fail(QStringLiteral("prepare"), query_->lastError().text());
+        fail(QStringLiteral("prepare"), errorText(query_->lastError()));
         return false;
+    }
+    const QVariant handle = query_->result()->handle();
+    const bool odbc = db_.driverName() == QLatin1String("QODBC") && handle.isValid() &&
+                      handle.data() && *static_cast<void* const*>(handle.constData());
+    if (odbc) {
+        SQLSetStmtAttr(*static_cast<SQLHSTMT const*>(handle.constData()), SQL_ATTR_QUERY_TIMEOUT,
+                       reinterpret_cast<SQLPOINTER>(SQLULEN(queryTimeoutSeconds)), 0);
+    } else {
+        QSqlQuery(db_).exec(
+            QStringLiteral("SET statement_timeout = %1").arg(queryTimeoutSeconds * 1000));
     }
     for (const QVariant& parameter : parameters)
         query_->addBindValue(parameter);
     if (!query_->exec()) {
-        fail(QStringLiteral("execute"), query_->lastError().text());
+        fail(QStringLiteral("execute"), errorText(query_->lastError()));
         return false;
     }
-    const QVariant handle = query_->result()->handle();
-    if (db_.driverName() == QLatin1String("QODBC") && handle.isValid() && handle.data())
+    if (odbc)
         odbcRows_ = std::make_unique<OdbcRows>(*static_cast<void* const*>(handle.constData()));
     return true;
 }
@@ -103,7 +141,7 @@ bool DbConnection::next() {
     if (query_->next())
         return true;
     if (query_->lastError().isValid())
-        fail(QStringLiteral("fetch"), query_->lastError().text());
+        fail(QStringLiteral("fetch"), errorText(query_->lastError()));
     return false;
 }
 

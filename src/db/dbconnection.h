@@ -15,6 +15,14 @@
 // message kept in lastError(); nothing throws. Everything is released by the destructor.
 class DbConnection {
 public:
+    // What a failed open ran into, as far as the driver's report tells.
+    enum class OpenFailure { None, TimedOut, DriverMissing, Other };
+
+    // A statement that has not finished after this long is cancelled by the server and fails
+    // like any other: a lock held by someone else must not freeze the window for good.
+    static constexpr int kQueryTimeoutSeconds = 60;
+    static constexpr int kLoginTimeoutSeconds = 15;
+
     // The driver Qt SQL connects through: "QODBC" for the program, "QPSQL" for the native test.
     explicit DbConnection(const QString& qtDriver = QStringLiteral("QODBC"));
     ~DbConnection();
@@ -24,6 +32,7 @@ public:
     // Opens with an ODBC connection string. Blanks around keys are removed first, since the
     // driver does not ignore them. A login gives up after 15 seconds.
     bool open(const QString& connectionString);
+    OpenFailure openFailure() const { return openFailure_; }
     // Opens a native PostgreSQL connection (the OLE DB self-test's route).
     bool openNative(const QString& host, int port, const QString& database, const QString& user,
                     const QString& password);
@@ -38,7 +47,11 @@ public:
     int recordCount() const;
 
     void close();
+    // The driver's own words for the last failure.
     QString lastError() const { return lastError_; }
+
+    // Lets tests wait seconds instead of a minute for a statement to give up.
+    static void SetQueryTimeoutForTesting(int seconds);
 
 private:
     void fail(const QString& where, const QString& message);
@@ -48,4 +61,5 @@ private:
     std::unique_ptr<QSqlQuery> query_;
     std::unique_ptr<OdbcRows> odbcRows_; // the ODBC statement's rows, read directly
     QString lastError_;
+    OpenFailure openFailure_ = OpenFailure::None;
 };

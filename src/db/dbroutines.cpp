@@ -16,6 +16,10 @@ namespace {
 const QString kServerHost = QStringLiteral("localhost");
 const QString kProbeOptions = QStringLiteral(";A7=50;A8=8192;USEDECLAREFETCH =1");
 
+QString lastProbeFailure;
+bool lastProbeTimedOut = false;
+bool lastProbeFoundNoDriver = false;
+
 QString cellText(const std::optional<QString>& value) {
     return value.value_or(QString());
 }
@@ -34,28 +38,61 @@ QString ProbeConnectionString(const QString& driverClause) {
     return WorkingConnectionString(driverClause) + kProbeOptions;
 }
 
+QString WithoutPassword(const QString& text) {
+    const QString password = config::GetConfig(QStringLiteral("dbpass"));
+    // Shorter passwords are letters that any message holds; the driver never repeats them.
+    if (password.size() < 3)
+        return text;
+    return QString(text).replace(password, QStringLiteral("********"));
+}
+
 bool TestConnection(const QString& driverClause) {
+    lastProbeTimedOut = lastProbeFoundNoDriver = false;
     DbConnection connection;
-    if (!connection.open(ProbeConnectionString(driverClause)))
+    const auto failed = [&connection] {
+        lastProbeFailure = WithoutPassword(connection.lastError());
         return false;
+    };
+    if (!connection.open(ProbeConnectionString(driverClause))) {
+        lastProbeTimedOut = connection.openFailure() == DbConnection::OpenFailure::TimedOut;
+        lastProbeFoundNoDriver =
+            connection.openFailure() == DbConnection::OpenFailure::DriverMissing;
+        return failed();
+    }
     if (!connection.execute(kTestQuery))
-        return false;
+        return failed();
     while (connection.next()) {
     }
     if (!connection.lastError().isEmpty())
-        return false;
+        return failed();
     connection.close();
+    lastProbeFailure.clear();
     return true;
 }
 
 bool FindDriver() {
+    QString reason;
+    bool reasonIsMissingDriver = false;
     for (const QString& clause : {kUnicodeDriver, kPlainDriver, kAnsiDriver}) {
         if (TestConnection(clause)) {
             DbDriver = clause;
             return true;
         }
+        // The first driver that is there says more about the server than a name that is not
+        // registered.
+        if (reason.isEmpty() || (reasonIsMissingDriver && !lastProbeFoundNoDriver)) {
+            reason = lastProbeFailure;
+            reasonIsMissingDriver = lastProbeFoundNoDriver;
+        }
+        if (lastProbeTimedOut)
+            break;
     }
+    lastProbeFailure = reason;
     return false;
+}
+
+QString LastConnectionFailure() {
+    return lastProbeFailure;
 }
 
 QStringList FillExtensionList() {
@@ -74,13 +111,18 @@ QStringList FillExtensionList() {
     return entries;
 }
 
-bool RunSearchQuery(const SearchQuery& query, CallListModel& list) {
+bool RunSearchQuery(const SearchQuery& query, CallListModel& list, QString* failure) {
     list.clear();
     DbConnection connection;
+    const auto failed = [&connection, failure] {
+        if (failure)
+            *failure = WithoutPassword(connection.lastError());
+        return false;
+    };
     if (!connection.open(WorkingConnectionString(DbDriver)))
-        return false;
+        return failed();
     if (!connection.execute(query.statement, query.parameters))
-        return false;
+        return failed();
     std::vector<CallRow> rows;
     CallRow previous;
     // Texts equal to the previous row's share its storage: a day's rows repeat the searched
@@ -100,8 +142,10 @@ bool RunSearchQuery(const SearchQuery& query, CallListModel& list) {
     }
     const bool complete = connection.lastError().isEmpty();
     list.appendRows(std::move(rows));
+    if (!complete)
+        return failed();
     connection.close();
-    return complete;
+    return true;
 }
 
 } // namespace dbRoutines

@@ -32,15 +32,22 @@ QString ProbeConnectionString(const QString& driverClause);
 
 bool TestConnection(const QString& driverClause);
 // Tries the Unicode, the plain and the ANSI driver names in turn; the first that connects and
-// runs the test query becomes DbDriver.
+// runs the test query becomes DbDriver. A server that does not answer within the login timeout
+// will not answer another driver either, so the probe stops there.
 bool FindDriver();
+// Why the last probe failed, in the driver's words and never with the password; empty after a
+// probe that succeeded.
+QString LastConnectionFailure();
+// The text with every occurrence of the stored password masked.
+QString WithoutPassword(const QString& text);
 
 // The phone system's extensions in the server's order, at most 32000; the window puts them into
 // its extension list. Entries read before a failure are kept.
 QStringList FillExtensionList();
 
 // Empties the list, runs the search and lists one row per call. False when any step failed;
-// the rows listed up to then stay.
-bool RunSearchQuery(const SearchQuery& query, CallListModel& list);
+// the rows listed up to then stay, and failure (when given) receives the driver's reason,
+// without the password.
+bool RunSearchQuery(const SearchQuery& query, CallListModel& list, QString* failure = nullptr);
 
 } // namespace dbRoutines

@@ -1,5 +1,9 @@
 #include "calllistmodel.h"
 
+#include "textforms.h"
+
+#include <cmath>
+
 const QString& CallRow::column(int index) const {
     switch (index) {
     case 0:
@@ -96,4 +100,13 @@ void CallListModel::appendRows(std::vector<CallRow>&& rows) {
                      std::make_move_iterator(rows.end()));
     }
     endInsertRows();
+}
+
+qint64 CallListModel::talkSeconds() const {
+    double total = 0;
+    for (const CallRow& call : rows_) {
+        if (const auto seconds = TextForms::DurationSeconds(call.duration); seconds && *seconds > 0)
+            total += *seconds;
+    }
+    return qint64(std::floor(total));
 }

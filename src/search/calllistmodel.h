@@ -40,6 +40,10 @@ public:
     // Adds many rows at once, after all others.
     void appendRows(std::vector<CallRow>&& rows);
 
+    // The summed length of the listed calls in whole seconds; durations that cannot be read, or
+    // are negative, count as nothing.
+    qint64 talkSeconds() const;
+
     // Changes whenever a row is added, removed or edited, so readers can tell when what they
     // worked out from the rows is stale.
     quint64 revision() const { return revision_; }

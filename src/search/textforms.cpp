@@ -1,5 +1,7 @@
 #include "textforms.h"
 
+#include <cmath>
+
 namespace TextForms {
 
 QString DateText(QDate date) {
@@ -76,6 +78,57 @@ QString StartTimeTextFromDriver(const QString& text) {
         at.hour > 23 || at.minute < 0 || at.minute > 59 || at.second < 0 || at.second > 60)
         return text;
     return StartTimeText(at);
+}
+
+std::optional<double> DurationSeconds(QStringView text) {
+    const bool negative = text.startsWith(u'-');
+    const QStringView rest = negative ? text.mid(1) : text;
+    const qsizetype colon1 = rest.indexOf(u':');
+    const qsizetype colon2 = colon1 < 0 ? -1 : rest.indexOf(u':', colon1 + 1);
+    if (colon1 <= 0 || colon2 != colon1 + 3 || rest.size() < colon2 + 3)
+        return std::nullopt;
+    const auto digits = [](QStringView field) -> std::optional<qint64> {
+        if (field.isEmpty() || field.size() > 12)
+            return std::nullopt;
+        qint64 value = 0;
+        for (const QChar c : field) {
+            if (c < u'0' || c > u'9')
+                return std::nullopt;
+            value = value * 10 + (c.unicode() - u'0');
+        }
+        return value;
+    };
+    const auto hours = digits(rest.left(colon1));
+    const auto minutes = digits(rest.mid(colon1 + 1, 2));
+    const auto seconds = digits(rest.mid(colon2 + 1, 2));
+    if (!hours || !minutes || !seconds || *minutes > 59 || *seconds > 59)
+        return std::nullopt;
+    double fraction = 0;
+    const QStringView tail = rest.mid(colon2 + 3);
+    if (!tail.isEmpty()) {
+        const auto fractionDigits = digits(tail.mid(1));
+        if (tail[0] != u'.' || !fractionDigits)
+            return std::nullopt;
+        fraction = tail.mid(1).toDouble() / std::pow(10.0, double(tail.size() - 1));
+    }
+    const double total = double(*hours * 3600 + *minutes * 60 + *seconds) + fraction;
+    return negative ? -total : total;
+}
+
+QString TalkTimeText(qint64 seconds) {
+    return QStringLiteral("%1:%2:%3")
+        .arg(seconds / 3600)
+        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString CallsSummaryText(qsizetype calls, qint64 talkSeconds) {
+    if (calls == 0)
+        return QStringLiteral("No calls");
+    return QStringLiteral("%1 %2, %3 talk time")
+        .arg(calls)
+        .arg(calls == 1 ? QStringLiteral("call") : QStringLiteral("calls"))
+        .arg(TalkTimeText(talkSeconds));
 }
 
 } // namespace TextForms

@@ -3,6 +3,9 @@
 #include <QDate>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
+
+#include <optional>
 
 // The program's text forms of dates and times. They are always the United States forms,
 // whatever the locale, because the chart reads them back.
@@ -25,5 +28,13 @@ QString DateTextToIso(const QString& dateText);
 QString StartTimeText(const DateTimeFields& at);
 // The same from the driver's text of a timestamp; any other text is shown as it is.
 QString StartTimeTextFromDriver(const QString& text);
+
+// A duration as the driver writes an interval, [-]h:mm:ss with an optional fraction of a second,
+// in seconds; nothing for any other text.
+std::optional<double> DurationSeconds(QStringView text);
+// h:mm:ss with as many hours as there are: 1:23:45, 27:00:00.
+QString TalkTimeText(qint64 seconds);
+// What a search that listed every row found: "17 calls, 1:23:45 talk time", "No calls".
+QString CallsSummaryText(qsizetype calls, qint64 talkSeconds);
 
 } // namespace TextForms

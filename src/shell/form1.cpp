@@ -5,11 +5,13 @@
 #include "calllistmodel.h"
 #include "calllistview.h"
 #include "chartwidget.h"
+#include "statustext.h"
 #include "twips.h"
 
 #include <QComboBox>
 #include <QEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -91,6 +93,8 @@ void Form1::createControls() {
     statusPanel1->setFrameShape(QFrame::StyledPanel);
     statusPanel1->setFrameShadow(QFrame::Sunken);
     StatusBar1->addWidget(statusPanel1);
+    statusSummary = new StatusText(StatusBar1);
+    StatusBar1->addPermanentWidget(statusSummary, 1);
 
     // Below the client area: never seen, still in the keyboard's tab order.
     Command1 = makeButton(QStringLiteral("Command1"), area, Twips::rect(2040, 8880, 2775, 495));
@@ -118,6 +122,9 @@ void Form1::createControls() {
     connect(Combo3, &QComboBox::activated, this, &Form1::Combo3_Click);
     connect(Text1, &QLineEdit::textChanged, this, &Form1::Text1_Change);
     connect(Text1, &QLineEdit::returnPressed, this, [this] { Text1_KeyPress(13); });
+    // A held key repeats: the hidden self-test buttons take only a deliberate press.
+    Command1->installEventFilter(this);
+    Command3->installEventFilter(this);
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
@@ -160,6 +167,9 @@ void Form1::setClientWidth(int width) {
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if ((watched == Command1 || watched == Command3) && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->isAutoRepeat())
+        return true;
     if (watched == centralWidget() && event->type() == QEvent::Resize) {
         // Docked to the bottom edge: the status bar always spans the client width.
         const int height = Twips::px(375);

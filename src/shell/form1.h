@@ -19,6 +19,7 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QStatusBar;
+class StatusText;
 
 // The main window: the search row, the result list, the status bar, the activity chart to the
 // right of the normal width, and the self-test buttons below the visible area.
@@ -48,6 +49,7 @@ public:
     CallListModel* listItems;
     QStatusBar* StatusBar1;
     QLabel* statusPanel1;
+    StatusText* statusSummary; // on the right: what the last search gave
     ChartWidget* chart;
 
     QMenu* mnuFile;

@@ -15,6 +15,7 @@
 #include "messagebox.h"
 #include "minutecells.h"
 #include "searchquery.h"
+#include "statustext.h"
 #include "textforms.h"
 
 #include <QCloseEvent>
@@ -25,6 +26,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QStatusBar>
 
 namespace {
 
@@ -64,7 +66,7 @@ void Form1::Form_Load() {
     QGuiApplication::restoreOverrideCursor();
     Combo3->setCurrentIndex(-1);
     if (!connected)
-        ShowLinetallyMessage(this, kConnectFailed);
+        ShowLinetallyMessage(this, kConnectFailed, dbRoutines::LastConnectionFailure());
 
     RefreshGraph();
     reportSaveFailure(this, config::SaveConfig());
@@ -165,7 +167,8 @@ void Form1::searchnow() {
     if (statusPanel1->text() == kSearching)
         return;
     statusPanel1->setText(kSearching);
-    statusPanel1->repaint();
+    statusSummary->setFullText(QString());
+    StatusBar1->repaint();
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
 
     SearchChoices choices;
@@ -173,10 +176,15 @@ void Form1::searchnow() {
     choices.dateText = Combo2->currentText();
     choices.searchNumber =
         Combo3->isEnabled() ? Combo3->itemText(Combo3->currentIndex()) : Text1->text();
-    dbRoutines::RunSearchQuery(BuildSearchQuery(choices), *listItems);
+    QString failure;
+    const bool listed = dbRoutines::RunSearchQuery(BuildSearchQuery(choices), *listItems, &failure);
 
     QGuiApplication::restoreOverrideCursor();
     statusPanel1->setText(QString());
+    // A failed search must not pass for a day without calls.
+    statusSummary->setFullText(
+        listed ? TextForms::CallsSummaryText(listItems->count(), listItems->talkSeconds())
+               : QStringLiteral("Search failed: ") + failure);
 }
 
 void Form1::RefreshGraph() {

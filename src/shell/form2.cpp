@@ -43,8 +43,10 @@ void Form2::Form_Load() {
     Label2->setText(VersionText());
     config::LoadConfig();
     const config::SaveResult saved = config::SaveConfig();
+    // Not a modal box: its event loop would let the timer open the main window from inside it,
+    // and the splash would then be shown over the main window when the box closed.
     if (!saved.ok)
-        ShowLinetallyMessage(nullptr, saved.message);
+        ShowLinetallyNotice(saved.message);
 }
 
 void Form2::Timer1_Timer() {
@@ -53,7 +55,8 @@ void Form2::Timer1_Timer() {
     Timer1->stop();
     main_ = new Form1();
     main_->Form_Load();
+    // The splash goes before the main window appears, whatever boxes were open meanwhile.
+    close();
     main_->show();
     main_->Command1->setFocus();
-    close();
 }

@@ -66,9 +66,14 @@ login::login(QWidget* owner) : QDialog(owner) {
 
 void login::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
-    case Qt::Key_Escape:
     case Qt::Key_Return:
     case Qt::Key_Enter:
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget());
+            button && !event->isAutoRepeat())
+            button->click();
+        event->accept();
+        return;
+    case Qt::Key_Escape:
         event->accept();
         return;
     default:
@@ -77,6 +82,13 @@ void login::keyPressEvent(QKeyEvent* event) {
 }
 
 void login::Command1_Click() {
+    // The server would take such a name or password, but local.cfg holds one setting per line:
+    // stored, it would turn into settings of its own at the next start.
+    if (!config::FitsOnOneLine(Text1[0]->text()) || !config::FitsOnOneLine(Text1[1]->text())) {
+        ShowLinetallyMessage(this, QStringLiteral("The user name and the password cannot hold "
+                                                  "line breaks. Please type them again."));
+        return;
+    }
     config::SetConfig(QStringLiteral("dbuser"), Text1[0]->text());
     config::SetConfig(QStringLiteral("dbpass"), Text1[1]->text());
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
@@ -84,7 +96,8 @@ void login::Command1_Click() {
     QGuiApplication::restoreOverrideCursor();
     if (!found) {
         ShowLinetallyMessage(this,
-                             QStringLiteral("Linetally failed to connect to your 3CX database."));
+                             QStringLiteral("Linetally failed to connect to your 3CX database."),
+                             dbRoutines::LastConnectionFailure());
         return;
     }
     ShowLinetallyMessage(this, QStringLiteral("Database Connection Successful"));

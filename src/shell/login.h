@@ -26,6 +26,7 @@ public slots:
     void Command2_Click();
 
 protected:
-    // Neither button is the dialog's default or cancel button: Enter and Esc press nothing.
+    // Neither button is the dialog's default or cancel button: Enter and Esc typed in a text box
+    // press nothing. Enter on a focused button presses it, as the space bar does.
     void keyPressEvent(QKeyEvent* event) override;
 };

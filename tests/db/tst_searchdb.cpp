@@ -1,9 +1,12 @@
 #include "calllistmodel.h"
 #include "config.h"
+#include "dbconnection.h"
 #include "dbroutines.h"
 #include "searchquery.h"
 #include "testdatabase.h"
 
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QtTest>
 
 using namespace dbRoutines;
@@ -24,6 +27,7 @@ private slots:
     void readsManyRowsWhole_data();
     void readsManyRowsWhole();
     void serverStoppedBeforeSearch();
+    void lockedTableGivesUp();
 
 private:
     QStringList listed(const CallListModel& list) const;
@@ -194,6 +198,40 @@ void TestSearchDb::serverStoppedBeforeSearch() {
     QVERIFY(!result);
     QCOMPARE(list.count(), 0);
     // A new connection per search: the next one works again.
+    QVERIFY(search("Both", "101", list));
+    QCOMPARE(list.count(), 4);
+}
+
+// Another session holds the table locked; the search gives up after its timeout, shortened here
+// from a minute to a few seconds, and the next search works once the lock is gone.
+void TestSearchDb::lockedTableGivesUp() {
+    QSqlDatabase holder = QSqlDatabase::addDatabase("QPSQL", "lock-holder");
+    holder.setHostName("127.0.0.1");
+    holder.setPort(5480);
+    holder.setDatabaseName("phonesystem");
+    holder.setUserName(qEnvironmentVariable("LINETALLY_TEST_SUPERUSER"));
+    holder.setPassword(qEnvironmentVariable("LINETALLY_TEST_SUPERPASSWORD"));
+    QVERIFY(holder.open());
+    QVERIFY(holder.transaction());
+    QVERIFY(QSqlQuery(holder).exec("LOCK TABLE public.callhistory2 IN ACCESS EXCLUSIVE MODE"));
+
+    DbConnection::SetQueryTimeoutForTesting(3);
+    CallListModel list;
+    QString failure;
+    QElapsedTimer clock;
+    clock.start();
+    const bool result =
+        RunSearchQuery(BuildSearchQuery({"Both", "3/1/2024", "101"}), list, &failure);
+    const qint64 elapsed = clock.elapsed();
+    DbConnection::SetQueryTimeoutForTesting(DbConnection::kQueryTimeoutSeconds);
+    holder.rollback();
+    holder.close();
+    holder = QSqlDatabase();
+    QSqlDatabase::removeDatabase("lock-holder");
+
+    QVERIFY(!result);
+    QVERIFY2(elapsed >= 2500 && elapsed < 15000, qPrintable(QString::number(elapsed)));
+    QVERIFY2(failure.contains("statement timeout"), qPrintable(failure));
     QVERIFY(search("Both", "101", list));
     QCOMPARE(list.count(), 4);
 }

@@ -8,7 +8,9 @@
 
 #include <QDesktopServices>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLoggingCategory>
 #include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -46,6 +48,8 @@ private slots:
     void oleDbSelfTest_data();
     void oleDbSelfTest();
     void odbcSelfTestChangesNothing();
+    void heldEnterRunsSelfTestOnce_data();
+    void heldEnterRunsSelfTestOnce();
 
 private:
     QPoint rowCentre(int row) const;
@@ -263,6 +267,49 @@ void TestListActions::odbcSelfTestChangesNothing() {
     QCOMPARE(answerer.texts(), QStringList());
     QCOMPARE(dbRoutines::DbDriver, QStringLiteral("before"));
     QCOMPARE(window->listItems->count(), 2);
+}
+
+namespace {
+int selfTestRuns = 0;
+QtMessageHandler previousHandler = nullptr;
+void countSelfTests(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (qstrcmp(context.category, "linetally.selftest") == 0 &&
+        message.contains("Trying to connect..."))
+        ++selfTestRuns;
+    else if (previousHandler)
+        previousHandler(type, context, message);
+}
+} // namespace
+
+void TestListActions::heldEnterRunsSelfTestOnce_data() {
+    QTest::addColumn<QString>("button");
+    QTest::newRow("Command1 (ODBC)") << "Command1";
+    QTest::newRow("Command3 (native)") << "Command3";
+}
+
+// A held key sends one press and then a stream of repeats; only the press counts.
+void TestListActions::heldEnterRunsSelfTestOnce() {
+    QFETCH(QString, button);
+    QPushButton* target = button == "Command1" ? window->Command1 : window->Command3;
+    MessageBoxAnswerer answerer;
+    QLoggingCategory::setFilterRules("linetally.selftest.debug=true");
+    selfTestRuns = 0;
+    previousHandler = qInstallMessageHandler(countSelfTests);
+    window->activateWindow();
+    target->setFocus();
+    for (int i = 0; i < 30; ++i) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QString("\r"), i > 0);
+        QApplication::sendEvent(target, &press);
+    }
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(target, &release);
+    QTest::qWait(200);
+    qInstallMessageHandler(previousHandler);
+    QLoggingCategory::setFilterRules("linetally.selftest.debug=false");
+    if (button == "Command1")
+        QCOMPARE(selfTestRuns, 1);
+    else
+        QCOMPARE(answerer.texts(), QStringList{"Connected"});
 }
 
 QTEST_MAIN(TestListActions)

@@ -21,6 +21,11 @@ private slots:
 
     void layoutAndFocus();
     void enterAndEscPressNothing();
+    void enterPressesTheFocusedButton();
+    void failureNamesTheCause_data();
+    void failureNamesTheCause();
+    void lineBreakIsRefused_data();
+    void lineBreakIsRefused();
     void firstStartWithCorrectCredentials();
     void failedTestThenCloseBox();
     void userNameWithTrailingBlank();
@@ -98,6 +103,98 @@ void TestLogin::enterAndEscPressNothing() {
     QVERIFY(dialog.isVisible());
     QVERIFY(answerer.texts().isEmpty());
     QCOMPARE(config::GetConfig("dbuser"), QString());
+}
+
+void TestLogin::enterPressesTheFocusedButton() {
+    Form1 owner;
+    login dialog(&owner);
+    MessageBoxAnswerer answerer;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QTest::keyClicks(dialog.Text1[0], TestDatabase::user());
+    QTest::keyClick(dialog.Text1[0], Qt::Key_Return);
+    QTest::keyClick(dialog.Text1[0], Qt::Key_Tab);
+    QTest::keyClicks(dialog.Text1[1], TestDatabase::password());
+    QTest::keyClick(dialog.Text1[1], Qt::Key_Enter);
+    QTest::qWait(100);
+    QVERIFY(answerer.texts().isEmpty()); // Enter in a text box runs nothing
+    QTest::keyClick(dialog.Text1[1], Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), dialog.Command1);
+    QTest::keyClick(dialog.Command1, Qt::Key_Return);
+    QTRY_COMPARE(answerer.texts(), QStringList{"Database Connection Successful"});
+    QTRY_VERIFY(!dialog.isVisible());
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(endings, 0);
+}
+
+void TestLogin::failureNamesTheCause_data() {
+    QTest::addColumn<bool>("atStartup");
+    QTest::addColumn<bool>("serverStopped");
+    QTest::addColumn<QString>("cause");
+    for (const bool atStartup : {true, false}) {
+        const char* where = atStartup ? "start-up, " : "dialog, ";
+        QTest::newRow(QByteArray(where) + "wrong password")
+            << atStartup << false << "password authentication failed";
+        QTest::newRow(QByteArray(where) + "server stopped")
+            << atStartup << true << "Connection refused";
+    }
+}
+
+void TestLogin::failureNamesTheCause() {
+    QFETCH(bool, atStartup);
+    QFETCH(bool, serverStopped);
+    QFETCH(QString, cause);
+    const QString password = serverStopped ? TestDatabase::password() : "not-the-password";
+    MessageBoxAnswerer answerer;
+    if (serverStopped)
+        QVERIFY(TestDatabase::stopServer());
+    if (atStartup) {
+        TestDatabase::storeCredentials(TestDatabase::user(), password);
+        Form1 window;
+        window.Form_Load();
+    } else {
+        Form1 owner;
+        login dialog(&owner);
+        dialog.show();
+        QTimer::singleShot(3000, &dialog, &QWidget::close);
+        typeAndConnect(&dialog, TestDatabase::user(), password);
+    }
+    if (serverStopped)
+        QVERIFY(TestDatabase::startServer());
+    QCOMPARE(answerer.texts().value(0), "Linetally failed to connect to your 3CX database.");
+    const QString reason = answerer.informativeTexts().value(0);
+    QVERIFY2(reason.contains(cause), qPrintable(reason));
+    QVERIFY2(!reason.contains(password), qPrintable(reason));
+}
+
+void TestLogin::lineBreakIsRefused_data() {
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    QTest::newRow("LF in the password") << TestDatabase::user() << "pw\nDBUSER=postgres";
+    QTest::newRow("CR in the user name") << "x\rDBPASS=y" << TestDatabase::password();
+}
+
+void TestLogin::lineBreakIsRefused() {
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+    QVERIFY(TestDatabase::exec("ALTER ROLE " + TestDatabase::user() + " PASSWORD " +
+                               "E'pw\\nDBUSER=postgres'"));
+    Form1 owner;
+    login dialog(&owner);
+    MessageBoxAnswerer answerer;
+    dialog.show();
+    // Pasted text may hold line breaks that typing cannot.
+    dialog.Text1[0]->setText(user);
+    dialog.Text1[1]->setText(password);
+    QTest::mouseClick(dialog.Command1, Qt::LeftButton);
+    QVERIFY(TestDatabase::exec("ALTER ROLE " + TestDatabase::user() + " PASSWORD '" +
+                               TestDatabase::password() + "'"));
+    QCOMPARE(answerer.texts().size(), 1);
+    QVERIFY2(answerer.texts().first().contains("line breaks"),
+             qPrintable(answerer.texts().first()));
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(config::GetConfig("dbuser"), QString());
+    QCOMPARE(readSettings(), QByteArray("<missing>"));
 }
 
 void TestLogin::firstStartWithCorrectCredentials() {

@@ -4,6 +4,7 @@
 #include "endprogram.h"
 #include "form1.h"
 #include "shellfixture.h"
+#include "statustext.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -37,6 +38,8 @@ private slots:
     void clearingBringsExtensionBack();
     void enterInEmptyBoxDoesNothing();
     void serverStoppedBeforeSearch();
+    void statusSaysWhatTheSearchGave_data();
+    void statusSaysWhatTheSearchGave();
 
 private:
     QTemporaryDir dir;
@@ -186,6 +189,52 @@ void TestSearchControls::serverStoppedBeforeSearch() {
     // The next search connects anew.
     QTest::mouseClick(window->Command2, Qt::LeftButton);
     QCOMPARE(window->listItems->count(), 5);
+}
+
+void TestSearchControls::statusSaysWhatTheSearchGave_data() {
+    QTest::addColumn<int>("day");
+    QTest::addColumn<bool>("serverStopped");
+    QTest::addColumn<QString>("summary"); // a failure's reason is checked in part
+    // 5:30 + 1:00 + 2:00 + 5:00 + 5:00 for extension 101 today.
+    QTest::newRow("known rows") << 0 << false << "5 calls, 0:18:30 talk time";
+    QTest::newRow("one call") << 1 << false << "1 call, 0:01:00 talk time";
+    QTest::newRow("empty day") << 2 << false << "No calls";
+    QTest::newRow("server stopped") << 0 << true << "Search failed: ";
+}
+
+void TestSearchControls::statusSaysWhatTheSearchGave() {
+    QFETCH(int, day);
+    QFETCH(bool, serverStopped);
+    QFETCH(QString, summary);
+    pick(window->Combo1, "Both");
+    pick(window->Combo3, "101");
+    window->statusSummary->setFullText("from before");
+    const QRect panelBefore = window->statusPanel1->geometry();
+    // The list is emptied once the search has started: the old summary must be gone by then.
+    QString whileSearching = "<not seen>";
+    const auto watch = connect(window->listItems, &QAbstractItemModel::modelReset, this,
+                               [&] { whileSearching = window->statusSummary->fullText(); });
+    window->listItems->appendRows({CallRow{"kept", "row", "", ""}});
+    if (serverStopped)
+        QVERIFY(TestDatabase::stopServer());
+    pick(window->Combo2, window->Combo2->itemText(day));
+    if (serverStopped)
+        QVERIFY(TestDatabase::startServer());
+    disconnect(watch);
+    QCOMPARE(whileSearching, QString());
+    QCOMPARE(window->statusPanel1->text(), QString());
+    const QString shown = window->statusSummary->fullText();
+    if (serverStopped) {
+        QVERIFY2(shown.startsWith(summary) && shown.contains("Connection refused"),
+                 qPrintable(shown));
+        QVERIFY2(!shown.contains(TestDatabase::password()), qPrintable(shown));
+    } else {
+        QCOMPARE(shown, summary);
+        QCOMPARE(window->statusSummary->text(), summary); // it fits: nothing left out
+    }
+    // Panel 1 kept its place; the summary is to its right.
+    QCOMPARE(window->statusPanel1->geometry(), panelBefore);
+    QVERIFY(window->statusSummary->geometry().left() > window->statusPanel1->geometry().right());
 }
 
 QTEST_MAIN(TestSearchControls)

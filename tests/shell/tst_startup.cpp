@@ -9,10 +9,14 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+
+#include <unistd.h>
 
 class TestStartup : public QObject {
     Q_OBJECT
@@ -26,6 +30,7 @@ private slots:
     void splashOpensMainWindowOnce();
     void databaseDownAtStartup();
     void unwritableSettingsAreReported();
+    void readOnlyFolderStartup();
 
 private:
     void writeSettings(const QByteArray& bytes);
@@ -143,6 +148,69 @@ void TestStartup::unwritableSettingsAreReported() {
     QTRY_COMPARE(answerer.texts().size(), 1);
     QVERIFY2(answerer.texts().first().contains(path), qPrintable(answerer.texts().first()));
     QCOMPARE(splash.Label2->text(), QStringLiteral("v1.1.1"));
+}
+
+// A folder nobody can write, holding working credentials: every save fails. The operator leaves
+// the first failure box open past the splash's three seconds.
+void TestStartup::readOnlyFolderStartup() {
+    QTemporaryDir locked;
+    const QString path = locked.filePath("local.cfg");
+    config::SetConfigFilePath(path);
+    writeSettings("DBUSER=" + TestDatabase::user().toUtf8() +
+                  "\r\nDBPASS=" + TestDatabase::password().toUtf8() + "\r\n");
+    QFile::setPermissions(path, QFileDevice::ReadOwner);
+    QFile::setPermissions(locked.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    const auto unlock = [&] {
+        if (::geteuid() == 0)
+            QProcess::execute("chattr", {"-i", path, locked.path()});
+        QFile::setPermissions(locked.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                 QFileDevice::ExeOwner);
+    };
+    if (::geteuid() == 0 && QProcess::execute("chattr", {"+i", path, locked.path()}) != 0) {
+        unlock();
+        QSKIP("running as root on a filesystem without chattr: a read-only folder cannot be made");
+    }
+
+    QStringList boxes;
+    bool splashHiddenWhenMainShown = false;
+    Form2* splash = nullptr;
+    QElapsedTimer clock;
+    clock.start();
+    QTimer poll;
+    poll.setInterval(20);
+    connect(&poll, &QTimer::timeout, [&] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QMessageBox*>(widget);
+            if (!box || !box->isVisible())
+                continue;
+            if (!box->property("seen").toBool()) {
+                box->setProperty("seen", true);
+                boxes << box->text();
+            }
+            // The first box stays open for 3.5 s, then each is answered at once.
+            if (boxes.size() > 1 || clock.elapsed() > 3500)
+                box->button(QMessageBox::Ok)->click();
+        }
+        if (splash && splash->mainWindow() && splash->mainWindow()->isVisible() &&
+            !splashHiddenWhenMainShown)
+            splashHiddenWhenMainShown = !splash->isVisible();
+    });
+    poll.start();
+    splash = new Form2;
+    splash->Form_Load();
+    splash->show();
+    QTRY_VERIFY_WITH_TIMEOUT(splash->mainWindow() && splash->mainWindow()->isVisible(), 10000);
+    QTest::qWait(1500);
+    unlock();
+    QVERIFY(splashHiddenWhenMainShown);
+    QVERIFY(!splash->isVisible());
+    // One box per failed save: the splash's and the main window's.
+    QCOMPARE(boxes.size(), 2);
+    for (const QString& text : boxes)
+        QVERIFY2(text.contains(path), qPrintable(text));
+    // The main window works: nothing modal is left and the extensions came.
+    QCOMPARE(QApplication::activeModalWidget(), nullptr);
+    QCOMPARE(splash->mainWindow()->Combo3->count(), 2);
 }
 
 QTEST_MAIN(TestStartup)

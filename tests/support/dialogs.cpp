@@ -19,6 +19,7 @@ MessageBoxAnswerer::~MessageBoxAnswerer() {
 void MessageBoxAnswerer::clear() {
     texts_.clear();
     titles_.clear();
+    informativeTexts_.clear();
 }
 
 void MessageBoxAnswerer::poll() {
@@ -29,6 +30,7 @@ void MessageBoxAnswerer::poll() {
         box->setProperty("answered", true);
         texts_ << box->text();
         titles_ << box->windowTitle();
+        informativeTexts_ << box->informativeText();
         QPointer<QMessageBox> guard(box);
         QTimer::singleShot(0, [guard] {
             if (guard && guard->button(QMessageBox::Ok))

@@ -16,6 +16,7 @@ public:
 
     QStringList texts() const { return texts_; }
     QStringList titles() const { return titles_; }
+    QStringList informativeTexts() const { return informativeTexts_; }
     void clear();
 
 private:
@@ -23,6 +24,7 @@ private:
 
     QStringList texts_;
     QStringList titles_;
+    QStringList informativeTexts_;
     class QTimer* timer_;
 };
 
