@@ -26,13 +26,19 @@ std::optional<CallMinutes> CallMinutesOf(QStringView startTime, QStringView dura
     const auto minutes = TimeFunctions::DurationToMinutes(duration);
     if (!minutes)
         return std::nullopt;
-    const double length = std::max(*minutes, 1.0);
     const auto first = startMinute(startTime);
     if (!first)
         return std::nullopt;
+    return CallMinutesAt(*first, *minutes);
+}
+
+std::optional<CallMinutes> CallMinutesAt(double startMinute, double durationMinutes) {
+    if (!std::isfinite(startMinute) || !std::isfinite(durationMinutes))
+        return std::nullopt;
+    const double length = std::max(durationMinutes, 1.0);
     // The call covers floor(length) whole minutes from its start minute; only those inside the
     // day have cells. Bounds are clamped in floating point before any conversion to int.
-    const double firstMinute = std::floor(*first);
+    const double firstMinute = std::floor(startMinute);
     const double lastMinute = firstMinute + std::floor(length) - 1;
     const double begin = std::max(firstMinute, 0.0);
     const double end = std::min(lastMinute, double(kMinutesPerDay - 1));
@@ -51,4 +57,22 @@ void AddCallToCells(MinuteCells& cells, QStringView callFrom, QStringView startT
                     QStringView duration, QStringView referenceNumber) {
     if (const auto minutes = CallMinutesOf(startTime, duration))
         MarkCall(cells, *minutes, callFrom == referenceNumber);
+}
+
+void MinuteCellsBuilder::add(const CallMinutes& minutes, bool placedByReference) {
+    auto& changes = placedByReference ? fromChanges_ : toChanges_;
+    ++changes[size_t(minutes.first)];
+    --changes[size_t(minutes.last) + 1];
+}
+
+MinuteCells MinuteCellsBuilder::cells() const {
+    MinuteCells cells;
+    int from = 0, to = 0;
+    for (int m = 0; m < kMinutesPerDay; ++m) {
+        from += fromChanges_[size_t(m)];
+        to += toChanges_[size_t(m)];
+        cells.from.set(size_t(m), from > 0);
+        cells.to.set(size_t(m), to > 0);
+    }
+    return cells;
 }

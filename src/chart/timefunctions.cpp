@@ -74,7 +74,9 @@ std::optional<double> DurationToMinutes(QStringView text) {
     const auto seconds = ReadNumber(fields[2]);
     if (!hours || !minutes || !seconds)
         return std::nullopt;
-    const double total = *hours * 60 + *minutes + *seconds / 60;
+    const bool negative = fields[0].trimmed().startsWith(u'-');
+    const double magnitude = std::abs(*hours) * 60 + *minutes + *seconds / 60;
+    const double total = negative ? -magnitude : magnitude;
     if (!std::isfinite(total))
         return std::nullopt;
     return total;

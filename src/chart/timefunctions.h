@@ -8,7 +8,8 @@
 // could not be read; a value is always finite.
 namespace TimeFunctions {
 
-// "h:mm:ss" -> hours * 60 + minutes + seconds / 60. Fields after the third are ignored.
+// "h:mm:ss" -> hours * 60 + minutes + seconds / 60. Fields after the third are ignored. A minus
+// before the hours makes the whole duration negative, as the database writes "-00:05:00".
 std::optional<double> DurationToMinutes(QStringView text);
 
 // "h:mm:ss AM|PM" -> minute of the day. Hour 12 counts as 0, and only an upper-case "PM"

@@ -11,6 +11,19 @@
 
 #include <algorithm>
 
+namespace {
+
+// A field as spreadsheets read tab-separated text: one holding a tab, a line break or a quote is
+// quoted, its quotes doubled, so that every row keeps its four columns.
+QString spreadsheetField(const QString& text) {
+    if (!text.contains(u'\t') && !text.contains(u'\n') && !text.contains(u'\r') &&
+        !text.contains(u'"'))
+        return text;
+    return u'"' + QString(text).replace(QStringLiteral("\""), QStringLiteral("\"\"")) + u'"';
+}
+
+} // namespace
+
 CallListView::CallListView(CallListModel* model, QWidget* parent)
     : QTableView(parent), model_(model), proxy_(new CallListProxy(model, this)) {
     setModel(proxy_);
@@ -49,7 +62,7 @@ QString CallListView::selectionAsText() const {
         const int source = proxy_->mapToSource(proxy_->index(row, 0)).row();
         QStringList cells;
         for (int column = 0; column < CallListModel::kColumnCount; ++column)
-            cells << model_->text(source, column);
+            cells << spreadsheetField(model_->text(source, column));
         text += cells.join(u'\t') + u'\n';
     }
     return text;

@@ -16,7 +16,8 @@ public:
     CallListModel* callModel() const { return model_; }
     // The selected row in the order rows were added, or -1 when none is selected.
     int selectedRow() const;
-    // The selected rows, in display order, as a header line and tab-separated rows.
+    // The selected rows, in display order, as a header line and tab-separated rows; a field
+    // holding a tab, a line break or a quote is quoted as spreadsheets expect.
     QString selectionAsText() const;
 
 signals:

@@ -1,71 +1,59 @@
 #include "sortkeys.h"
 
-#include <QDateTime>
-#include <QLocale>
-#include <QStringList>
+#include "calllistmodel.h"
 
-#include <algorithm>
+#include <cmath>
 
 namespace {
 
-SortKey readable(double number, const QString& text) {
-    return SortKey{0, number, text};
-}
-SortKey unreadable(const QString& text) {
-    return SortKey{1, 0, text};
-}
-
-SortKey numberKey(const QString& text) {
-    const bool digitsOnly =
-        !text.isEmpty() && text.size() <= 18 &&
-        std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
-    return digitsOnly ? readable(text.toDouble(), text) : unreadable(text);
-}
-
-SortKey startTimeKey(const QString& text) {
-    const QLocale c = QLocale::c();
-    QDateTime at = c.toDateTime(text, QStringLiteral("M/d/yyyy h:mm:ss AP"));
-    if (!at.isValid()) {
-        const QDate date = c.toDate(text, QStringLiteral("M/d/yyyy"));
-        if (date.isValid())
-            at = QDateTime(date, QTime(0, 0));
+SortKey numberKey(QByteArrayView text) {
+    if (text.isEmpty() || text.size() > 18)
+        return {};
+    qint64 value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return {};
+        value = value * 10 + (c - '0');
     }
-    return at.isValid() ? readable(double(at.toMSecsSinceEpoch()), text) : unreadable(text);
+    return SortKey{0, value, 0};
 }
 
-SortKey durationKey(const QString& text) {
-    const QStringList fields = text.split(u':');
-    if (fields.size() != 3)
-        return unreadable(text);
-    double seconds = 0;
-    for (const QString& field : fields) {
-        bool ok = false;
-        const double value = field.toDouble(&ok);
-        if (!ok)
-            return unreadable(text);
-        seconds = seconds * 60 + value;
-    }
-    return readable(seconds, text);
+QByteArrayView numberText(const CallRows& rows, int row, int column) {
+    return column == 0 ? rows.callFrom(row) : rows.callTo(row);
 }
 
 } // namespace
 
-bool SortKey::operator<(const SortKey& other) const {
-    if (rank != other.rank)
-        return rank < other.rank;
-    if (number != other.number)
-        return number < other.number;
-    return text < other.text;
-}
-
-SortKey SortKeyForColumn(int column, const QString& text) {
+SortKey SortKeyFor(const CallListModel& model, int row, int column) {
+    const CallRows& rows = model.rows();
     switch (column) {
     case 0:
     case 1:
-        return numberKey(text);
-    case 2:
-        return startTimeKey(text);
-    default:
-        return durationKey(text);
+        return numberKey(numberText(rows, row, column));
+    case 2: {
+        const qint64 start = rows.start(row);
+        if (start == CallRows::kStartIsText || start == CallRows::kNoStart)
+            return {};
+        return SortKey{0, start, 0};
     }
+    default: {
+        const auto seconds = model.durationSeconds(row);
+        if (!seconds)
+            return {};
+        const double whole = std::floor(*seconds);
+        return SortKey{0, qint64(whole), *seconds - whole};
+    }
+    }
+}
+
+int CompareEqualKeys(const CallListModel& model, int left, int right, int column,
+                     const SortKey& key) {
+    if (column <= 1) {
+        const QByteArrayView a = numberText(model.rows(), left, column);
+        const QByteArrayView b = numberText(model.rows(), right, column);
+        return a.compare(b);
+    }
+    if (key.rank == 0)
+        return 0; // the same moment or length: the list's order stands
+    return model.text(left, column).compare(model.text(right, column));
 }

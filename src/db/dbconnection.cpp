@@ -4,6 +4,7 @@
 #include "dblog.h"
 
 #include <QElapsedTimer>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlResult>
 
@@ -11,6 +12,7 @@
 #include <sqlext.h>
 
 #include <atomic>
+#include <limits>
 
 namespace {
 
@@ -20,6 +22,10 @@ QString uniqueConnectionName() {
 }
 
 int queryTimeoutSeconds = DbConnection::kQueryTimeoutSeconds;
+
+bool succeeded(SQLRETURN r) {
+    return r == SQL_SUCCESS || r == SQL_SUCCESS_WITH_INFO;
+}
 
 // The driver's words for an error: its diagnostic records, else Qt's summary.
 QString errorText(const QSqlError& error) {
@@ -39,6 +45,38 @@ DbConnection::OpenFailure classifyOpenFailure(const QString& message, qint64 ela
 }
 
 } // namespace
+
+// psqlODBC's own connection attributes: its declare/fetch mode, the rows it fetches at once, and
+// whether it prepares statements on the server.
+constexpr SQLINTEGER kPsqlOdbcUseDeclareFetch = 65539;
+constexpr SQLINTEGER kPsqlOdbcServerSidePrepare = 65540;
+constexpr SQLINTEGER kPsqlOdbcFetchRows = 65541;
+constexpr SQLULEN kBatchRows = 10000;
+
+void DbConnection::setRowsMode(Rows rows) {
+    if (rows == Rows::Few || db_.driverName() != QLatin1String("QODBC"))
+        return;
+    const QVariant connection = db_.driver()->handle();
+    if (!connection.isValid() || !connection.data())
+        return;
+    SQLHDBC hdbc = *static_cast<SQLHDBC const*>(connection.constData());
+    if (!hdbc)
+        return;
+    // Other drivers do not know these attributes and refuse them; nothing changes then.
+    const auto set = [hdbc](SQLINTEGER attribute, SQLULEN value) {
+        SQLSetConnectAttr(hdbc, attribute, reinterpret_cast<SQLPOINTER>(value), 0);
+    };
+    if (rows == Rows::Many) {
+        // Prepared on the server, a result arrives whole in libpq before the driver copies it
+        // into its own rows, so for a moment it is held twice (measured: 300 MB instead of
+        // 190 MB for a million calls). Prepared by the driver, the bound values are written into
+        // the statement as quoted literals and the rows are copied as they come.
+        set(kPsqlOdbcServerSidePrepare, 0);
+    } else {
+        set(kPsqlOdbcUseDeclareFetch, 1);
+        set(kPsqlOdbcFetchRows, kBatchRows);
+    }
+}
 
 void DbConnection::SetQueryTimeoutForTesting(int seconds) {
     queryTimeoutSeconds = seconds;
@@ -96,11 +134,12 @@ bool DbConnection::openNative(const QString& host, int port, const QString& data
     return true;
 }
 
-bool DbConnection::execute(const QString& statement, const QVariantList& parameters) {
+bool DbConnection::execute(const QString& statement, const QVariantList& parameters, Rows rows) {
     if (!db_.isOpen()) {
         fail(QStringLiteral("execute"), QStringLiteral("the connection is not open"));
         return false;
     }
+    setRowsMode(rows);
     query_ = std::make_unique<QSqlQuery>(db_);
     query_->setForwardOnly(true);
     if (!query_->prepare(statement)) {
@@ -145,14 +184,55 @@ bool DbConnection::next() {
     return false;
 }
 
-std::optional<QString> DbConnection::text(int column) {
+DbValue DbConnection::value(int column) {
     if (odbcRows_)
-        return odbcRows_->text(column);
-    const QVariant value = query_ ? query_->value(column) : QVariant();
-    return value.isNull() ? std::nullopt : std::optional<QString>(value.toString());
+        return odbcRows_->value(column);
+    const QVariant variant = query_ ? query_->value(column) : QVariant();
+    if (variant.isNull())
+        return {};
+    valueBytes_ = variant.toString().toUtf8();
+    DbValue value;
+    value.kind = DbValue::Kind::Bytes;
+    value.bytes = valueBytes_;
+    return value;
+}
+
+std::optional<QByteArray> DbConnection::valueAsText(int column) {
+    if (odbcRows_)
+        return odbcRows_->valueAsText(column);
+    const DbValue read = value(column);
+    return read.kind == DbValue::Kind::Bytes ? std::optional<QByteArray>(read.bytes.toByteArray())
+                                             : std::nullopt;
+}
+
+std::optional<QString> DbConnection::text(int column) {
+    const DbValue read = value(column);
+    switch (read.kind) {
+    case DbValue::Kind::Null:
+        return std::nullopt;
+    case DbValue::Kind::Bytes:
+        return QString::fromUtf8(read.bytes);
+    case DbValue::Kind::Timestamp:
+        break;
+    }
+    return QStringLiteral("%1-%2-%3 %4:%5:%6")
+        .arg(read.year, 4, 10, QLatin1Char('0'))
+        .arg(read.month, 2, 10, QLatin1Char('0'))
+        .arg(read.day, 2, 10, QLatin1Char('0'))
+        .arg(read.hour, 2, 10, QLatin1Char('0'))
+        .arg(read.minute, 2, 10, QLatin1Char('0'))
+        .arg(read.second, 2, 10, QLatin1Char('0'));
 }
 
 int DbConnection::recordCount() const {
+    if (odbcRows_) {
+        // psqlODBC knows the count of a result it has read whole; -1 while it reads in batches.
+        const QVariant handle = query_->result()->handle();
+        SQLLEN count = -1;
+        if (!succeeded(SQLRowCount(*static_cast<SQLHSTMT const*>(handle.constData()), &count)))
+            return -1;
+        return count >= 0 && count <= std::numeric_limits<int>::max() ? int(count) : -1;
+    }
     return query_ ? query_->size() : -1;
 }
 

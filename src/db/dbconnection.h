@@ -37,10 +37,22 @@ public:
     bool openNative(const QString& host, int port, const QString& database, const QString& user,
                     const QString& password);
 
+    // How many rows a statement may bring, and so how the driver is asked to read them.
+    enum class Rows {
+        Few,       // the driver's defaults
+        Many,      // the whole result, held by the driver once and copied as it streams in
+        InBatches, // a server cursor: the driver holds one batch at a time, but the server
+                   // cannot scan in parallel for a cursor, so a scan without index takes longer
+    };
     // Runs one statement with the values bound to its "?" placeholders, in order.
-    bool execute(const QString& statement, const QVariantList& parameters = {});
+    bool execute(const QString& statement, const QVariantList& parameters = {},
+                 Rows rows = Rows::Few);
     // Moves to the next row; false after the last one or on a failure (see lastError()).
     bool next();
+    // A column of the current row as the driver delivered it; valid until the next row.
+    DbValue value(int column);
+    // A value again as the driver's text (a timestamp whose fields are not the whole story).
+    std::optional<QByteArray> valueAsText(int column);
     // A column of the current row as text; nullopt for NULL.
     std::optional<QString> text(int column);
     // The rows a successful statement produced, when the driver knows them; -1 otherwise.
@@ -55,11 +67,13 @@ public:
 
 private:
     void fail(const QString& where, const QString& message);
+    void setRowsMode(Rows rows);
 
     QString name_;
     QSqlDatabase db_;
     std::unique_ptr<QSqlQuery> query_;
     std::unique_ptr<OdbcRows> odbcRows_; // the ODBC statement's rows, read directly
+    QByteArray valueBytes_;              // a value read through Qt SQL, held until the next
     QString lastError_;
     OpenFailure openFailure_ = OpenFailure::None;
 };

@@ -7,6 +7,8 @@
 #include "searchquery.h"
 #include "textforms.h"
 
+#include <malloc.h>
+
 namespace dbRoutines {
 
 QString DbDriver;
@@ -19,10 +21,6 @@ const QString kProbeOptions = QStringLiteral(";A7=50;A8=8192;USEDECLAREFETCH =1"
 QString lastProbeFailure;
 bool lastProbeTimedOut = false;
 bool lastProbeFoundNoDriver = false;
-
-QString cellText(const std::optional<QString>& value) {
-    return value.value_or(QString());
-}
 
 } // namespace
 
@@ -100,7 +98,7 @@ QStringList FillExtensionList() {
     DbConnection connection;
     if (!connection.open(WorkingConnectionString(DbDriver)))
         return entries;
-    if (!connection.execute(kExtensionQuery))
+    if (!connection.execute(kExtensionQuery, {}, DbConnection::Rows::InBatches))
         return entries;
     while (connection.next() && entries.size() < kExtensionLimit) {
         // A NULL extension is passed over; the rest of the list still comes.
@@ -111,40 +109,110 @@ QStringList FillExtensionList() {
     return entries;
 }
 
+namespace {
+
+constexpr int kTrimAfterRows = 10000;
+
+// A start time as the list keeps it: a number for a real date and time, otherwise the driver's
+// text. psqlODBC turns infinity into 9999-12-31 23:59:59 and -infinity into the year -9999 before
+// the program sees them, and fills a timestamp it cannot read (the year 10000 and later) with
+// today's date at midnight, so those fields are not taken at their word.
+void listStart(DbConnection& connection, CallRows& rows, qsizetype row, const DbValue& value) {
+    switch (value.kind) {
+    case DbValue::Kind::Null:
+        rows.setStart(row, CallRows::kNoStart);
+        return;
+    case DbValue::Kind::Bytes:
+        if (const auto seconds = TextForms::StartSecondsFromDriverText(value.bytes))
+            rows.setStart(row, *seconds);
+        else
+            rows.setStart(row, CallRows::kStartIsText, QString::fromUtf8(value.bytes));
+        return;
+    case DbValue::Kind::Timestamp:
+        break;
+    }
+    const bool midnight = value.hour == 0 && value.minute == 0 && value.second == 0;
+    if (value.fraction == 0 && value.year == 9999 && value.month == 12 && value.day == 31 &&
+        value.hour == 23 && value.minute == 59 && value.second == 59) {
+        rows.setStart(row, CallRows::kStartIsText, QStringLiteral("infinity"));
+        return;
+    }
+    if (value.year == -9999 && value.month == 1 && value.day == 1 && midnight) {
+        rows.setStart(row, CallRows::kStartIsText, QStringLiteral("-infinity"));
+        return;
+    }
+    const auto seconds = TextForms::StartSecondsOf(
+        {value.year, value.month, value.day, value.hour, value.minute, value.second});
+    if (seconds && !(midnight && value.fraction == 0)) {
+        rows.setStart(row, *seconds);
+        return;
+    }
+    // A midnight, a year before 1 or fields out of range: what does the driver write for it?
+    const auto text = connection.valueAsText(3);
+    const auto fromText = text ? TextForms::StartSecondsFromDriverText(*text) : std::nullopt;
+    if (fromText)
+        rows.setStart(row, *fromText);
+    else
+        rows.setStart(row, CallRows::kStartIsText, text ? QString::fromUtf8(*text) : QString());
+}
+
+void listDuration(CallRows& rows, qsizetype row, const DbValue& value) {
+    if (value.kind == DbValue::Kind::Null) {
+        rows.setDuration(row, CallRows::kNoDuration);
+    } else if (value.kind != DbValue::Kind::Bytes) {
+        rows.setDuration(row, CallRows::kDurationIsText, QStringLiteral("?"));
+    } else if (const auto seconds = TextForms::ExactDurationSeconds(value.bytes)) {
+        rows.setDuration(row, *seconds);
+    } else {
+        rows.setDuration(row, CallRows::kDurationIsText, QString::fromUtf8(value.bytes));
+    }
+}
+
+} // namespace
+
 bool RunSearchQuery(const SearchQuery& query, CallListModel& list, QString* failure) {
     list.clear();
     DbConnection connection;
-    const auto failed = [&connection, failure] {
+    const auto failed = [&connection, failure](const QString& reason) {
         if (failure)
-            *failure = WithoutPassword(connection.lastError());
+            *failure = WithoutPassword(reason);
         return false;
     };
     if (!connection.open(WorkingConnectionString(DbDriver)))
-        return failed();
-    if (!connection.execute(query.statement, query.parameters))
-        return failed();
-    std::vector<CallRow> rows;
-    CallRow previous;
-    // Texts equal to the previous row's share its storage: a day's rows repeat the searched
-    // number, the date and many durations.
-    const auto shared = [](QString text, const QString& before) {
-        return text == before ? before : text;
-    };
+        return failed(connection.lastError());
+    // Read whole rather than through a cursor: on a phone system's table, which has no index on
+    // the day, the server scans in parallel only for a statement read whole (measured: 127 ms
+    // against 194 ms for 20,000 calls among 2,000,000).
+    if (!connection.execute(query.statement, query.parameters, DbConnection::Rows::Many))
+        return failed(connection.lastError());
+    CallRows rows;
+    // The driver holds the whole result and knows its size: the list takes its room at once
+    // instead of growing, which would hold the largest columns twice while they move.
+    if (const int expected = connection.recordCount(); expected > 0)
+        rows.reserve(expected, 11);
+    bool fits = true;
     while (connection.next()) {
         // Fields 0, 1, 3, 2 fill the four columns; a NULL shows as an empty cell.
-        CallRow row;
-        row.callFrom = shared(cellText(connection.text(0)), previous.callFrom);
-        row.callTo = shared(cellText(connection.text(1)), previous.callTo);
-        row.duration = shared(cellText(connection.text(2)), previous.duration);
-        row.startTime = TextForms::StartTimeTextFromDriver(cellText(connection.text(3)));
-        previous = row;
-        rows.push_back(std::move(row));
+        const qsizetype row = rows.size();
+        const DbValue from = connection.value(0);
+        const DbValue to = connection.value(1);
+        fits = rows.append(from.bytes, to.bytes, CallRows::kNoStart, CallRows::kNoDuration);
+        if (!fits)
+            break;
+        listStart(connection, rows, row, connection.value(3));
+        listDuration(rows, row, connection.value(2));
     }
-    const bool complete = connection.lastError().isEmpty();
+    const QString error = connection.lastError();
     list.appendRows(std::move(rows));
-    if (!complete)
-        return failed();
+    if (!fits)
+        return failed(QStringLiteral("the result is too large to list"));
+    if (!error.isEmpty())
+        return failed(error);
     connection.close();
+    // The driver has just freed its copy of a large result: give the memory back to the system
+    // rather than keep it for a search that may never come.
+    if (list.count() > kTrimAfterRows)
+        malloc_trim(0);
     return true;
 }
 

@@ -5,7 +5,6 @@
 #include <sql.h>
 #include <sqlext.h>
 
-#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -22,22 +21,17 @@ bool succeeded(SQLRETURN r) {
     return r == SQL_SUCCESS || r == SQL_SUCCESS_WITH_INFO;
 }
 
-// Characters to bind for a column: room for the whole value when the driver states a short
-// size (a UTF-16 unit pair per character), a modest width otherwise. Longer values are read
-// again whole, so this only decides how often that happens.
-qsizetype bindWidth(SQLSMALLINT sqlType, SQLULEN columnSize) {
-    constexpr qsizetype kDefault = 64, kLargest = 256;
+bool isCharacterType(SQLSMALLINT sqlType) {
     switch (sqlType) {
     case SQL_CHAR:
     case SQL_VARCHAR:
+    case SQL_LONGVARCHAR:
     case SQL_WCHAR:
     case SQL_WVARCHAR:
-        if (columnSize > 0 && qsizetype(columnSize) * 2 < kLargest)
-            return qsizetype(columnSize) * 2 + 1;
-        return kDefault + 1;
+    case SQL_WLONGVARCHAR:
+        return true;
     default:
-        // Numbers, dates, times, intervals and long text: their text forms are short.
-        return kDefault + 1;
+        return false;
     }
 }
 
@@ -55,35 +49,27 @@ bool isPlainTimestamp(SQLHSTMT statement, SQLUSMALLINT column, SQLSMALLINT sqlTy
     return typeName == "timestamp" || typeName == "timestamp without time zone";
 }
 
-// The text the driver gives for a timestamp: yyyy-MM-dd hh:mm:ss, then any fraction.
-QString timestampText(const SQL_TIMESTAMP_STRUCT& at) {
-    char text[32];
-    char* out = text;
-    const auto put = [&out](unsigned value, int width) {
-        for (int i = width - 1; i >= 0; --i) {
-            out[i] = char('0' + value % 10);
-            value /= 10;
-        }
-        out += width;
-    };
-    put(unsigned(at.year), 4);
-    *out++ = '-';
-    put(at.month, 2);
-    *out++ = '-';
-    put(at.day, 2);
-    *out++ = ' ';
-    put(at.hour, 2);
-    *out++ = ':';
-    put(at.minute, 2);
-    *out++ = ':';
-    put(at.second, 2);
-    if (at.fraction > 0) {
-        *out++ = '.';
-        put(at.fraction % 1000000000u, 9);
-        while (out[-1] == '0')
-            --out;
-    }
-    return QString::fromLatin1(text, out - text);
+// Bytes to bind for a value, its terminator included: room for the whole of a short character
+// column (four bytes a character), a modest width otherwise. Longer values are read again whole,
+// so this only decides how often that happens.
+qsizetype bindWidth(SQLSMALLINT sqlType, SQLULEN columnSize) {
+    constexpr qsizetype kDefault = 64;
+    if (isCharacterType(sqlType) && columnSize > 0 && columnSize <= 64)
+        return qsizetype(columnSize) * 4 + 1;
+    return kDefault + 1;
+}
+
+DbValue timestampValue(const SQL_TIMESTAMP_STRUCT& at) {
+    DbValue value;
+    value.kind = DbValue::Kind::Timestamp;
+    value.year = at.year;
+    value.month = at.month;
+    value.day = at.day;
+    value.hour = at.hour;
+    value.minute = at.minute;
+    value.second = at.second;
+    value.fraction = at.fraction;
+    return value;
 }
 
 } // namespace
@@ -92,39 +78,8 @@ OdbcRows::~OdbcRows() {
     unbindColumns();
 }
 
-// Reads one column in pieces of the given character type. Gives nullopt when the driver
-// refuses that type, a null variant for SQL NULL, and the text otherwise.
-template <typename Char> std::optional<QVariant> OdbcRows::readText(int column, short cType) {
-    std::array<Char, 512> buffer;
-    const qsizetype capacity = qsizetype(buffer.size()) - 1; // each piece ends with a terminator
-    QByteArray bytes;
-    QString wide;
-    bool first = true;
-    for (;;) {
-        SQLLEN indicator = 0;
-        const SQLRETURN r = SQLGetData(handle(statement_), SQLUSMALLINT(column + 1), cType,
-                                       buffer.data(), SQLLEN(sizeof(buffer)), &indicator);
-        if (r == SQL_NO_DATA)
-            break;
-        if (!succeeded(r))
-            return first ? std::nullopt : std::optional<QVariant>(QVariant());
-        first = false;
-        if (indicator == SQL_NULL_DATA)
-            return QVariant();
-        const qsizetype available =
-            indicator == SQL_NO_TOTAL ? capacity : indicator / SQLLEN(sizeof(Char));
-        const qsizetype units = qMin(available, capacity);
-        if constexpr (sizeof(Char) == 1)
-            bytes.append(reinterpret_cast<const char*>(buffer.data()), units);
-        else
-            wide.append(reinterpret_cast<const QChar*>(buffer.data()), units);
-        if (r == SQL_SUCCESS)
-            break;
-    }
-    if constexpr (sizeof(Char) == 1)
-        return QVariant(QString::fromUtf8(bytes));
-    else
-        return QVariant(wide);
+short OdbcRows::cTypeFor(Delivery delivery) {
+    return delivery == Delivery::Timestamp ? SQL_C_TYPE_TIMESTAMP : SQL_C_CHAR;
 }
 
 QString OdbcRows::diagnostics() const {
@@ -145,12 +100,11 @@ QString OdbcRows::diagnostics() const {
     return text.isEmpty() ? QStringLiteral("the driver reported a failure") : text;
 }
 
-bool OdbcRows::bindColumns() {
+bool OdbcRows::describeColumns() {
+    described_ = true;
     SQLSMALLINT count = 0;
     if (!succeeded(SQLNumResultCols(handle(statement_), &count)) || count <= 0)
         return false;
-    const SQLSMALLINT cType = wideText_ ? SQL_C_WCHAR : SQL_C_CHAR;
-    const qsizetype unitSize = wideText_ ? qsizetype(sizeof(SQLWCHAR)) : 1;
     columns_.resize(size_t(count));
     for (SQLSMALLINT i = 0; i < count; ++i) {
         SQLSMALLINT sqlType = 0, digits = 0, nullable = 0, nameLength = 0;
@@ -159,16 +113,21 @@ bool OdbcRows::bindColumns() {
         if (!succeeded(SQLDescribeCol(handle(statement_), SQLUSMALLINT(i + 1), name, 1, &nameLength,
                                       &sqlType, &size, &digits, &nullable)))
             sqlType = SQL_UNKNOWN_TYPE;
-        BoundColumn& column = columns_[size_t(i)];
+        Column& column = columns_[size_t(i)];
         if (isPlainTimestamp(handle(statement_), SQLUSMALLINT(i + 1), sqlType)) {
-            column.timestamp = true;
-            column.buffer.assign(sizeof(SQL_TIMESTAMP_STRUCT) * kBlockRows, '\0');
-            column.indicators.assign(kBlockRows, 0);
-            continue;
+            column.delivery = Delivery::Timestamp;
+            column.width = qsizetype(sizeof(SQL_TIMESTAMP_STRUCT));
+        } else {
+            column.delivery = Delivery::Text;
+            column.width = bindWidth(sqlType, size);
         }
-        // The ANSI driver writes UTF-8: up to four bytes a character.
-        column.unitsPerValue = bindWidth(sqlType, size) * (wideText_ ? 1 : 2);
-        column.buffer.assign(size_t(column.unitsPerValue * unitSize * kBlockRows), '\0');
+    }
+    return true;
+}
+
+bool OdbcRows::bindColumns() {
+    for (Column& column : columns_) {
+        column.buffer.assign(size_t(column.width * kBlockRows), '\0');
         column.indicators.assign(kBlockRows, 0);
     }
     rowStatus_.assign(kBlockRows, 0);
@@ -178,20 +137,25 @@ bool OdbcRows::bindColumns() {
     bool ok = attribute(SQL_ATTR_ROW_BIND_TYPE, SQLPOINTER(SQL_BIND_BY_COLUMN)) &&
               attribute(SQL_ATTR_ROW_STATUS_PTR, rowStatus_.data()) &&
               attribute(SQL_ATTR_ROWS_FETCHED_PTR, &rowsInBlock_);
-    for (SQLSMALLINT i = 0; ok && i < count; ++i) {
-        BoundColumn& column = columns_[size_t(i)];
-        const SQLLEN width = column.timestamp ? SQLLEN(sizeof(SQL_TIMESTAMP_STRUCT))
-                                              : SQLLEN(column.unitsPerValue * unitSize);
-        ok = succeeded(SQLBindCol(handle(statement_), SQLUSMALLINT(i + 1),
-                                  column.timestamp ? SQL_C_TYPE_TIMESTAMP : cType,
-                                  column.buffer.data(), width,
-                                  reinterpret_cast<SQLLEN*>(column.indicators.data())));
+    for (size_t i = 0; ok && i < columns_.size(); ++i) {
+        Column& column = columns_[i];
+        ok =
+            succeeded(SQLBindCol(handle(statement_), SQLUSMALLINT(i + 1), cTypeFor(column.delivery),
+                                 column.buffer.data(), SQLLEN(column.width),
+                                 reinterpret_cast<SQLLEN*>(column.indicators.data())));
     }
     // The block size goes last: if anything before failed, fetching stays one row at a time.
     ok = ok && attribute(SQL_ATTR_ROW_ARRAY_SIZE, SQLPOINTER(SQLULEN(kBlockRows)));
     if (!ok) {
         qCDebug(lcDb) << "block fetch unavailable:" << diagnostics();
         unbindColumns();
+        for (Column& column : columns_) {
+            column.buffer = {};
+            column.indicators = {};
+            // Read one by one, a timestamp comes as the driver's text.
+            if (column.delivery == Delivery::Timestamp)
+                column.delivery = Delivery::Text;
+        }
         return false;
     }
     bound_ = true;
@@ -199,7 +163,7 @@ bool OdbcRows::bindColumns() {
 }
 
 void OdbcRows::unbindColumns() {
-    if (!bound_ && columns_.empty())
+    if (!bound_)
         return;
     // The statement outlives this object inside Qt SQL: leave it as it was found.
     SQLSetStmtAttr(handle(statement_), SQL_ATTR_ROW_ARRAY_SIZE, SQLPOINTER(SQLULEN(1)), 0);
@@ -207,7 +171,6 @@ void OdbcRows::unbindColumns() {
     SQLSetStmtAttr(handle(statement_), SQL_ATTR_ROW_STATUS_PTR, nullptr, 0);
     SQLSetStmtAttr(handle(statement_), SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
     bound_ = false;
-    columns_.clear();
 }
 
 bool OdbcRows::fetchBlock() {
@@ -224,10 +187,13 @@ bool OdbcRows::fetchBlock() {
 }
 
 bool OdbcRows::fetch() {
-    error_.clear();
-    // Blocks start after the first row, once it has shown how the driver writes text.
-    if (!bound_ && rowRead_ && textTypeKnown_ && bindColumns())
-        rowsInBlock_ = rowInBlock_ = 0;
+    // A value that could not be read ends the walk, with its reason kept.
+    if (!error_.isEmpty())
+        return false;
+    if (!described_) {
+        if (describeColumns() && bindColumns())
+            rowsInBlock_ = rowInBlock_ = 0;
+    }
     if (bound_) {
         // Skip rows the driver could not deliver; stop at the end of the result.
         for (;;) {
@@ -242,7 +208,6 @@ bool OdbcRows::fetch() {
             }
         }
     }
-    rowRead_ = true;
     const SQLRETURN r = SQLFetch(handle(statement_));
     if (succeeded(r))
         return true;
@@ -251,55 +216,87 @@ bool OdbcRows::fetch() {
     return false;
 }
 
-std::optional<QString> OdbcRows::readUnbound(int column) {
-    if (wideText_) {
-        if (const auto value = readText<SQLWCHAR>(column, SQL_C_WCHAR)) {
-            if (value->isNull())
-                return std::nullopt; // a NULL does not show whether the driver writes UTF-16
-            textTypeKnown_ = true;
-            return value->toString();
-        }
-        // The ANSI variant of the driver cannot deliver UTF-16: read its bytes from here on.
-        wideText_ = false;
-    }
-    const auto value = readText<SQLCHAR>(column, SQL_C_CHAR);
-    if (!value || value->isNull())
-        return std::nullopt;
-    textTypeKnown_ = true;
-    return value->toString();
-}
-
-std::optional<QString> OdbcRows::text(int column) {
-    if (!bound_)
-        return readUnbound(column);
-    if (column < 0 || size_t(column) >= columns_.size())
-        return std::nullopt;
-    const BoundColumn& bound = columns_[size_t(column)];
-    const SQLLEN indicator = bound.indicators[rowInBlock_];
-    if (indicator == SQL_NULL_DATA)
-        return std::nullopt;
-    if (bound.timestamp) {
-        SQL_TIMESTAMP_STRUCT at;
-        memcpy(&at, bound.buffer.data() + rowInBlock_ * sizeof(at), sizeof(at));
-        return timestampText(at);
-    }
-    const qsizetype unitSize = wideText_ ? qsizetype(sizeof(SQLWCHAR)) : 1;
-    const qsizetype room = bound.unitsPerValue - 1;
-    if (indicator == SQL_NO_TOTAL || indicator / unitSize > room) {
-        // Cut short by the buffer: position on the row and read the value whole.
-        if (!succeeded(SQLSetPos(handle(statement_), SQLSETPOSIROW(rowInBlock_ + 1), SQL_POSITION,
-                                 SQL_LOCK_NO_CHANGE))) {
+// Reads one column in pieces as text (SQL_C_CHAR). Gives nullopt on a failure and a null array
+// for SQL NULL.
+std::optional<QByteArray> OdbcRows::readWhole(int column, short cType) {
+    std::array<char, 512> buffer;
+    const qsizetype capacity = qsizetype(buffer.size()) - 1; // each piece ends with a terminator
+    QByteArray bytes;
+    for (bool first = true;; first = false) {
+        SQLLEN indicator = 0;
+        const SQLRETURN r = SQLGetData(handle(statement_), SQLUSMALLINT(column + 1), cType,
+                                       buffer.data(), SQLLEN(buffer.size()), &indicator);
+        if (r == SQL_NO_DATA)
+            break;
+        if (!succeeded(r)) {
             error_ = diagnostics();
             return std::nullopt;
         }
-        const auto value = wideText_ ? readText<SQLWCHAR>(column, SQL_C_WCHAR)
-                                     : readText<SQLCHAR>(column, SQL_C_CHAR);
-        if (!value || value->isNull())
-            return std::nullopt;
-        return value->toString();
+        if (indicator == SQL_NULL_DATA)
+            return first ? std::optional<QByteArray>(QByteArray()) : bytes;
+        const qsizetype available = indicator == SQL_NO_TOTAL ? capacity : qsizetype(indicator);
+        bytes.append(buffer.data(), qMin(available, capacity));
+        if (r == SQL_SUCCESS)
+            break;
     }
-    const char* start = bound.buffer.data() + rowInBlock_ * size_t(bound.unitsPerValue * unitSize);
-    if (wideText_)
-        return QString(reinterpret_cast<const QChar*>(start), qsizetype(indicator) / unitSize);
-    return QString::fromUtf8(start, qsizetype(indicator));
+    if (bytes.isNull())
+        bytes = QByteArray(""); // empty, not NULL
+    return bytes;
+}
+
+bool OdbcRows::positionOnRow() {
+    if (!bound_)
+        return true;
+    if (succeeded(SQLSetPos(handle(statement_), SQLSETPOSIROW(rowInBlock_ + 1), SQL_POSITION,
+                            SQL_LOCK_NO_CHANGE)))
+        return true;
+    error_ = diagnostics();
+    return false;
+}
+
+DbValue OdbcRows::value(int column) {
+    if (column < 0 || size_t(column) >= columns_.size())
+        return {};
+    Column& held = columns_[size_t(column)];
+    DbValue value;
+    if (!bound_) {
+        const auto bytes = readWhole(column, cTypeFor(held.delivery));
+        if (!bytes || bytes->isNull())
+            return value;
+        held.whole = *bytes;
+        value.kind = DbValue::Kind::Bytes;
+        value.bytes = held.whole;
+        return value;
+    }
+    const SQLLEN indicator = held.indicators[rowInBlock_];
+    if (indicator == SQL_NULL_DATA)
+        return value;
+    const char* start = held.buffer.data() + rowInBlock_ * size_t(held.width);
+    if (held.delivery == Delivery::Timestamp) {
+        SQL_TIMESTAMP_STRUCT at;
+        memcpy(&at, start, sizeof(at));
+        return timestampValue(at);
+    }
+    const qsizetype room = held.width - 1;
+    value.kind = DbValue::Kind::Bytes;
+    if (indicator != SQL_NO_TOTAL && indicator <= room) {
+        value.bytes = QByteArrayView(start, qsizetype(indicator));
+        return value;
+    }
+    // Cut short by the buffer: position on the row and read the value whole.
+    const auto bytes = positionOnRow() ? readWhole(column, cTypeFor(held.delivery)) : std::nullopt;
+    if (!bytes)
+        return {};
+    held.whole = *bytes;
+    value.bytes = held.whole;
+    return value;
+}
+
+std::optional<QByteArray> OdbcRows::valueAsText(int column) {
+    if (column < 0 || size_t(column) >= columns_.size() || !positionOnRow())
+        return std::nullopt;
+    const auto text = readWhole(column, SQL_C_CHAR);
+    if (!text || text->isNull())
+        return std::nullopt;
+    return text;
 }

@@ -1,20 +1,33 @@
 #pragma once
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
-#include <QVariant>
 
 #include <optional>
 #include <vector>
+
+// One value of a result row as the driver delivered it.
+struct DbValue {
+    enum class Kind { Null, Bytes, Timestamp };
+    Kind kind = Kind::Null;
+    QByteArrayView bytes; // Kind::Bytes: UTF-8 text, valid until the next row is fetched
+    // Kind::Timestamp: the driver's own fields (a year of -9999 for -infinity, below 1 for BC)
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    quint32 fraction = 0; // nanoseconds
+};
 
 // Walks the rows of an executed ODBC statement and reads its columns straight from the driver.
 // Qt SQL's own row reading builds a record and variants for every value and turns timestamps
 // into local time (a time zone lookup per value); for a day's calls that costs more than the
 // query itself.
 //
-// The first row is read value by value, which finds out whether the driver delivers UTF-16.
-// After it the columns are bound and rows come in blocks, so the driver manager is entered once
-// per block instead of once per value. A value too long for its bound buffer is read again
-// whole, so nothing is cut short.
+// The columns are bound before the first row and rows come in blocks, so the driver manager is
+// entered once per block instead of once per value. Values come as the driver's text, which both
+// psqlODBC variants hand over as the server's UTF-8 bytes whatever the locale (measured), and
+// plain timestamps as the driver's timestamp structure. A value too long for its bound buffer is
+// read again whole, so nothing is cut short. Where a driver refuses the binding, values are read
+// one by one.
 class OdbcRows {
 public:
     explicit OdbcRows(void* statementHandle) : statement_(statementHandle) {}
@@ -24,35 +37,39 @@ public:
 
     // Moves to the next row; false after the last one or on a failure (see error()).
     bool fetch();
-    // A column of the current row as text, or nullopt for NULL (or when it cannot be read).
-    std::optional<QString> text(int column);
+    DbValue value(int column);
+    // A column of the current row read again as the driver's text, for a timestamp whose
+    // fields do not tell the whole story.
+    std::optional<QByteArray> valueAsText(int column);
     QString error() const { return error_; }
 
     // Rows per block once the columns are bound.
     static constexpr int kBlockRows = 256;
 
 private:
-    struct BoundColumn {
-        bool timestamp = false;       // bound as the driver's timestamp structure, not as text
-        qsizetype unitsPerValue = 0;  // buffer width in characters, the terminator included
+    enum class Delivery { Text, Timestamp };
+    struct Column {
+        Delivery delivery = Delivery::Text;
+        qsizetype width = 0;          // bytes per bound value
         std::vector<char> buffer;     // kBlockRows values side by side
         std::vector<long> indicators; // SQLLEN per row: byte length or SQL_NULL_DATA
+        QByteArray whole;             // a value read again or read unbound
     };
 
+    static short cTypeFor(Delivery delivery);
     QString diagnostics() const;
-    template <typename Char> std::optional<QVariant> readText(int column, short cType);
-    std::optional<QString> readUnbound(int column);
+    bool describeColumns();
     bool bindColumns();
     void unbindColumns();
     bool fetchBlock();
+    std::optional<QByteArray> readWhole(int column, short cType);
+    bool positionOnRow();
 
     void* statement_;
     QString error_;
-    bool wideText_ = true;
-    bool textTypeKnown_ = false; // a value was read, so wideText_ is what the driver delivers
-    bool rowRead_ = false;       // fetch() has been called once
+    bool described_ = false;
     bool bound_ = false;
-    std::vector<BoundColumn> columns_;
+    std::vector<Column> columns_;
     std::vector<unsigned short> rowStatus_;
     unsigned long rowsInBlock_ = 0;
     unsigned long rowInBlock_ = 0;

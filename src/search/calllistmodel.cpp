@@ -21,6 +21,24 @@ QString& CallRow::column(int index) {
     return const_cast<QString&>(static_cast<const CallRow&>(*this).column(index));
 }
 
+void StoreStartText(CallRows& rows, qsizetype row, const QString& text) {
+    if (text.isEmpty())
+        rows.setStart(row, CallRows::kNoStart);
+    else if (const auto seconds = TextForms::StartSecondsFromListText(text))
+        rows.setStart(row, *seconds);
+    else
+        rows.setStart(row, CallRows::kStartIsText, text);
+}
+
+void StoreDurationText(CallRows& rows, qsizetype row, const QString& text) {
+    if (text.isEmpty())
+        rows.setDuration(row, CallRows::kNoDuration);
+    else if (const auto seconds = TextForms::ExactDurationSeconds(QStringView(text)))
+        rows.setDuration(row, *seconds);
+    else
+        rows.setDuration(row, CallRows::kDurationIsText, text);
+}
+
 CallListModel::CallListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 int CallListModel::rowCount(const QModelIndex& parent) const {
@@ -35,7 +53,7 @@ QVariant CallListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= count() || index.column() >= kColumnCount)
         return {};
     if (role == Qt::DisplayRole)
-        return row(index.row()).column(index.column());
+        return text(index.row(), index.column());
     return {};
 }
 
@@ -60,7 +78,6 @@ void CallListModel::clear() {
     beginResetModel();
     ++revision_;
     rows_.clear();
-    rows_.shrink_to_fit();
     endResetModel();
 }
 
@@ -68,7 +85,7 @@ int CallListModel::addRow() {
     const int index = count();
     beginInsertRows({}, index, index);
     ++revision_;
-    rows_.emplace_back();
+    rows_.append({}, {}, CallRows::kNoStart, CallRows::kNoDuration);
     endInsertRows();
     return index;
 }
@@ -77,35 +94,83 @@ void CallListModel::setText(int row, int column, const QString& text) {
     if (row < 0 || row >= count() || column < 0 || column >= kColumnCount)
         return;
     ++revision_;
-    rows_[static_cast<size_t>(row)].column(column) = text;
+    switch (column) {
+    case 0:
+    case 1:
+        rows_.setNumber(row, column, text.toUtf8());
+        break;
+    case 2:
+        StoreStartText(rows_, row, text);
+        break;
+    default:
+        StoreDurationText(rows_, row, text);
+    }
     emit dataChanged(index(row, column), index(row, column));
 }
 
 QString CallListModel::text(int row, int column) const {
     if (row < 0 || row >= count() || column < 0 || column >= kColumnCount)
         return {};
-    return this->row(row).column(column);
+    switch (column) {
+    case 0:
+        return QString::fromUtf8(rows_.callFrom(row));
+    case 1:
+        return QString::fromUtf8(rows_.callTo(row));
+    case 2: {
+        const qint64 start = rows_.start(row);
+        if (start == CallRows::kStartIsText)
+            return rows_.startText(row);
+        return start == CallRows::kNoStart ? QString() : TextForms::StartTimeText(start);
+    }
+    default: {
+        const qint32 duration = rows_.duration(row);
+        if (duration == CallRows::kDurationIsText)
+            return rows_.durationText(row);
+        return duration == CallRows::kNoDuration ? QString() : TextForms::DurationText(duration);
+    }
+    }
+}
+
+CallRow CallListModel::row(int index) const {
+    return CallRow{text(index, 0), text(index, 1), text(index, 2), text(index, 3)};
 }
 
 void CallListModel::appendRows(std::vector<CallRow>&& rows) {
+    CallRows held;
+    held.reserve(qsizetype(rows.size()));
+    for (const CallRow& call : rows) {
+        const qsizetype row = held.size();
+        held.append(call.callFrom.toUtf8(), call.callTo.toUtf8(), CallRows::kNoStart,
+                    CallRows::kNoDuration);
+        StoreStartText(held, row, call.startTime);
+        StoreDurationText(held, row, call.duration);
+    }
+    appendRows(std::move(held));
+}
+
+void CallListModel::appendRows(CallRows&& rows) {
     if (rows.empty())
         return;
     const int first = count();
-    beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
+    beginInsertRows({}, first, first + int(rows.size()) - 1);
     ++revision_;
-    if (rows_.empty()) {
-        rows_ = std::move(rows);
-    } else {
-        rows_.insert(rows_.end(), std::make_move_iterator(rows.begin()),
-                     std::make_move_iterator(rows.end()));
-    }
+    rows_.append(std::move(rows));
     endInsertRows();
+}
+
+std::optional<double> CallListModel::durationSeconds(int row) const {
+    const qint32 duration = rows_.duration(row);
+    if (duration == CallRows::kDurationIsText)
+        return TextForms::DurationSeconds(rows_.durationText(row));
+    if (duration == CallRows::kNoDuration)
+        return std::nullopt;
+    return double(duration);
 }
 
 qint64 CallListModel::talkSeconds() const {
     double total = 0;
-    for (const CallRow& call : rows_) {
-        if (const auto seconds = TextForms::DurationSeconds(call.duration); seconds && *seconds > 0)
+    for (int row = 0; row < count(); ++row) {
+        if (const auto seconds = durationSeconds(row); seconds && *seconds > 0)
             total += *seconds;
     }
     return qint64(std::floor(total));

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "callrows.h"
+
 #include <QAbstractTableModel>
 #include <QString>
 
+#include <optional>
 #include <vector>
 
-// One listed call: the four texts of a result list row, nothing else.
+// One listed call as its four texts, the way the list shows them.
 struct CallRow {
     QString callFrom;  // the item's own text
     QString callTo;    // sub-item 1
@@ -17,7 +20,9 @@ struct CallRow {
 };
 
 // The rows of the result list, in the order they were added. Views sort through a proxy;
-// this order never changes, and the chart and the pop-up read rows from here.
+// this order never changes, and the chart and the pop-up read rows from here. The rows are held
+// as numbers where their texts have a number form, and every text is given back exactly as it
+// was listed.
 class CallListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -35,11 +40,16 @@ public:
     int addRow();
     void setText(int row, int column, const QString& text);
     QString text(int row, int column) const;
-    int count() const { return static_cast<int>(rows_.size()); }
-    const CallRow& row(int index) const { return rows_[static_cast<size_t>(index)]; }
+    int count() const { return int(rows_.size()); }
+    CallRow row(int index) const;
     // Adds many rows at once, after all others.
     void appendRows(std::vector<CallRow>&& rows);
+    void appendRows(CallRows&& rows);
 
+    // The rows as they are held, for readers that work with the numbers.
+    const CallRows& rows() const { return rows_; }
+    // A row's duration in seconds, when it can be read.
+    std::optional<double> durationSeconds(int row) const;
     // The summed length of the listed calls in whole seconds; durations that cannot be read, or
     // are negative, count as nothing.
     qint64 talkSeconds() const;
@@ -51,6 +61,10 @@ public:
     static QStringList headers();
 
 private:
-    std::vector<CallRow> rows_;
+    CallRows rows_;
     quint64 revision_ = 0;
 };
+
+// How a text of the "Start Time" or "Duration" column is held.
+void StoreStartText(CallRows& rows, qsizetype row, const QString& text);
+void StoreDurationText(CallRows& rows, qsizetype row, const QString& text);

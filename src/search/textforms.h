@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QDate>
 #include <QString>
 #include <QStringList>
@@ -7,8 +8,9 @@
 
 #include <optional>
 
-// The program's text forms of dates and times. They are always the United States forms,
-// whatever the locale, because the chart reads them back.
+// The program's text forms of dates, times and durations, and the numbers the list keeps in
+// their place. They are always the United States forms, whatever the locale, because the chart
+// reads them back.
 namespace TextForms {
 
 // A date and time of day as the database holds it, before any time zone is applied.
@@ -24,14 +26,36 @@ QStringList DateListEntries(QDate today);
 // passed on unchanged.
 QString DateTextToIso(const QString& dateText);
 
+// A start time as a number: seconds since 1/1/0001 at midnight. Only real dates and times of
+// the years 1 to 9999 have one; 2/31/2026 or the year 10000 do not.
+std::optional<qint64> StartSecondsOf(const DateTimeFields& at);
+DateTimeFields FieldsOfStartSeconds(qint64 seconds);
+inline int SecondOfDay(qint64 startSeconds) {
+    return int(startSeconds % 86400);
+}
+
 // "Start Time" as the list shows it: M/d/yyyy h:mm:ss AM|PM, or the date alone at midnight.
 QString StartTimeText(const DateTimeFields& at);
-// The same from the driver's text of a timestamp; any other text is shown as it is.
+QString StartTimeText(qint64 startSeconds);
+// The driver's text of a timestamp, yyyy-MM-dd hh:mm:ss with any fraction (which the list
+// drops), read as a start time.
+std::optional<qint64> StartSecondsFromDriverText(QByteArrayView text);
+std::optional<qint64> StartSecondsFromDriverText(QStringView text);
+// The list's own form read back: only a text that StartTimeText gives exactly.
+std::optional<qint64> StartSecondsFromListText(QStringView text);
+// The driver's text of a real timestamp in the list's form; any other text is shown as it is.
 QString StartTimeTextFromDriver(const QString& text);
 
-// A duration as the driver writes an interval, [-]h:mm:ss with an optional fraction of a second,
-// in seconds; nothing for any other text.
+// A duration exactly as the driver writes an interval of less than a day, [-]hh:mm:ss with at
+// least two digits of hours, in seconds; nothing for any other text (fractions, days).
+std::optional<qint32> ExactDurationSeconds(QByteArrayView text);
+std::optional<qint32> ExactDurationSeconds(QStringView text);
+// The driver's form of a duration: 00:05:30, -00:05:00, 123:00:00.
+QString DurationText(qint32 seconds);
+// Any [-]h:mm:ss duration with an optional fraction of a second, in seconds; nothing for any
+// other text.
 std::optional<double> DurationSeconds(QStringView text);
+
 // h:mm:ss with as many hours as there are: 1:23:45, 27:00:00.
 QString TalkTimeText(qint64 seconds);
 // What a search that listed every row found: "17 calls, 1:23:45 talk time", "No calls".

@@ -1,13 +1,9 @@
 #pragma once
 
 #include "about.h"
-#include "minutecells.h"
 
 #include <QMainWindow>
 #include <QPointer>
-
-#include <optional>
-#include <vector>
 
 class CallListModel;
 class CallListView;
@@ -103,8 +99,4 @@ private:
     void setClientWidth(int width);
 
     QPointer<ABOUT> about_;
-    // The minutes each listed call covers, worked out once per change of the list: reading the
-    // time texts costs far more than drawing.
-    std::vector<std::optional<CallMinutes>> callMinutes_;
-    quint64 callMinutesRevision_ = ~quint64(0);
 };

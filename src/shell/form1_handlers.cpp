@@ -17,6 +17,7 @@
 #include "searchquery.h"
 #include "statustext.h"
 #include "textforms.h"
+#include "timefunctions.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -188,23 +189,27 @@ void Form1::searchnow() {
 }
 
 void Form1::RefreshGraph() {
-    const QString reference = Combo3->isEnabled() ? Combo3->currentText() : Text1->text();
-    const int rows = listItems->count();
-    if (callMinutesRevision_ != listItems->revision()) {
-        callMinutes_.clear();
-        callMinutes_.reserve(size_t(rows));
-        for (int row = 0; row < rows; ++row) {
-            const CallRow& call = listItems->row(row);
-            callMinutes_.push_back(CallMinutesOf(call.startTime, call.duration));
-        }
-        callMinutesRevision_ = listItems->revision();
+    const QByteArray reference =
+        (Combo3->isEnabled() ? Combo3->currentText() : Text1->text()).toUtf8();
+    const CallRows& rows = listItems->rows();
+    MinuteCellsBuilder cells;
+    for (qsizetype row = 0; row < rows.size(); ++row) {
+        // Only a real date and time is drawn: a start the list shows as the driver's text is not.
+        const qint64 start = rows.start(row);
+        if (start == CallRows::kStartIsText || start == CallRows::kNoStart)
+            continue;
+        const qint32 duration = rows.duration(row);
+        std::optional<double> minutes;
+        if (duration == CallRows::kDurationIsText)
+            minutes = TimeFunctions::DurationToMinutes(rows.durationText(row));
+        else if (duration != CallRows::kNoDuration)
+            minutes = duration / 60.0;
+        if (!minutes)
+            continue;
+        if (const auto covered = CallMinutesAt(TextForms::SecondOfDay(start) / 60, *minutes))
+            cells.add(*covered, rows.callFrom(row) == reference);
     }
-    MinuteCells cells;
-    for (int row = 0; row < rows; ++row) {
-        if (const auto& minutes = callMinutes_[size_t(row)])
-            MarkCall(cells, *minutes, listItems->row(row).callFrom == reference);
-    }
-    chart->setCells(cells);
+    chart->setCells(cells.cells());
 }
 
 void Form1::ListView1_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, int, int) {

@@ -93,6 +93,10 @@ void TestMinuteCells::rule_data() {
     QTest::newRow("negative start clipped") << "101"
                                             << "101" << day + "-1:58:00 AM"
                                             << "0:05:00" << QList<int>{0, 2} << QList<int>{};
+    QTest::newRow("negative duration covers its start minute")
+        << "101"
+        << "101" << day + "3:15:42 PM"
+        << "-00:05:00" << QList<int>{915, 915} << QList<int>{};
     QTest::newRow("start past the day") << "101"
                                         << "101" << day + "30:00:00"
                                         << "0:05:00" << QList<int>{} << QList<int>{};

@@ -36,6 +36,8 @@ void TestTimeFunctions::durationToMinutes_data() {
     QTest::newRow("day prefix") << "1 day 02:00:00" << kFails;
     QTest::newRow("exponent") << "1e308:0:0" << kFails;
     QTest::newRow("huge digits") << QString(400, u'9') + ":0:0" << kFails;
+    QTest::newRow("negative, as the database writes it") << "-00:05:00" << -5.0;
+    QTest::newRow("negative hours") << "-1:30:00" << -90.0;
 }
 
 void TestTimeFunctions::durationToMinutes() {

@@ -12,6 +12,9 @@ private slots:
     void init();
     void cleanup();
     void sortAndCopy();
+    void sortsByMeaning_data();
+    void sortsByMeaning();
+    void copyQuotesWhatWouldBreakRows();
 
 private:
     void clickHeader(int column);
@@ -66,6 +69,59 @@ void TestCallListView::sortAndCopy() {
     QCOMPARE(lines.size(), 4);
     QCOMPARE(lines[0], QStringLiteral("Call From\tCall To\tStart Time\tDuration"));
     QCOMPARE(lines[3], QStringLiteral("9\t102\t3/1/2024\t1:00:00"));
+}
+
+void TestCallListView::sortsByMeaning_data() {
+    QTest::addColumn<int>("column");
+    QTest::addColumn<bool>("descending");
+    QTest::addColumn<QStringList>("expected"); // the column's texts, top to bottom
+    QTest::newRow("numbers as numbers, then text")
+        << 0 << false << QStringList{"9", "0101", "101", "15551234567", "ext 7", "ext 8"};
+    QTest::newRow("start times in time order, unreadable last")
+        << 2 << false << QStringList{"2/29/2024 11:00:00 PM",  "3/1/2024",
+                                     "3/1/2024 9:00:00 AM",    "3/1/2024 9:10:00 AM",
+                                     "12/31/9999 11:58:00 PM", "infinity"};
+    QTest::newRow("durations by length")
+        << 3 << false << QStringList{"-00:05:00",  "00:00:30",  "1:00:00",
+                                     "01:00:00.5", "100:00:00", "1 day 02:00:00"};
+    QTest::newRow("descending") << 0 << true
+                                << QStringList{"ext 8", "ext 7", "15551234567", "101", "0101", "9"};
+}
+
+void TestCallListView::sortsByMeaning() {
+    QFETCH(int, column);
+    QFETCH(bool, descending);
+    QFETCH(QStringList, expected);
+    model->clear();
+    model->appendRows({CallRow{"101", "1", "3/1/2024 9:00:00 AM", "1:00:00"},
+                       CallRow{"ext 8", "2", "infinity", "100:00:00"},
+                       CallRow{"9", "3", "3/1/2024", "-00:05:00"},
+                       CallRow{"15551234567", "4", "12/31/9999 11:58:00 PM", "01:00:00.5"},
+                       CallRow{"ext 7", "5", "2/29/2024 11:00:00 PM", "00:00:30"},
+                       CallRow{"0101", "6", "3/1/2024 9:10:00 AM", "1 day 02:00:00"}});
+    view->sortByColumn(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    QStringList texts;
+    for (int row = 0; row < view->model()->rowCount(); ++row)
+        texts << shown(row, column);
+    QCOMPARE(texts, expected);
+    // The selection follows its row through a new sort.
+    view->selectRow(0);
+    const int selected = view->selectedRow();
+    view->sortByColumn(1, Qt::AscendingOrder);
+    QCOMPARE(view->selectedRow(), selected);
+}
+
+void TestCallListView::copyQuotesWhatWouldBreakRows() {
+    model->clear();
+    model->appendRows({CallRow{"a\tb", "line\nbreak", "3/1/2024", "say \"hi\""},
+                       CallRow{"101", "102", "3/1/2024 9:00:00 AM", "00:01:00"}});
+    view->setFocus();
+    QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(),
+             QStringLiteral("Call From\tCall To\tStart Time\tDuration\n"
+                            "\"a\tb\"\t\"line\nbreak\"\t3/1/2024\t\"say \"\"hi\"\"\"\n"
+                            "101\t102\t3/1/2024 9:00:00 AM\t00:01:00\n"));
 }
 
 QTEST_MAIN(TestCallListView)

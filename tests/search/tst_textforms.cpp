@@ -7,6 +7,9 @@ class TestTextForms : public QObject {
 private slots:
     void startTimeText_data();
     void startTimeText();
+    void numberForms_data();
+    void numberForms();
+    void summary();
 };
 
 void TestTextForms::startTimeText_data() {
@@ -30,12 +33,69 @@ void TestTextForms::startTimeText_data() {
                                << "2024-13-01 10:00:00";
     QTest::newRow("empty") << ""
                            << "";
+    QTest::newRow("no such day") << "2026-02-31 10:00:00"
+                                 << "2026-02-31 10:00:00";
+    QTest::newRow("leap day") << "2024-02-29 10:00:00"
+                              << "2/29/2024 10:00:00 AM";
+    QTest::newRow("year 1") << "0001-01-01 08:00:00"
+                            << "1/1/0001 8:00:00 AM";
+    QTest::newRow("BC") << "4713-11-24 00:00:00 BC"
+                        << "4713-11-24 00:00:00 BC";
+    QTest::newRow("five-digit year") << "10000-01-01 00:00:00"
+                                     << "10000-01-01 00:00:00";
 }
 
 void TestTextForms::startTimeText() {
     QFETCH(QString, driver);
     QFETCH(QString, shown);
     QCOMPARE(TextForms::StartTimeTextFromDriver(driver), shown);
+}
+
+// Texts the list keeps as numbers come back exactly; any other text has no number form.
+void TestTextForms::numberForms_data() {
+    QTest::addColumn<int>("column"); // 2: start time, 3: duration
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("hasNumber");
+    QTest::newRow("afternoon") << 2 << "8/23/2008 3:15:42 PM" << true;
+    QTest::newRow("midnight, the date alone") << 2 << "3/1/2024" << true;
+    QTest::newRow("midnight written out") << 2 << "3/1/2024 12:00:00 AM" << false;
+    QTest::newRow("leading zero") << 2 << "03/1/2024 9:00:00 AM" << false;
+    QTest::newRow("no such day") << 2 << "2/30/2024 9:00:00 AM" << false;
+    QTest::newRow("driver's text") << 2 << "infinity" << false;
+    QTest::newRow("lower-case pm") << 2 << "3/1/2024 9:00:00 pm" << false;
+    QTest::newRow("driver's duration") << 3 << "00:05:30" << true;
+    QTest::newRow("negative") << 3 << "-00:05:00" << true;
+    QTest::newRow("hundred hours") << 3 << "100:00:00" << true;
+    QTest::newRow("one-digit hours") << 3 << "0:05:30" << false;
+    QTest::newRow("fraction") << 3 << "00:00:01.5" << false;
+    QTest::newRow("days") << 3 << "1 day 02:00:00" << false;
+    QTest::newRow("minus zero") << 3 << "-00:00:00" << false;
+    QTest::newRow("sixty seconds") << 3 << "00:00:60" << false;
+    QTest::newRow("huge") << 3 << QString(30, u'9') + ":00:00" << false;
+}
+
+void TestTextForms::numberForms() {
+    QFETCH(int, column);
+    QFETCH(QString, text);
+    QFETCH(bool, hasNumber);
+    if (column == 2) {
+        const auto seconds = TextForms::StartSecondsFromListText(text);
+        QCOMPARE(seconds.has_value(), hasNumber);
+        if (seconds)
+            QCOMPARE(TextForms::StartTimeText(*seconds), text);
+    } else {
+        const auto seconds = TextForms::ExactDurationSeconds(QStringView(text));
+        QCOMPARE(seconds.has_value(), hasNumber);
+        if (seconds)
+            QCOMPARE(TextForms::DurationText(*seconds), text);
+    }
+}
+
+void TestTextForms::summary() {
+    QCOMPARE(TextForms::CallsSummaryText(0, 0), QStringLiteral("No calls"));
+    QCOMPARE(TextForms::CallsSummaryText(1, 330), QStringLiteral("1 call, 0:05:30 talk time"));
+    QCOMPARE(TextForms::CallsSummaryText(17, 5025), QStringLiteral("17 calls, 1:23:45 talk time"));
+    QCOMPARE(TextForms::CallsSummaryText(2, 97200), QStringLiteral("2 calls, 27:00:00 talk time"));
 }
 
 QTEST_GUILESS_MAIN(TestTextForms)

@@ -1,6 +1,8 @@
+#include "calllistview.h"
 #include "chartwidget.h"
 #include "dialogs.h"
 #include "endprogram.h"
+#include "searchquery.h"
 #include "shellfixture.h"
 
 #include <QPushButton>
@@ -22,6 +24,8 @@ private slots:
     void command5Redraws();
     void command5ReadsEditedRows();
     void narrowSearchThenWiden();
+    void oddValuesThroughTheDriver_data();
+    void oddValuesThroughTheDriver();
 
 private:
     QColor pixelAt(const QPoint& chartPoint);
@@ -146,6 +150,120 @@ void TestChartWindow::narrowSearchThenWiden() {
     QTest::mouseClick(window->Command6, Qt::LeftButton);
     shot = window->grab().toImage();
     QCOMPARE(pixelAt(ChartWidget::fromCellRect(540).center()), QColor(128, 0, 0));
+}
+
+void TestChartWindow::oddValuesThroughTheDriver_data() {
+    QTest::addColumn<bool>("textColumn"); // starttime held as text instead of a timestamp
+    QTest::addColumn<QString>("start");   // SQL literals
+    QTest::addColumn<QString>("duration");
+    QTest::addColumn<QString>("shownStart");
+    QTest::addColumn<QString>("shownDuration");
+    QTest::addColumn<QList<int>>("drawn"); // first and last minute, or nothing
+
+    const QList<int> none;
+    QTest::newRow("infinity") << false << "'infinity'"
+                              << "'00:05:00'"
+                              << "infinity"
+                              << "00:05:00" << none;
+    QTest::newRow("-infinity") << false << "'-infinity'"
+                               << "'00:05:00'"
+                               << "-infinity"
+                               << "00:05:00" << none;
+    QTest::newRow("4713 BC") << false << "'4713-11-24 10:00:00 BC'"
+                             << "'00:05:00'"
+                             << "4713-11-24 10:00:00 BC"
+                             << "00:05:00" << none;
+    // The driver cannot read a five-digit year and says so with zeros.
+    QTest::newRow("year 10000") << false << "'10000-01-01 10:00:00'"
+                                << "'00:05:00'"
+                                << "0000-00-00 00:00:00"
+                                << "00:05:00" << none;
+    QTest::newRow("year 1") << false << "'0001-01-01 08:00:00'"
+                            << "'00:01:00'"
+                            << "1/1/0001 8:00:00 AM"
+                            << "00:01:00" << QList<int>{480, 480};
+    QTest::newRow("year 9999") << false << "'9999-12-31 23:58:00'"
+                               << "'00:01:00'"
+                               << "12/31/9999 11:58:00 PM"
+                               << "00:01:00" << QList<int>{1438, 1438};
+    QTest::newRow("real midnight") << false << "'2024-03-01 00:00:00'"
+                                   << "'00:02:00'"
+                                   << "3/1/2024"
+                                   << "00:02:00" << QList<int>{0, 1};
+    QTest::newRow("fraction of a second") << false << "'2024-03-01 09:00:00.25'"
+                                          << "'00:01:00'"
+                                          << "3/1/2024 9:00:00 AM"
+                                          << "00:01:00" << QList<int>{540, 540};
+    QTest::newRow("negative duration") << false << "'2024-03-01 10:00:00'"
+                                       << "'-00:05:00'"
+                                       << "3/1/2024 10:00:00 AM"
+                                       << "-00:05:00" << QList<int>{600, 600};
+    QTest::newRow("interval of days") << false << "'2024-03-01 10:00:00'"
+                                      << "'1 day 02:00:00'"
+                                      << "3/1/2024 10:00:00 AM"
+                                      << "1 day 02:00:00" << none;
+    QTest::newRow("hundred hours") << false << "'2024-03-01 23:00:00'"
+                                   << "'100:00:00'"
+                                   << "3/1/2024 11:00:00 PM"
+                                   << "100:00:00" << QList<int>{1380, 1439};
+    QTest::newRow("fractional duration") << false << "'2024-03-01 10:00:00'"
+                                         << "'00:00:01.5'"
+                                         << "3/1/2024 10:00:00 AM"
+                                         << "00:00:01.5" << QList<int>{600, 600};
+    QTest::newRow("no duration") << false << "'2024-03-01 10:00:00'"
+                                 << "NULL"
+                                 << "3/1/2024 10:00:00 AM"
+                                 << "" << none;
+    QTest::newRow("text: no such day") << true << "'2026-02-31'"
+                                       << "'00:05:00'"
+                                       << "2026-02-31"
+                                       << "00:05:00" << none;
+    QTest::newRow("text: February 31 with a time") << true << "'2026-02-31 10:00:00'"
+                                                   << "'00:05:00'"
+                                                   << "2026-02-31 10:00:00"
+                                                   << "00:05:00" << none;
+    QTest::newRow("text: a real time") << true << "'2026-02-28 10:00:00'"
+                                       << "'00:01:00'"
+                                       << "2/28/2026 10:00:00 AM"
+                                       << "00:01:00" << QList<int>{600, 600};
+}
+
+void TestChartWindow::oddValuesThroughTheDriver() {
+    QFETCH(bool, textColumn);
+    QFETCH(QString, start);
+    QFETCH(QString, duration);
+    QFETCH(QString, shownStart);
+    QFETCH(QString, shownDuration);
+    QFETCH(QList<int>, drawn);
+    if (textColumn)
+        QVERIFY(TestDatabase::exec("ALTER TABLE public.callhistory2 ALTER COLUMN starttime TYPE "
+                                   "text USING starttime::text"));
+    QVERIFY(TestDatabase::exec("INSERT INTO public.callhistory2 (from_no, to_no, dur, starttime) "
+                               "VALUES ('odd', '101', " +
+                               duration + ", " + start + ")"));
+    // None of these falls on a day of the date list: the rows are fetched by number alone.
+    const SearchQuery query{"SELECT from_no, to_no, dur, starttime FROM public.callhistory2 "
+                            "WHERE from_no=?",
+                            {"odd"}};
+    QString failure;
+    QVERIFY2(dbRoutines::RunSearchQuery(query, *window->listItems, &failure), qPrintable(failure));
+    QCOMPARE(window->listItems->count(), 1);
+    const QAbstractItemModel* shown = window->ListView1->model();
+    QCOMPARE(shown->index(0, 2).data().toString(), shownStart);
+    QCOMPARE(shown->index(0, 3).data().toString(), shownDuration);
+    window->Command5->setFocus();
+    QTest::keyClick(window->Command5, Qt::Key_Space);
+    const MinuteCells cells = window->chart->cells();
+    QList<int> covered;
+    for (int m = 0; m < kMinutesPerDay; ++m) {
+        if (cells.to.test(size_t(m)) || cells.from.test(size_t(m)))
+            covered << m;
+    }
+    const QList<int> ends =
+        covered.isEmpty() ? QList<int>() : QList<int>({covered.first(), covered.last()});
+    QCOMPARE(ends, drawn);
+    if (!covered.isEmpty())
+        QCOMPARE(covered.size(), drawn[1] - drawn[0] + 1);
 }
 
 QTEST_MAIN(TestChartWindow)

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QHash>
+#include <QString>
+
+#include <limits>
+#include <optional>
+#include <vector>
+
+// The listed calls, held compactly: the two numbers as UTF-8 in one buffer each, the start time
+// and the duration as numbers. A day of a busy phone system lists a million rows, so a row costs
+// about 20 bytes besides its numbers' characters instead of four strings. A start time or
+// duration that has no number form (the driver's "infinity", an interval of days) keeps its text.
+class CallRows {
+public:
+    // In place of a start or a duration: the text is kept beside the numbers.
+    static constexpr qint64 kStartIsText = std::numeric_limits<qint64>::min();
+    static constexpr qint32 kDurationIsText = std::numeric_limits<qint32>::min();
+    // Nothing at all, as for a NULL.
+    static constexpr qint64 kNoStart = kStartIsText + 1;
+    static constexpr qint32 kNoDuration = kDurationIsText + 1;
+
+    qsizetype size() const { return qsizetype(start_.size()); }
+    bool empty() const { return start_.empty(); }
+    // Room for so many rows, with numbers of about the given length.
+    void reserve(qsizetype rows, qsizetype numberLength = 0);
+    void clear();
+
+    // Adds a row; false (and nothing added) when the numbers' texts outgrow what a list can hold.
+    bool append(QByteArrayView callFrom, QByteArrayView callTo, qint64 start, qint32 duration);
+    // The texts of a row added with kStartIsText or kDurationIsText.
+    void setStartText(qsizetype row, const QString& text);
+    void setDurationText(qsizetype row, const QString& text);
+    void append(CallRows&& more);
+
+    QByteArrayView callFrom(qsizetype row) const { return slice(fromText_, fromEnd_, row); }
+    QByteArrayView callTo(qsizetype row) const { return slice(toText_, toEnd_, row); }
+    qint64 start(qsizetype row) const { return start_[size_t(row)]; }
+    qint32 duration(qsizetype row) const { return duration_[size_t(row)]; }
+    QString startText(qsizetype row) const { return startTexts_.value(row); }
+    QString durationText(qsizetype row) const { return durationTexts_.value(row); }
+
+    // Replaces one row's number (column 0 or 1).
+    void setNumber(qsizetype row, int column, QByteArrayView text);
+    void setStart(qsizetype row, qint64 start, const QString& text = {});
+    void setDuration(qsizetype row, qint32 duration, const QString& text = {});
+
+private:
+    static QByteArrayView slice(const std::vector<char>& text, const std::vector<quint32>& ends,
+                                qsizetype row) {
+        const quint32 begin = row == 0 ? 0 : ends[size_t(row - 1)];
+        return QByteArrayView(text.data() + begin, qsizetype(ends[size_t(row)] - begin));
+    }
+    static void replace(std::vector<char>& text, std::vector<quint32>& ends, qsizetype row,
+                        QByteArrayView value);
+
+    std::vector<char> fromText_, toText_;
+    std::vector<quint32> fromEnd_, toEnd_; // where each row's text ends
+    std::vector<qint64> start_;            // TextForms start seconds, or a marker above
+    std::vector<qint32> duration_;         // seconds, or a marker above
+    QHash<qsizetype, QString> startTexts_, durationTexts_;
+};
