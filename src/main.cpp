@@ -1,9 +1,13 @@
+#include "commandline.h"
 #include "form2.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
+    if (const auto status = HandleCommandLine(argc, argv))
+        return *status;
     QApplication app(argc, argv);
+    SetApplicationIdentity();
     Form2 splash;
     splash.Form_Load();
     splash.show();

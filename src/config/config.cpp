@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 namespace config {
 
@@ -143,10 +145,50 @@ void ClearConfig() {
     changedNames.clear();
 }
 
+bool IsInstalledCopy(const QString& executableFolder) {
+    const QDir bin(executableFolder);
+    return bin.dirName() == QLatin1String("bin") &&
+           QFileInfo::exists(bin.filePath(QStringLiteral("../share/applications/")) +
+                             QLatin1String(kDesktopEntryName));
+}
+
+namespace {
+
+QString perUserConfigFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+}
+
+// Beside the executable, unless the copy is installed and has no local.cfg there.
+QString defaultConfigFilePath() {
+    const QString folder = QCoreApplication::applicationDirPath();
+    const QString beside = QDir(folder).filePath(QStringLiteral("local.cfg"));
+    const QFileInfo there(beside);
+    if (there.exists() || there.isSymLink() || !IsInstalledCopy(folder))
+        return beside;
+    return QDir(perUserConfigFolder()).filePath(QStringLiteral("local.cfg"));
+}
+
+// The user's configuration folder is made on first use, readable by its owner only; any
+// other folder must already be there.
+QString makeFolderFor(const QString& path) {
+    const QString folder = QFileInfo(path).absolutePath();
+    if (configPathOverride.isEmpty() && folder == QDir(perUserConfigFolder()).absolutePath() &&
+        !QFileInfo::exists(folder)) {
+        if (!QDir().mkpath(folder))
+            return QStringLiteral("the folder %1 cannot be made")
+                .arg(QDir::toNativeSeparators(folder));
+        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                          QFileDevice::ExeOwner);
+    }
+    return {};
+}
+
+} // namespace
+
 QString ConfigFilePath() {
     if (!configPathOverride.isEmpty())
         return configPathOverride;
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("local.cfg"));
+    return defaultConfigFilePath();
 }
 
 void SetConfigFilePath(const QString& path) {
@@ -193,7 +235,9 @@ SaveResult SaveConfig() {
     for (const QByteArray& name : changedNames)
         store(names, values, name, GetConfigBytes(name));
 
-    const QString reason = ReplaceSettingsFile(path, serialize(names, values));
+    QString reason = makeFolderFor(path);
+    if (reason.isEmpty())
+        reason = ReplaceSettingsFile(path, serialize(names, values));
     if (!reason.isEmpty())
         return failure(path, reason);
     ConfigNames = names;

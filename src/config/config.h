@@ -48,8 +48,18 @@ QByteArray SerializeConfig();
 
 void ClearConfig();
 
+// Where local.cfg is: beside the executable for a copy run from its own folder, or whenever a
+// local.cfg is already there; in the user's own configuration folder for an installed copy
+// (its executable in the bin folder of a prefix that holds the program's desktop entry), which
+// the user cannot and should not write into.
 QString ConfigFilePath();
 // Lets tests keep local.cfg in a folder of their own; the program always uses the default.
 void SetConfigFilePath(const QString& path);
+// True when the executable sits in an installed tree: <prefix>/bin beside
+// <prefix>/share/applications/<desktop entry>.
+bool IsInstalledCopy(const QString& executableFolder);
+
+// The desktop entry's name, which also names the program's icons and metadata.
+inline constexpr char kDesktopEntryName[] = "org.linetally.Linetally.desktop";
 
 } // namespace config

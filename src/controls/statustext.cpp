@@ -4,11 +4,14 @@ StatusText::StatusText(QWidget* parent) : QLabel(parent) {
     setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     setTextFormat(Qt::PlainText);
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    setIndent(4);
 }
 
 void StatusText::setFullText(const QString& text) {
-    // One line: a driver's report may come in several.
+    // A driver's report may come in several lines: the first says what happened, the others
+    // give hints, which the tooltip keeps.
     full_ = QString(text).replace(u'\n', u' ').replace(u'\t', u' ').simplified();
+    firstLine_ = text.section(u'\n', 0, 0).simplified();
     setToolTip(full_);
     elide();
 }
@@ -28,5 +31,5 @@ void StatusText::resizeEvent(QResizeEvent* event) {
 
 void StatusText::elide() {
     const int room = contentsRect().width() - 2 * margin() - indent() - 4;
-    setText(room > 0 ? fontMetrics().elidedText(full_, Qt::ElideMiddle, room) : full_);
+    setText(room > 0 ? fontMetrics().elidedText(firstLine_, Qt::ElideMiddle, room) : firstLine_);
 }

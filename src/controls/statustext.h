@@ -2,8 +2,9 @@
 
 #include <QLabel>
 
-// A status bar text that shows as much of itself as fits, leaving out the middle, and keeps the
-// whole text as its tooltip. It takes whatever room its neighbours leave and never pushes them.
+// A status bar text that shows as much of its first line as fits, leaving out the middle, and
+// keeps the whole text as its tooltip. It takes whatever room its neighbours leave and never
+// pushes them.
 class StatusText : public QLabel {
     Q_OBJECT
 public:
@@ -21,4 +22,5 @@ protected:
 private:
     void elide();
     QString full_;
+    QString firstLine_;
 };

@@ -1,3 +1,5 @@
+#include "about.h"
+#include "calllistmodel.h"
 #include "calllistview.h"
 #include "chartwidget.h"
 #include "form1.h"
@@ -10,6 +12,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QStyledItemDelegate>
 #include <QtTest>
 
 class TestLayout : public QObject {
@@ -32,6 +35,8 @@ private slots:
     void statusBarSpansClient();
     void command6Toggles();
     void command6FromOddWidth();
+    void designFontFits_data();
+    void designFontFits();
 
 private:
     std::unique_ptr<Form1> window;
@@ -213,6 +218,64 @@ void TestLayout::command6FromOddWidth() {
     QCOMPARE(window->width(), 956);
     QCOMPARE(window->Command6->text(), QStringLiteral("Hide Chart"));
     QCOMPARE(window->StatusBar1->width(), 956);
+}
+
+namespace {
+// The list's own delegate, opened up to lay out a cell the way it paints it.
+class CellLayout : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::initStyleOption;
+};
+} // namespace
+
+// Arial is met by a font with its metrics (Liberation Sans); with the font the program really
+// gets, the widest texts fit where the design puts them, nothing cut short.
+void TestLayout::designFontFits_data() {
+    QTest::addColumn<QString>("where");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("longest start time") << "Start Time"
+                                        << "12/28/2026 12:59:59 PM";
+    QTest::newRow("About notice") << "About Label2"
+                                  << "";
+    QTest::newRow("About driver") << "About Label6"
+                                  << "Driver : Driver={PostgreSQL Unicode};";
+}
+
+void TestLayout::designFontFits() {
+    QFETCH(QString, where);
+    QFETCH(QString, text);
+    qInfo("Arial 8.25 pt resolves to %s", qPrintable(QFontInfo(window->font()).family()));
+    if (where == "Start Time") {
+        window->listItems->appendRows({CallRow{"5551234567", "5551234567", text, "00:05:30"}});
+        const QModelIndex cell = window->ListView1->model()->index(0, 2);
+        QStyleOptionViewItem option;
+        option.initFrom(window->ListView1->viewport());
+        option.font = window->ListView1->font();
+        option.fontMetrics = QFontMetrics(option.font);
+        option.rect = window->ListView1->visualRect(cell);
+        option.textElideMode = window->ListView1->textElideMode();
+        CellLayout().initStyleOption(&option, cell);
+        QStyle* style = window->ListView1->style();
+        const int margin =
+            style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, window->ListView1) + 1;
+        const int room =
+            style->subElementRect(QStyle::SE_ItemViewItemText, &option, window->ListView1).width() -
+            2 * margin;
+        QCOMPARE(option.text, text);
+        QCOMPARE(option.fontMetrics.elidedText(option.text, option.textElideMode, room), text);
+        return;
+    }
+    ABOUT about(window->windowIcon());
+    about.show();
+    QLabel* label = where == "About Label2" ? about.Label2 : about.Label6;
+    if (!text.isEmpty())
+        label->setText(text);
+    const int needed = label->fontMetrics().horizontalAdvance(label->text());
+    QVERIFY2(needed <= label->contentsRect().width(),
+             qPrintable(QString("%1 needs %2 px of %3")
+                            .arg(label->text())
+                            .arg(needed)
+                            .arg(label->contentsRect().width())));
 }
 
 QTEST_MAIN(TestLayout)

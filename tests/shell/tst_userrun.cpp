@@ -8,6 +8,11 @@
 
 #include <QtTest>
 
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <optional>
 #include <set>
 
@@ -36,6 +41,7 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void firstRunFromSplashToExit();
+    void installedCopyKeepsSettingsPerUser();
 
 private:
     bool startDisplay();
@@ -50,6 +56,11 @@ private:
     bool key(const QString& keys);
     QImage screenshot();
     bool loadDemoData();
+    // Types the test role's credentials into the open credentials dialog and answers the
+    // outcome; false when a step fails.
+    bool logIn(const QString& loginWindow);
+    // Clicks into the main window, which takes the keys then, and ends with File > Exit.
+    bool exitFromMenu(const QString& mainWindow);
 
     QProcess xvfb_;
     QString display_;
@@ -211,6 +222,30 @@ QImage TestUserRun::screenshot() {
     return QImage(file).convertToFormat(QImage::Format_RGB32);
 }
 
+bool TestUserRun::logIn(const QString& login) {
+    if (!click(login, Twips::rect(120, 1440, 2895, 375).center()) || !type(TestDatabase::user()) ||
+        !click(login, Twips::rect(120, 2280, 2895, 375).center()) ||
+        !type(TestDatabase::password()) ||
+        !click(login, Twips::rect(120, 2880, 2895, 495).center()))
+        return false;
+    // "Database Connection Successful", answered with Enter.
+    return !waitForWindow(QStringLiteral("^Linetally$")).isEmpty() && key(QStringLiteral("Return"));
+}
+
+bool TestUserRun::exitFromMenu(const QString& mainWindow) {
+    // The keys go to the window under the pointer: there is no window manager to give focus.
+    const QRect frame = geometry(mainWindow);
+    if (!click(mainWindow, QPoint(frame.width() / 2,
+                                  frame.height() - Form1::kClientHeight + Twips::px(8040 - 300))))
+        return false;
+    // File > Exit, from the keyboard.
+    if (!key(QStringLiteral("alt+f")))
+        return false;
+    QTest::qWait(300);
+    return key(QStringLiteral("e")) && program_.waitForFinished(kWaitMs) &&
+           program_.exitStatus() == QProcess::NormalExit && program_.exitCode() == 0;
+}
+
 void TestUserRun::firstRunFromSplashToExit() {
     // The busiest extension on its busiest day among the listed 90, and the minutes its calls
     // cover, worked out here from the table rather than by the program's own code.
@@ -258,14 +293,7 @@ void TestUserRun::firstRunFromSplashToExit() {
     // The splash has no caption: it is the program's window of the splash's size.
     QVERIFY2(!waitForWindowOfSize(Twips::size(7305, 4125)).isEmpty(), "the splash is not shown");
     QCOMPARE(geometry(login).size(), Twips::size(3165, 4125));
-    QVERIFY(click(login, Twips::rect(120, 1440, 2895, 375).center()));
-    QVERIFY(type(TestDatabase::user()));
-    QVERIFY(click(login, Twips::rect(120, 2280, 2895, 375).center()));
-    QVERIFY(type(TestDatabase::password()));
-    QVERIFY(click(login, Twips::rect(120, 2880, 2895, 495).center()));
-    // "Database Connection Successful", answered with Enter.
-    QVERIFY2(!waitForWindow(QStringLiteral("^Linetally$")).isEmpty(), "no connection message");
-    QVERIFY(key(QStringLiteral("Return")));
+    QVERIFY2(logIn(login), "the credentials dialog could not be answered");
 
     const QString main = waitForWindow(QStringLiteral("^Linetally - "));
     QVERIFY2(!main.isEmpty(), "the main window did not open");
@@ -322,13 +350,7 @@ void TestUserRun::firstRunFromSplashToExit() {
         QFAIL(qPrintable(QStringLiteral("%1 (screenshot: %2)").arg(fault, kept)));
     }
 
-    // File > Exit, from the keyboard.
-    QVERIFY(key(QStringLiteral("alt+f")));
-    QTest::qWait(300);
-    QVERIFY(key(QStringLiteral("e")));
-    QVERIFY2(program_.waitForFinished(kWaitMs), "the program did not end");
-    QCOMPARE(program_.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(program_.exitCode(), 0);
+    QVERIFY2(exitFromMenu(main), "File > Exit did not end the program with status 0");
 
     QFile saved(settings);
     QVERIFY(saved.open(QIODevice::ReadOnly));
@@ -337,6 +359,73 @@ void TestUserRun::firstRunFromSplashToExit() {
     QVERIFY(lines.contains("DBPASS=" + TestDatabase::password().toUtf8() + '\r'));
     QCOMPARE(QFileInfo(settings).permissions() & ~(QFile::ReadUser | QFile::WriteUser),
              QFile::ReadOwner | QFile::WriteOwner);
+}
+
+// An installed copy, run by a user who cannot write its bin folder, keeps the credentials in that
+// user's own configuration folder and finds them there at the next start.
+void TestUserRun::installedCopyKeepsSettingsPerUser() {
+    if (::geteuid() != 0)
+        QSKIP("running the program as another user needs root");
+    const passwd* nobody = ::getpwnam("nobody");
+    QVERIFY(nobody);
+    const uid_t uid = nobody->pw_uid;
+    const gid_t gid = nobody->pw_gid;
+    QTemporaryDir tree;
+    QVERIFY(QFile::setPermissions(tree.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                   QFile::ExeOwner | QFile::ReadOther |
+                                                   QFile::ExeOther));
+    const QString prefix = tree.filePath(QStringLiteral("usr"));
+    QProcess install;
+    install.start(QStringLiteral("cmake"), {"--install", LINETALLY_BUILD_DIR, "--prefix", prefix});
+    QVERIFY(install.waitForFinished(60000));
+    QCOMPARE(install.exitCode(), 0);
+    const QString home = tree.filePath(QStringLiteral("home"));
+    QVERIFY(QDir().mkpath(home + "/run"));
+    for (const QString& folder : {home, home + "/run"})
+        QCOMPARE(::chown(QFile::encodeName(folder).constData(), uid, gid), 0);
+    QProcessEnvironment env = displayEnvironment();
+    env.insert(QStringLiteral("HOME"), home);
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home + "/run");
+    env.remove(QStringLiteral("XDG_CONFIG_HOME"));
+    const auto start = [&] {
+        program_.setProcessEnvironment(env);
+        program_.setWorkingDirectory(home);
+        program_.setProcessChannelMode(QProcess::ForwardedChannels);
+        program_.setChildProcessModifier([uid, gid] {
+            if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)
+                ::_exit(99);
+        });
+        program_.start(prefix + "/bin/linetally", {});
+        return program_.waitForStarted();
+    };
+
+    QVERIFY(start());
+    const QString login = waitForWindow(QStringLiteral("^Login Info$"));
+    QVERIFY2(!login.isEmpty(), "the credentials dialog did not open");
+    QVERIFY2(logIn(login), "the credentials dialog could not be answered");
+    QString main = waitForWindow(QStringLiteral("^Linetally - "));
+    QVERIFY2(!main.isEmpty(), "the main window did not open");
+    QVERIFY2(exitFromMenu(main), "File > Exit did not end the program with status 0");
+
+    const QString settings = home + "/.config/linetally/local.cfg";
+    QFile saved(settings);
+    QVERIFY2(saved.open(QIODevice::ReadOnly), qPrintable(settings));
+    const QList<QByteArray> lines = saved.readAll().split('\n');
+    QVERIFY(lines.contains("DBUSER=" + TestDatabase::user().toUtf8() + '\r'));
+    struct stat st {};
+    QCOMPARE(::stat(QFile::encodeName(settings).constData(), &st), 0);
+    QCOMPARE(st.st_mode & 07777, mode_t(0600));
+    QCOMPARE(st.st_uid, uid);
+    QVERIFY(!QFile::exists(prefix + "/bin/local.cfg"));
+
+    // The next start finds them: the main window comes without a credentials dialog.
+    QVERIFY(start());
+    main = waitForWindow(QStringLiteral("^Linetally - "));
+    QVERIFY2(!main.isEmpty(), "the main window did not open");
+    const auto dialogs =
+        x(QStringLiteral("xdotool"), {"search", "--onlyvisible", "--name", "^Login Info$"});
+    QVERIFY2(!dialogs || dialogs->trimmed().isEmpty(), "the credentials dialog opened again");
+    QVERIFY2(exitFromMenu(main), "File > Exit did not end the program with status 0");
 }
 
 QTEST_MAIN(TestUserRun)
