@@ -77,24 +77,6 @@ bool superuserExec(const QString& statement) {
     return ok;
 }
 
-// The peak resident size since the last reset, in KiB.
-long peakKiB() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
-
-void resetPeak() {
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
-}
-
 struct Comparison {
     double psql = 0, search = 0;
     int rows = 0;
@@ -204,9 +186,9 @@ int main(int argc, char* argv[]) {
     pickText(window.Combo2, today);
     pickText(window.Combo3, QStringLiteral("4000"));
     const long beforeMillion = ResidentKiB();
-    resetPeak();
+    ResetPeakResident();
     window.Command2_Click();
-    const long millionPeak = peakKiB() - beforeMillion;
+    const long millionPeak = PeakResidentKiB() - beforeMillion;
     const Comparison million =
         compare(window, statementFor(QStringLiteral("from_no='4000'"), today), 5);
 
@@ -229,9 +211,9 @@ int main(int argc, char* argv[]) {
     const SearchQuery millionQuery =
         BuildSearchQuery({QStringLiteral("From"), today, QStringLiteral("4000")});
     const long beforeDriver = ResidentKiB();
-    resetPeak();
+    ResetPeakResident();
     driverAloneSeconds(millionQuery, 1);
-    const long driverPeak = peakKiB() - beforeDriver;
+    const long driverPeak = PeakResidentKiB() - beforeDriver;
     const double millionDriver = driverAloneSeconds(millionQuery, 5);
 
     // The same 20,000-row search without the indexes: a sequential scan, as on a phone system.
