@@ -139,10 +139,12 @@ int main(int argc, char* argv[]) {
     qputenv("PGPASSWORD", qgetenv("LINETALLY_TEST_PASSWORD"));
 
     // The schema's indexes on the day; a run before may have dropped them.
-    superuserExec(QStringLiteral("CREATE INDEX IF NOT EXISTS callhistory2_from_day ON "
-                                 "public.callhistory2 (from_no, (date(starttime)))"));
-    superuserExec(QStringLiteral("CREATE INDEX IF NOT EXISTS callhistory2_to_day ON "
-                                 "public.callhistory2 (to_no, (date(starttime)))"));
+    superuserExec(QStringLiteral("SET client_min_messages = warning; CREATE INDEX IF NOT EXISTS "
+                                 "callhistory2_from_day ON public.callhistory2 (from_no, "
+                                 "(date(starttime)))"));
+    superuserExec(QStringLiteral("SET client_min_messages = warning; CREATE INDEX IF NOT EXISTS "
+                                 "callhistory2_to_day ON public.callhistory2 (to_no, "
+                                 "(date(starttime)))"));
     superuserExec(QStringLiteral("ANALYZE public.callhistory2"));
 
     Form1 window;
