@@ -118,10 +118,12 @@ bool TestUserRun::startDisplay() {
             continue;
         display_ = QStringLiteral(":%1").arg(number);
         xvfb_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        // -noreset: the server must not reset when its last client goes, or a program started
+        // just then cannot connect.
         xvfb_.start(QStringLiteral("Xvfb"),
                     {display_, "-screen", "0",
                      QStringLiteral("%1x%2x24").arg(kScreenWidth).arg(kScreenHeight), "-nolisten",
-                     "tcp"});
+                     "tcp", "-noreset"});
         if (!xvfb_.waitForStarted())
             return false;
         QElapsedTimer clock;
