@@ -117,7 +117,8 @@ constexpr int kTrimAfterRows = 10000;
 // text. psqlODBC turns infinity into 9999-12-31 23:59:59 and -infinity into the year -9999 before
 // the program sees them, and fills a timestamp it cannot read (the year 10000 and later) with
 // today's date at midnight, so those fields are not taken at their word.
-void listStart(DbConnection& connection, CallRows& rows, qsizetype row, const DbValue& value) {
+void listStart(DbConnection& connection, int column, CallRows& rows, qsizetype row) {
+    const DbValue value = connection.value(column);
     switch (value.kind) {
     case DbValue::Kind::Null:
         rows.setStart(row, CallRows::kNoStart);
@@ -148,7 +149,7 @@ void listStart(DbConnection& connection, CallRows& rows, qsizetype row, const Db
         return;
     }
     // A midnight, a year before 1 or fields out of range: what does the driver write for it?
-    const auto text = connection.valueAsText(3);
+    const auto text = connection.valueAsText(column);
     const auto fromText = text ? TextForms::StartSecondsFromDriverText(*text) : std::nullopt;
     if (fromText)
         rows.setStart(row, *fromText);
@@ -199,7 +200,7 @@ bool RunSearchQuery(const SearchQuery& query, CallListModel& list, QString* fail
         fits = rows.append(from.bytes, to.bytes, CallRows::kNoStart, CallRows::kNoDuration);
         if (!fits)
             break;
-        listStart(connection, rows, row, connection.value(3));
+        listStart(connection, 3, rows, row);
         listDuration(rows, row, connection.value(2));
     }
     const QString error = connection.lastError();

@@ -216,15 +216,15 @@ bool OdbcRows::fetch() {
     return false;
 }
 
-// Reads one column in pieces as text (SQL_C_CHAR). Gives nullopt on a failure and a null array
+// Reads one column in pieces as the driver's text. Gives nullopt on a failure and a null array
 // for SQL NULL.
-std::optional<QByteArray> OdbcRows::readWhole(int column, short cType) {
+std::optional<QByteArray> OdbcRows::readWhole(int column) {
     std::array<char, 512> buffer;
     const qsizetype capacity = qsizetype(buffer.size()) - 1; // each piece ends with a terminator
     QByteArray bytes;
     for (bool first = true;; first = false) {
         SQLLEN indicator = 0;
-        const SQLRETURN r = SQLGetData(handle(statement_), SQLUSMALLINT(column + 1), cType,
+        const SQLRETURN r = SQLGetData(handle(statement_), SQLUSMALLINT(column + 1), SQL_C_CHAR,
                                        buffer.data(), SQLLEN(buffer.size()), &indicator);
         if (r == SQL_NO_DATA)
             break;
@@ -260,7 +260,7 @@ DbValue OdbcRows::value(int column) {
     Column& held = columns_[size_t(column)];
     DbValue value;
     if (!bound_) {
-        const auto bytes = readWhole(column, cTypeFor(held.delivery));
+        const auto bytes = readWhole(column);
         if (!bytes || bytes->isNull())
             return value;
         held.whole = *bytes;
@@ -284,7 +284,7 @@ DbValue OdbcRows::value(int column) {
         return value;
     }
     // Cut short by the buffer: position on the row and read the value whole.
-    const auto bytes = positionOnRow() ? readWhole(column, cTypeFor(held.delivery)) : std::nullopt;
+    const auto bytes = positionOnRow() ? readWhole(column) : std::nullopt;
     if (!bytes)
         return {};
     held.whole = *bytes;
@@ -295,7 +295,7 @@ DbValue OdbcRows::value(int column) {
 std::optional<QByteArray> OdbcRows::valueAsText(int column) {
     if (column < 0 || size_t(column) >= columns_.size() || !positionOnRow())
         return std::nullopt;
-    const auto text = readWhole(column, SQL_C_CHAR);
+    const auto text = readWhole(column);
     if (!text || text->isNull())
         return std::nullopt;
     return text;

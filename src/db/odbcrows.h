@@ -62,7 +62,7 @@ private:
     bool bindColumns();
     void unbindColumns();
     bool fetchBlock();
-    std::optional<QByteArray> readWhole(int column, short cType);
+    std::optional<QByteArray> readWhole(int column);
     bool positionOnRow();
 
     void* statement_;

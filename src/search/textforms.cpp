@@ -201,11 +201,6 @@ std::optional<qint64> StartSecondsFromListText(QStringView text) {
     return seconds;
 }
 
-QString StartTimeTextFromDriver(const QString& text) {
-    const auto seconds = StartSecondsFromDriverText(QStringView(text));
-    return seconds ? StartTimeText(*seconds) : text;
-}
-
 std::optional<qint32> ExactDurationSeconds(QByteArrayView text) {
     return exactDuration(text);
 }

@@ -43,8 +43,6 @@ std::optional<qint64> StartSecondsFromDriverText(QByteArrayView text);
 std::optional<qint64> StartSecondsFromDriverText(QStringView text);
 // The list's own form read back: only a text that StartTimeText gives exactly.
 std::optional<qint64> StartSecondsFromListText(QStringView text);
-// The driver's text of a real timestamp in the list's form; any other text is shown as it is.
-QString StartTimeTextFromDriver(const QString& text);
 
 // A duration exactly as the driver writes an interval of less than a day, [-]hh:mm:ss with at
 // least two digits of hours, in seconds; nothing for any other text (fractions, days).
