@@ -154,32 +154,36 @@ bool IsInstalledCopy(const QString& executableFolder) {
 
 namespace {
 
-QString perUserConfigFolder() {
-    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-}
+struct DefaultLocation {
+    QString path;
+    bool perUser = false; // in the user's configuration folder, which may not exist yet
+};
 
-// Beside the executable, unless the copy is installed and has no local.cfg there.
-QString defaultConfigFilePath() {
-    const QString folder = QCoreApplication::applicationDirPath();
-    const QString beside = QDir(folder).filePath(QStringLiteral("local.cfg"));
-    const QFileInfo there(beside);
-    if (there.exists() || there.isSymLink() || !IsInstalledCopy(folder))
-        return beside;
-    return QDir(perUserConfigFolder()).filePath(QStringLiteral("local.cfg"));
+// Beside the executable, unless the copy is installed and has no local.cfg there. Worked out
+// once, so that the load and every save of a run use the same file.
+const DefaultLocation& defaultLocation() {
+    static const DefaultLocation location = [] {
+        const QString folder = QCoreApplication::applicationDirPath();
+        const QString beside = QDir(folder).filePath(QStringLiteral("local.cfg"));
+        const QFileInfo there(beside);
+        if (there.exists() || there.isSymLink() || !IsInstalledCopy(folder))
+            return DefaultLocation{beside, false};
+        const QString own = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+        return DefaultLocation{QDir(own).filePath(QStringLiteral("local.cfg")), true};
+    }();
+    return location;
 }
 
 // The user's configuration folder is made on first use, readable by its owner only; any
 // other folder must already be there.
 QString makeFolderFor(const QString& path) {
     const QString folder = QFileInfo(path).absolutePath();
-    if (configPathOverride.isEmpty() && folder == QDir(perUserConfigFolder()).absolutePath() &&
-        !QFileInfo::exists(folder)) {
-        if (!QDir().mkpath(folder))
-            return QStringLiteral("the folder %1 cannot be made")
-                .arg(QDir::toNativeSeparators(folder));
-        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                          QFileDevice::ExeOwner);
-    }
+    if (!configPathOverride.isEmpty() || !defaultLocation().perUser || QFileInfo::exists(folder))
+        return {};
+    if (!QDir().mkpath(folder))
+        return QStringLiteral("the folder %1 cannot be made").arg(QDir::toNativeSeparators(folder));
+    QFile::setPermissions(folder,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     return {};
 }
 
@@ -188,7 +192,7 @@ QString makeFolderFor(const QString& path) {
 QString ConfigFilePath() {
     if (!configPathOverride.isEmpty())
         return configPathOverride;
-    return defaultConfigFilePath();
+    return defaultLocation().path;
 }
 
 void SetConfigFilePath(const QString& path) {

@@ -23,10 +23,6 @@ QString uniqueConnectionName() {
 
 int queryTimeoutSeconds = DbConnection::kQueryTimeoutSeconds;
 
-bool succeeded(SQLRETURN r) {
-    return r == SQL_SUCCESS || r == SQL_SUCCESS_WITH_INFO;
-}
-
 // The driver's words for an error: its diagnostic records, else Qt's summary.
 QString errorText(const QSqlError& error) {
     const QString text = error.databaseText().trimmed();
@@ -229,7 +225,7 @@ int DbConnection::recordCount() const {
         // psqlODBC knows the count of a result it has read whole; -1 while it reads in batches.
         const QVariant handle = query_->result()->handle();
         SQLLEN count = -1;
-        if (!succeeded(SQLRowCount(*static_cast<SQLHSTMT const*>(handle.constData()), &count)))
+        if (!SQL_SUCCEEDED(SQLRowCount(*static_cast<SQLHSTMT const*>(handle.constData()), &count)))
             return -1;
         return count >= 0 && count <= std::numeric_limits<int>::max() ? int(count) : -1;
     }

@@ -157,16 +157,17 @@ void listStart(DbConnection& connection, int column, CallRows& rows, qsizetype r
         rows.setStart(row, CallRows::kStartIsText, text ? QString::fromUtf8(*text) : QString());
 }
 
-void listDuration(CallRows& rows, qsizetype row, const DbValue& value) {
-    if (value.kind == DbValue::Kind::Null) {
+void listDuration(DbConnection& connection, int column, CallRows& rows, qsizetype row) {
+    const DbValue value = connection.value(column);
+    if (value.kind == DbValue::Kind::Null)
         rows.setDuration(row, CallRows::kNoDuration);
-    } else if (value.kind != DbValue::Kind::Bytes) {
-        rows.setDuration(row, CallRows::kDurationIsText, QStringLiteral("?"));
-    } else if (const auto seconds = TextForms::ExactDurationSeconds(value.bytes)) {
+    else if (value.kind != DbValue::Kind::Bytes)
+        rows.setDuration(row, CallRows::kDurationIsText,
+                         connection.text(column).value_or(QString()));
+    else if (const auto seconds = TextForms::ExactDurationSeconds(value.bytes))
         rows.setDuration(row, *seconds);
-    } else {
+    else
         rows.setDuration(row, CallRows::kDurationIsText, QString::fromUtf8(value.bytes));
-    }
 }
 
 } // namespace
@@ -201,7 +202,7 @@ bool RunSearchQuery(const SearchQuery& query, CallListModel& list, QString* fail
         if (!fits)
             break;
         listStart(connection, 3, rows, row);
-        listDuration(rows, row, connection.value(2));
+        listDuration(connection, 2, rows, row);
     }
     const QString error = connection.lastError();
     list.appendRows(std::move(rows));

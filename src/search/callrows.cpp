@@ -37,14 +37,6 @@ bool CallRows::append(QByteArrayView callFrom, QByteArrayView callTo, qint64 sta
     return true;
 }
 
-void CallRows::setStartText(qsizetype row, const QString& text) {
-    startTexts_.insert(row, text);
-}
-
-void CallRows::setDurationText(qsizetype row, const QString& text) {
-    durationTexts_.insert(row, text);
-}
-
 void CallRows::append(CallRows&& more) {
     if (empty()) {
         *this = std::move(more);

@@ -29,9 +29,6 @@ public:
 
     // Adds a row; false (and nothing added) when the numbers' texts outgrow what a list can hold.
     bool append(QByteArrayView callFrom, QByteArrayView callTo, qint64 start, qint32 duration);
-    // The texts of a row added with kStartIsText or kDurationIsText.
-    void setStartText(qsizetype row, const QString& text);
-    void setDurationText(qsizetype row, const QString& text);
     void append(CallRows&& more);
 
     QByteArrayView callFrom(qsizetype row) const { return slice(fromText_, fromEnd_, row); }
@@ -43,6 +40,7 @@ public:
 
     // Replaces one row's number (column 0 or 1).
     void setNumber(qsizetype row, int column, QByteArrayView text);
+    // A start or duration of kStartIsText or kDurationIsText keeps the text given with it.
     void setStart(qsizetype row, qint64 start, const QString& text = {});
     void setDuration(qsizetype row, qint32 duration, const QString& text = {});
 
