@@ -30,7 +30,7 @@ void roundTripThroughFile(const QByteArray& value) {
     config::ClearConfig();
     const QByteArray before = fileBytes(path);
     config::SetConfigBytes("DBPASS", value);
-    const bool saved = config::SaveConfig().ok;
+    const bool saved = config::SaveConfig().ok();
     if (value.contains('\r') || value.contains('\n')) {
         if (saved || fileBytes(path) != before)
             std::abort();

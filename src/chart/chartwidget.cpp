@@ -1,14 +1,16 @@
 #include "chartwidget.h"
 
+#include "twips.h"
+
 #include <QPainter>
 
 namespace {
 
-constexpr int kTwipsPerPixel = 15;
+constexpr int kLeft = ChartWidget::kLeftTwips;
 
 // Converts a point of the main window's client area, in twips, to the chart's own pixels.
 constexpr int px(int twips, int originTwips) {
-    return (twips - originTwips) / kTwipsPerPixel;
+    return Twips::px(twips - originTwips);
 }
 constexpr int toX(int twips) {
     return px(twips, ChartWidget::kLeftTwips);
@@ -17,7 +19,7 @@ constexpr int toY(int twips) {
     return px(twips, ChartWidget::kTopTwips);
 }
 constexpr int len(int twips) {
-    return twips / kTwipsPerPixel;
+    return Twips::px(twips);
 }
 
 QRect rectFromTwips(int left, int top, int width, int height) {
@@ -51,16 +53,16 @@ void ChartWidget::setCells(const MinuteCells& cells) {
 
 QRect ChartWidget::fromCellRect(int minute) {
     const int c = minute / 60, r = minute % 60;
-    return rectFromTwips(8400 + 240 * c, 720 + 120 * r, 135, 135);
+    return rectFromTwips(kLeft + 240 * c, 720 + 120 * r, 135, 135);
 }
 
 QRect ChartWidget::toCellRect(int minute) {
     const int c = minute / 60, r = minute % 60;
-    return rectFromTwips(8520 + 240 * c, 720 + 120 * r, 135, 135);
+    return rectFromTwips(kLeft + 120 + 240 * c, 720 + 120 * r, 135, 135);
 }
 
 QRect ChartWidget::hourLabelRect(int column) {
-    return rectFromTwips(8400 + 240 * column, 480, 255, 255);
+    return rectFromTwips(kLeft + 240 * column, 480, 255, 255);
 }
 
 QString ChartWidget::hourLabelText(int column) {
@@ -74,18 +76,18 @@ void ChartWidget::paintEvent(QPaintEvent*) {
 
     // Bottom layer first: the opaque shading must stay beneath the cells.
     for (int column = 1; column < 24; column += 2) {
-        const QRect shading = rectFromTwips(8400 + 240 * column, 720, 255, 7215);
+        const QRect shading = rectFromTwips(kLeft + 240 * column, 720, 255, 7215);
         painter.fillRect(shading, kShadingColour);
         drawOutline(painter, shading, windowText);
     }
-    drawOutline(painter, rectFromTwips(8400, 720, 5775, 7215), windowText);
+    drawOutline(painter, rectFromTwips(kLeft, 720, 5775, 7215), windowText);
 
     painter.setPen(QPen(windowText, 1));
     for (int q = 0; q < 3; ++q) {
         const int lineY = toY(2520 + 1800 * q);
-        painter.drawLine(toX(8400), lineY, toX(14160), lineY);
+        painter.drawLine(toX(kLeft), lineY, toX(14160), lineY);
     }
-    drawOutline(painter, rectFromTwips(8400, 480, 5775, 255), kToCellColour);
+    drawOutline(painter, rectFromTwips(kLeft, 480, 5775, 255), kToCellColour);
 
     painter.setPen(QPen(Qt::black, 2, Qt::SolidLine, Qt::FlatCap));
     for (int j = 0; j < 23; ++j) {

@@ -1,36 +1,7 @@
 #include "minutecells.h"
 
-#include "timefunctions.h"
-
-#include <QDate>
-
 #include <algorithm>
 #include <cmath>
-
-namespace {
-
-std::optional<double> startMinute(QStringView startTime) {
-    const qsizetype blank = startTime.indexOf(u' ');
-    if (blank < 0) {
-        // The list writes a start at exactly 00:00:00 as the date alone.
-        if (QDate::fromString(startTime.toString(), QStringLiteral("M/d/yyyy")).isValid())
-            return 0.0;
-        return std::nullopt;
-    }
-    return TimeFunctions::TimeToMinuteOfDay(startTime.mid(blank + 1));
-}
-
-} // namespace
-
-std::optional<CallMinutes> CallMinutesOf(QStringView startTime, QStringView duration) {
-    const auto minutes = TimeFunctions::DurationToMinutes(duration);
-    if (!minutes)
-        return std::nullopt;
-    const auto first = startMinute(startTime);
-    if (!first)
-        return std::nullopt;
-    return CallMinutesAt(*first, *minutes);
-}
 
 std::optional<CallMinutes> CallMinutesAt(double startMinute, double durationMinutes) {
     if (!std::isfinite(startMinute) || !std::isfinite(durationMinutes))
@@ -45,18 +16,6 @@ std::optional<CallMinutes> CallMinutesAt(double startMinute, double durationMinu
     if (begin > end)
         return std::nullopt;
     return CallMinutes{static_cast<int>(begin), static_cast<int>(end)};
-}
-
-void MarkCall(MinuteCells& cells, const CallMinutes& minutes, bool placedByReference) {
-    auto& track = placedByReference ? cells.from : cells.to;
-    for (int m = minutes.first; m <= minutes.last; ++m)
-        track.set(static_cast<size_t>(m));
-}
-
-void AddCallToCells(MinuteCells& cells, QStringView callFrom, QStringView startTime,
-                    QStringView duration, QStringView referenceNumber) {
-    if (const auto minutes = CallMinutesOf(startTime, duration))
-        MarkCall(cells, *minutes, callFrom == referenceNumber);
 }
 
 void MinuteCellsBuilder::add(const CallMinutes& minutes, bool placedByReference) {

@@ -1,85 +1,128 @@
 #include "timefunctions.h"
 
+#include <QByteArray>
+
 #include <array>
 #include <cmath>
 
 namespace TimeFunctions {
 
-std::optional<double> ReadNumber(QStringView field) {
+namespace {
+
+inline char16_t at(QStringView text, qsizetype i) {
+    return text[i].unicode();
+}
+inline char16_t at(QByteArrayView text, qsizetype i) {
+    return char16_t(uchar(text[i]));
+}
+inline bool isBlank(char16_t c) {
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f' || c == u'\v';
+}
+
+template <typename View> View trimmed(View text) {
+    qsizetype begin = 0, end = text.size();
+    while (begin < end && isBlank(at(text, begin)))
+        ++begin;
+    while (end > begin && isBlank(at(text, end - 1)))
+        --end;
+    return text.sliced(begin, end - begin);
+}
+
+template <typename View> std::optional<double> readNumber(View field) {
     // The common case, a short run of plain digits, is read without any conversion.
     if (!field.isEmpty() && field.size() <= 15) {
         qint64 whole = 0;
         bool digitsOnly = true;
-        for (const QChar c : field) {
+        for (qsizetype i = 0; i < field.size(); ++i) {
+            const char16_t c = at(field, i);
             if (c < u'0' || c > u'9') {
                 digitsOnly = false;
                 break;
             }
-            whole = whole * 10 + (c.unicode() - u'0');
+            whole = whole * 10 + (c - u'0');
         }
         if (digitsOnly)
             return double(whole);
     }
-    const QStringView trimmed = field.trimmed();
+    const View text = trimmed(field);
     qsizetype i = 0;
-    const qsizetype n = trimmed.size();
-    if (i < n && (trimmed[i] == u'+' || trimmed[i] == u'-'))
+    const qsizetype n = text.size();
+    if (i < n && (at(text, i) == u'+' || at(text, i) == u'-'))
         ++i;
     qsizetype digits = 0;
     bool seenPoint = false;
     for (; i < n; ++i) {
-        const QChar c = trimmed[i];
-        if (c >= u'0' && c <= u'9') {
+        const char16_t c = at(text, i);
+        if (c >= u'0' && c <= u'9')
             ++digits;
-        } else if (c == u'.' && !seenPoint) {
+        else if (c == u'.' && !seenPoint)
             seenPoint = true;
-        } else {
+        else
             return std::nullopt;
-        }
     }
     if (digits == 0)
         return std::nullopt;
     bool ok = false;
-    const double value = trimmed.toDouble(&ok);
+    const double value = text.toDouble(&ok);
     if (!ok || !std::isfinite(value))
         return std::nullopt;
     return value;
 }
 
-namespace {
-
 // The first three ":"-separated fields of the text; the third runs to the next ":" or the end.
-std::optional<std::array<QStringView, 3>> firstThreeFields(QStringView text) {
-    const qsizetype colon1 = text.indexOf(u':');
-    if (colon1 < 0)
+template <typename View> std::optional<std::array<View, 3>> firstThreeFields(View text) {
+    qsizetype colons[3] = {-1, -1, -1};
+    int found = 0;
+    for (qsizetype i = 0; i < text.size() && found < 3; ++i) {
+        if (at(text, i) == u':')
+            colons[found++] = i;
+    }
+    if (found < 2)
         return std::nullopt;
-    const qsizetype colon2 = text.indexOf(u':', colon1 + 1);
-    if (colon2 < 0)
-        return std::nullopt;
-    const qsizetype colon3 = text.indexOf(u':', colon2 + 1);
-    const QStringView rest = text.mid(colon2 + 1);
-    return std::array<QStringView, 3>{text.left(colon1), text.mid(colon1 + 1, colon2 - colon1 - 1),
-                                      colon3 < 0 ? rest : rest.left(colon3 - colon2 - 1)};
+    const qsizetype end = found == 3 ? colons[2] : text.size();
+    return std::array<View, 3>{text.sliced(0, colons[0]),
+                               text.sliced(colons[0] + 1, colons[1] - colons[0] - 1),
+                               text.sliced(colons[1] + 1, end - colons[1] - 1)};
 }
 
-} // namespace
-
-std::optional<double> DurationToMinutes(QStringView text) {
+template <typename View> std::optional<double> durationSeconds(View text) {
     const auto split = firstThreeFields(text);
     if (!split)
         return std::nullopt;
     const auto& fields = *split;
-    const auto hours = ReadNumber(fields[0]);
-    const auto minutes = ReadNumber(fields[1]);
-    const auto seconds = ReadNumber(fields[2]);
+    const auto hours = readNumber(fields[0]);
+    const auto minutes = readNumber(fields[1]);
+    const auto seconds = readNumber(fields[2]);
     if (!hours || !minutes || !seconds)
         return std::nullopt;
-    const bool negative = fields[0].trimmed().startsWith(u'-');
-    const double magnitude = std::abs(*hours) * 60 + *minutes + *seconds / 60;
+    const View hoursText = trimmed(fields[0]);
+    const bool negative = !hoursText.isEmpty() && at(hoursText, 0) == u'-';
+    const double magnitude = std::abs(*hours) * 3600 + *minutes * 60 + *seconds;
     const double total = negative ? -magnitude : magnitude;
     if (!std::isfinite(total))
         return std::nullopt;
     return total;
+}
+
+} // namespace
+
+std::optional<double> ReadNumber(QStringView field) {
+    return readNumber(field);
+}
+
+std::optional<double> DurationToSeconds(QByteArrayView text) {
+    return durationSeconds(text);
+}
+
+std::optional<double> DurationToSeconds(QStringView text) {
+    return durationSeconds(text);
+}
+
+std::optional<double> DurationToMinutes(QStringView text) {
+    const auto seconds = durationSeconds(text);
+    if (!seconds)
+        return std::nullopt;
+    return *seconds / 60;
 }
 
 std::optional<double> TimeToMinuteOfDay(QStringView text) {
@@ -87,14 +130,14 @@ std::optional<double> TimeToMinuteOfDay(QStringView text) {
     if (!split)
         return std::nullopt;
     const auto& fields = *split;
-    auto hour = ReadNumber(fields[0]);
+    auto hour = readNumber(fields[0]);
     if (!hour)
         return std::nullopt;
     if (*hour == 12)
         *hour = 0;
     if (fields[2].endsWith(u"PM"))
         *hour += 12;
-    const auto minute = ReadNumber(fields[1]);
+    const auto minute = readNumber(fields[1]);
     if (!minute)
         return std::nullopt;
     const double total = *hour * 60 + *minute;

@@ -1,16 +1,24 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QStringView>
 
 #include <optional>
 
 // Conversions of the result list's time texts into minutes. An empty optional means the text
 // could not be read; a value is always finite.
+//
+// DurationToMinutes is the program's one reader of a duration text: the chart, the talk time,
+// sorting and the way the list stores a duration all read it here, so they agree on every text.
 namespace TimeFunctions {
 
-// "h:mm:ss" -> hours * 60 + minutes + seconds / 60. Fields after the third are ignored. A minus
-// before the hours makes the whole duration negative, as the database writes "-00:05:00".
+// "h:mm:ss" -> hours * 60 + minutes + seconds / 60. Fields after the third are ignored; a field
+// may carry blanks around it, a sign and a fraction. A minus before the hours makes the whole
+// duration negative, as the database writes "-00:05:00".
 std::optional<double> DurationToMinutes(QStringView text);
+// The same reading of the driver's UTF-8 bytes, in seconds.
+std::optional<double> DurationToSeconds(QByteArrayView text);
+std::optional<double> DurationToSeconds(QStringView text);
 
 // "h:mm:ss AM|PM" -> minute of the day. Hour 12 counts as 0, and only an upper-case "PM"
 // ending of the third field adds 12 hours. Ranges are not checked.

@@ -93,9 +93,9 @@ QByteArray serialize(const Names& names, const Values& values) {
     return out;
 }
 
-SaveResult failure(const QString& path, const QString& reason) {
-    return SaveResult{false, QStringLiteral("Linetally could not save its settings to %1: %2.")
-                                 .arg(QDir::toNativeSeparators(path), reason)};
+Status failure(const QString& path, const QString& reason) {
+    return Status::failure(QStringLiteral("Linetally could not save its settings to %1: %2.")
+                               .arg(QDir::toNativeSeparators(path), reason));
 }
 
 } // namespace
@@ -176,12 +176,13 @@ const DefaultLocation& defaultLocation() {
 
 // The user's configuration folder is made on first use, readable by its owner only; any
 // other folder must already be there.
-QString makeFolderFor(const QString& path) {
+Status makeFolderFor(const QString& path) {
     const QString folder = QFileInfo(path).absolutePath();
     if (!configPathOverride.isEmpty() || !defaultLocation().perUser || QFileInfo::exists(folder))
         return {};
     if (!QDir().mkpath(folder))
-        return QStringLiteral("the folder %1 cannot be made").arg(QDir::toNativeSeparators(folder));
+        return Status::failure(
+            QStringLiteral("the folder %1 cannot be made").arg(QDir::toNativeSeparators(folder)));
     QFile::setPermissions(folder,
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     return {};
@@ -205,7 +206,7 @@ void LoadConfig() {
     LoadConfigFromBytes(read.bytes);
 }
 
-SaveResult SaveConfig() {
+Status SaveConfig() {
     const QString path = ConfigFilePath();
     for (const QByteArray& name : changedNames) {
         if (holdsLineBreak(GetConfigBytes(name)))
@@ -239,11 +240,11 @@ SaveResult SaveConfig() {
     for (const QByteArray& name : changedNames)
         store(names, values, name, GetConfigBytes(name));
 
-    QString reason = makeFolderFor(path);
-    if (reason.isEmpty())
-        reason = ReplaceSettingsFile(path, serialize(names, values));
-    if (!reason.isEmpty())
-        return failure(path, reason);
+    Status written = makeFolderFor(path);
+    if (written)
+        written = ReplaceSettingsFile(path, serialize(names, values));
+    if (!written)
+        return failure(path, written.reason());
     ConfigNames = names;
     ConfigValues = values;
     changedNames.clear();

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include "result.h"
+
 #include <array>
 
 // The program's settings: up to 100 name/value pairs kept in two parallel tables and stored in
@@ -20,16 +22,12 @@ inline constexpr int kTableSize = kSlotCount + kOwnSlotCount + 1;
 extern std::array<QByteArray, kTableSize> ConfigNames;
 extern std::array<QByteArray, kTableSize> ConfigValues;
 
-struct SaveResult {
-    bool ok = true;
-    QString message; // names the file and the reason when ok is false
-};
-
 void LoadConfig();
 // Rereads the file and writes the settings this copy has set since it last loaded or saved over
 // what is there now, so that two copies running at once do not undo each other. A file that
 // could not be read whole, or that is not a plain file, is left exactly as it is.
-SaveResult SaveConfig();
+// A failure names the file and the reason.
+Status SaveConfig();
 QString GetConfig(const QString& name);
 void SetConfig(const QString& name, const QString& value);
 

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include "result.h"
+
 // Reading and replacing local.cfg without ever following a link, blocking on a pipe or device,
 // or leaving a half-written file behind. The file holds the database password, so whatever is
 // written is readable by its owner only.
@@ -28,9 +30,8 @@ SettingsFileRead ReadSettingsFile(const QString& path);
 
 // Writes bytes as the whole file. Where the folder allows, a new file is written beside the old
 // one, flushed to disk and renamed over it, keeping the old file's owner where it can; where only
-// the file itself is writable, it is rewritten in place. Gives an empty text on success and the
-// reason otherwise; on failure the old file is left exactly as it was, except when rewriting in
-// place fails part-way.
-QString ReplaceSettingsFile(const QString& path, const QByteArray& bytes);
+// the file itself is writable, it is rewritten in place. On failure the old file is left exactly
+// as it was, except when rewriting in place fails part-way.
+Status ReplaceSettingsFile(const QString& path, const QByteArray& bytes);
 
 } // namespace config

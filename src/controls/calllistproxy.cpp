@@ -34,18 +34,6 @@ CallListProxy::CallListProxy(CallListModel* source, QObject* parent)
         inverse_.clear();
         endResetModel();
     });
-    connect(source, &QAbstractItemModel::dataChanged, this,
-            [this](const QModelIndex& topLeft, const QModelIndex& bottomRight) {
-                if (sortColumn_ >= topLeft.column() && sortColumn_ <= bottomRight.column()) {
-                    applyOrder(sortedOrder());
-                    return;
-                }
-                for (int row = topLeft.row(); row <= bottomRight.row(); ++row) {
-                    const int shown = proxyRow(row);
-                    emit dataChanged(index(shown, topLeft.column()),
-                                     index(shown, bottomRight.column()));
-                }
-            });
 }
 
 QModelIndex CallListProxy::index(int row, int column, const QModelIndex& parent) const {

@@ -9,7 +9,7 @@ class CallListModel;
 // Shows the result list sorted by the clicked column's meaning rather than its text, or in the
 // order the rows were listed. Unsorted it maps every row to itself and keeps nothing per row;
 // sorted it keeps one order of the rows, worked out from keys that take one pass over the list.
-// The list only ever grows at its end, is cleared, or has a text edited.
+// The list only ever grows at its end or is cleared.
 class CallListProxy : public QAbstractProxyModel {
     Q_OBJECT
 public:

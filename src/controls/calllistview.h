@@ -13,7 +13,6 @@ class CallListView : public QTableView {
 public:
     CallListView(CallListModel* model, QWidget* parent);
 
-    CallListModel* callModel() const { return model_; }
     // The selected row in the order rows were added, or -1 when none is selected.
     int selectedRow() const;
     // The selected rows, in display order, as a header line and tab-separated rows; a field

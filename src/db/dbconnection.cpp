@@ -2,6 +2,7 @@
 
 #include "connectionstring.h"
 #include "dblog.h"
+#include "odbcrows.h"
 
 #include <QElapsedTimer>
 #include <QSqlDriver>
@@ -88,60 +89,52 @@ DbConnection::~DbConnection() {
     close();
 }
 
-void DbConnection::fail(const QString& where, const QString& message) {
-    lastError_ = message;
+Status DbConnection::fail(const QString& where, const QString& message) {
     qCDebug(lcDb) << where << "failed:" << message;
+    return Status::failure(message);
 }
 
-bool DbConnection::open(const QString& connectionString) {
-    if (!db_.isValid()) {
-        fail(QStringLiteral("open"), QStringLiteral("the Qt SQL driver is not available"));
-        return false;
-    }
+Status DbConnection::open(const QString& connectionString) {
+    if (!db_.isValid())
+        return fail(QStringLiteral("open"), QStringLiteral("the Qt SQL driver is not available"));
     db_.setDatabaseName(NormalizeConnectionString(connectionString));
     db_.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(kLoginTimeoutSeconds));
     openFailure_ = OpenFailure::None;
     QElapsedTimer clock;
     clock.start();
     if (!db_.open()) {
-        fail(QStringLiteral("open"), errorText(db_.lastError()));
-        openFailure_ = classifyOpenFailure(lastError_, clock.elapsed());
-        return false;
+        const QString reason = errorText(db_.lastError());
+        openFailure_ = classifyOpenFailure(reason, clock.elapsed());
+        return fail(QStringLiteral("open"), reason);
     }
-    return true;
+    return {};
 }
 
-bool DbConnection::openNative(const QString& host, int port, const QString& database,
-                              const QString& user, const QString& password) {
-    if (!db_.isValid()) {
-        fail(QStringLiteral("open"), QStringLiteral("the Qt SQL driver is not available"));
-        return false;
-    }
+Status DbConnection::openNative(const QString& host, int port, const QString& database,
+                                const QString& user, const QString& password) {
+    if (!db_.isValid())
+        return fail(QStringLiteral("open"), QStringLiteral("the Qt SQL driver is not available"));
     db_.setHostName(host);
     db_.setPort(port);
     db_.setDatabaseName(database);
     db_.setUserName(user);
     db_.setPassword(password);
     db_.setConnectOptions(QStringLiteral("connect_timeout=%1").arg(kLoginTimeoutSeconds));
-    if (!db_.open()) {
-        fail(QStringLiteral("open"), errorText(db_.lastError()));
-        return false;
-    }
-    return true;
+    if (!db_.open())
+        return fail(QStringLiteral("open"), errorText(db_.lastError()));
+    return {};
 }
 
-bool DbConnection::execute(const QString& statement, const QVariantList& parameters, Rows rows) {
-    if (!db_.isOpen()) {
-        fail(QStringLiteral("execute"), QStringLiteral("the connection is not open"));
-        return false;
-    }
+Status DbConnection::execute(const QString& statement, const QVariantList& parameters, Rows rows) {
+    if (!db_.isOpen())
+        return fail(QStringLiteral("execute"), QStringLiteral("the connection is not open"));
     setRowsMode(rows);
+    odbcRows_.reset();
+    rowsFailure_.clear();
     query_ = std::make_unique<QSqlQuery>(db_);
     query_->setForwardOnly(true);
-    if (!query_->prepare(statement)) {
-        fail(QStringLiteral("prepare"), errorText(query_->lastError()));
-        return false;
-    }
+    if (!query_->prepare(statement))
+        return fail(QStringLiteral("prepare"), errorText(query_->lastError()));
     const QVariant handle = query_->result()->handle();
     const bool odbc = db_.driverName() == QLatin1String("QODBC") && handle.isValid() &&
                       handle.data() && *static_cast<void* const*>(handle.constData());
@@ -154,21 +147,20 @@ bool DbConnection::execute(const QString& statement, const QVariantList& paramet
     }
     for (const QVariant& parameter : parameters)
         query_->addBindValue(parameter);
-    if (!query_->exec()) {
-        fail(QStringLiteral("execute"), errorText(query_->lastError()));
-        return false;
-    }
+    if (!query_->exec())
+        return fail(QStringLiteral("execute"), errorText(query_->lastError()));
     if (odbc)
-        odbcRows_ = std::make_unique<OdbcRows>(*static_cast<void* const*>(handle.constData()));
-    return true;
+        odbcRows_ = std::make_unique<OdbcRows>(*static_cast<SQLHSTMT const*>(handle.constData()));
+    return {};
 }
 
 bool DbConnection::next() {
+    rowBytes_.clear();
     if (odbcRows_) {
         if (odbcRows_->fetch())
             return true;
         if (!odbcRows_->error().isEmpty())
-            fail(QStringLiteral("fetch"), odbcRows_->error());
+            rowsFailure_ = fail(QStringLiteral("fetch"), odbcRows_->error()).reason();
         return false;
     }
     if (!query_)
@@ -176,20 +168,31 @@ bool DbConnection::next() {
     if (query_->next())
         return true;
     if (query_->lastError().isValid())
-        fail(QStringLiteral("fetch"), errorText(query_->lastError()));
+        rowsFailure_ = fail(QStringLiteral("fetch"), errorText(query_->lastError())).reason();
     return false;
+}
+
+Status DbConnection::endOfRows() const {
+    if (!rowsFailure_.isEmpty())
+        return Status::failure(rowsFailure_);
+    if (odbcRows_ && !odbcRows_->error().isEmpty())
+        return Status::failure(odbcRows_->error());
+    return {};
 }
 
 DbValue DbConnection::value(int column) {
     if (odbcRows_)
         return odbcRows_->value(column);
     const QVariant variant = query_ ? query_->value(column) : QVariant();
-    if (variant.isNull())
+    if (variant.isNull() || column < 0)
         return {};
-    valueBytes_ = variant.toString().toUtf8();
+    // Each column of the row keeps its own bytes, so a value read earlier stays valid.
+    if (rowBytes_.size() <= size_t(column))
+        rowBytes_.resize(size_t(column) + 1);
+    rowBytes_[size_t(column)] = variant.toString().toUtf8();
     DbValue value;
     value.kind = DbValue::Kind::Bytes;
-    value.bytes = valueBytes_;
+    value.bytes = rowBytes_[size_t(column)];
     return value;
 }
 
@@ -205,6 +208,7 @@ std::optional<QString> DbConnection::text(int column) {
     const DbValue read = value(column);
     switch (read.kind) {
     case DbValue::Kind::Null:
+    case DbValue::Kind::Failed:
         return std::nullopt;
     case DbValue::Kind::Bytes:
         return QString::fromUtf8(read.bytes);

@@ -7,12 +7,16 @@
 
 #include <memory>
 #include <optional>
+#include <vector>
 
-#include "odbcrows.h"
+#include "dbvalue.h"
+#include "result.h"
+
+class OdbcRows;
 
 // The program's stand-in for ADO's Connection and Recordset: one connection, one statement,
-// its rows walked forward and read by position. Failures come back as false with the driver's
-// message kept in lastError(); nothing throws. Everything is released by the destructor.
+// its rows walked forward and read by position. Failures come back as a Status with the driver's
+// own words; nothing throws. Everything is released by the destructor.
 class DbConnection {
 public:
     // What a failed open ran into, as far as the driver's report tells.
@@ -31,11 +35,11 @@ public:
 
     // Opens with an ODBC connection string. Blanks around keys are removed first, since the
     // driver does not ignore them. A login gives up after 15 seconds.
-    bool open(const QString& connectionString);
+    Status open(const QString& connectionString);
     OpenFailure openFailure() const { return openFailure_; }
     // Opens a native PostgreSQL connection (the OLE DB self-test's route).
-    bool openNative(const QString& host, int port, const QString& database, const QString& user,
-                    const QString& password);
+    Status openNative(const QString& host, int port, const QString& database, const QString& user,
+                      const QString& password);
 
     // How many rows a statement may bring, and so how the driver is asked to read them.
     enum class Rows {
@@ -45,35 +49,36 @@ public:
                    // cannot scan in parallel for a cursor, so a scan without index takes longer
     };
     // Runs one statement with the values bound to its "?" placeholders, in order.
-    bool execute(const QString& statement, const QVariantList& parameters = {},
-                 Rows rows = Rows::Few);
-    // Moves to the next row; false after the last one or on a failure (see lastError()).
+    Status execute(const QString& statement, const QVariantList& parameters = {},
+                   Rows rows = Rows::Few);
+    // Moves to the next row; false after the last one or on a failure.
     bool next();
-    // A column of the current row as the driver delivered it; valid until the next row.
+    // After next() gave false: whether the walk reached the end of the rows, or why not.
+    Status endOfRows() const;
+    // A column of the current row as the driver delivered it; its bytes stay valid until the
+    // next row. Kind::Failed when it could not be read, which also ends the walk.
     DbValue value(int column);
     // A value again as the driver's text (a timestamp whose fields are not the whole story).
     std::optional<QByteArray> valueAsText(int column);
-    // A column of the current row as text; nullopt for NULL.
+    // A column of the current row as text; nullopt for NULL or a value that could not be read.
     std::optional<QString> text(int column);
     // The rows a successful statement produced, when the driver knows them; -1 otherwise.
     int recordCount() const;
 
     void close();
-    // The driver's own words for the last failure.
-    QString lastError() const { return lastError_; }
 
     // Lets tests wait seconds instead of a minute for a statement to give up.
     static void SetQueryTimeoutForTesting(int seconds);
 
 private:
-    void fail(const QString& where, const QString& message);
+    Status fail(const QString& where, const QString& message);
     void setRowsMode(Rows rows);
 
     QString name_;
     QSqlDatabase db_;
     std::unique_ptr<QSqlQuery> query_;
     std::unique_ptr<OdbcRows> odbcRows_; // the ODBC statement's rows, read directly
-    QByteArray valueBytes_;              // a value read through Qt SQL, held until the next
-    QString lastError_;
+    std::vector<QByteArray> rowBytes_;   // the current row's values read through Qt SQL
+    QString rowsFailure_;                // why the walk over the rows stopped early
     OpenFailure openFailure_ = OpenFailure::None;
 };

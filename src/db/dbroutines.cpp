@@ -1,13 +1,10 @@
 #include "dbroutines.h"
 
-#include "calllistmodel.h"
 #include "config.h"
 #include "connectionstring.h"
 #include "dbconnection.h"
 #include "searchquery.h"
 #include "textforms.h"
-
-#include <malloc.h>
 
 namespace dbRoutines {
 
@@ -18,9 +15,27 @@ namespace {
 const QString kServerHost = QStringLiteral("localhost");
 const QString kProbeOptions = QStringLiteral(";A7=50;A8=8192;USEDECLAREFETCH =1");
 
-QString lastProbeFailure;
-bool lastProbeTimedOut = false;
-bool lastProbeFoundNoDriver = false;
+// One probe's outcome, with what its failure says about the next driver name.
+struct Probe {
+    Status status;
+    DbConnection::OpenFailure openFailure = DbConnection::OpenFailure::None;
+};
+
+Probe probe(const QString& driverClause) {
+    DbConnection connection;
+    Status status = connection.open(ProbeConnectionString(driverClause));
+    if (status)
+        status = connection.execute(kTestQuery);
+    if (status) {
+        while (connection.next()) {
+        }
+        status = connection.endOfRows();
+    }
+    if (!status)
+        return {Status::failure(WithoutPassword(status.reason())), connection.openFailure()};
+    connection.close();
+    return {};
+}
 
 } // namespace
 
@@ -44,178 +59,192 @@ QString WithoutPassword(const QString& text) {
     return QString(text).replace(password, QStringLiteral("********"));
 }
 
-bool TestConnection(const QString& driverClause) {
-    lastProbeTimedOut = lastProbeFoundNoDriver = false;
-    DbConnection connection;
-    const auto failed = [&connection] {
-        lastProbeFailure = WithoutPassword(connection.lastError());
-        return false;
-    };
-    if (!connection.open(ProbeConnectionString(driverClause))) {
-        lastProbeTimedOut = connection.openFailure() == DbConnection::OpenFailure::TimedOut;
-        lastProbeFoundNoDriver =
-            connection.openFailure() == DbConnection::OpenFailure::DriverMissing;
-        return failed();
-    }
-    if (!connection.execute(kTestQuery))
-        return failed();
-    while (connection.next()) {
-    }
-    if (!connection.lastError().isEmpty())
-        return failed();
-    connection.close();
-    lastProbeFailure.clear();
-    return true;
+Status TestConnection(const QString& driverClause) {
+    return probe(driverClause).status;
 }
 
-bool FindDriver() {
+Result<QString> FindDriver() {
     QString reason;
     bool reasonIsMissingDriver = false;
     for (const QString& clause : {kUnicodeDriver, kPlainDriver, kAnsiDriver}) {
-        if (TestConnection(clause)) {
+        const Probe tried = probe(clause);
+        if (tried.status) {
             DbDriver = clause;
-            return true;
+            return Succeeded(clause);
         }
         // The first driver that is there says more about the server than a name that is not
         // registered.
-        if (reason.isEmpty() || (reasonIsMissingDriver && !lastProbeFoundNoDriver)) {
-            reason = lastProbeFailure;
-            reasonIsMissingDriver = lastProbeFoundNoDriver;
+        const bool missing = tried.openFailure == DbConnection::OpenFailure::DriverMissing;
+        if (reason.isEmpty() || (reasonIsMissingDriver && !missing)) {
+            reason = tried.status.reason();
+            reasonIsMissingDriver = missing;
         }
-        if (lastProbeTimedOut)
+        if (tried.openFailure == DbConnection::OpenFailure::TimedOut)
             break;
     }
-    lastProbeFailure = reason;
-    return false;
+    return Failed<QString>(reason);
 }
 
-QString LastConnectionFailure() {
-    return lastProbeFailure;
+Status TryCredentials(const QString& user, const QString& password) {
+    if (!config::FitsOnOneLine(user) || !config::FitsOnOneLine(password))
+        return Status::failure(kLineBreakRefusal);
+    config::SetConfig(QStringLiteral("dbuser"), user);
+    config::SetConfig(QStringLiteral("dbpass"), password);
+    return FindDriver().status;
 }
 
-QStringList FillExtensionList() {
+Result<QStringList> FillExtensionList() {
     QStringList entries;
     DbConnection connection;
-    if (!connection.open(WorkingConnectionString(DbDriver)))
-        return entries;
-    if (!connection.execute(kExtensionQuery, {}, DbConnection::Rows::InBatches))
-        return entries;
-    while (connection.next() && entries.size() < kExtensionLimit) {
-        // A NULL extension is passed over; the rest of the list still comes.
-        if (const auto value = connection.text(0))
-            entries << *value;
+    Status status = connection.open(WorkingConnectionString(DbDriver));
+    if (status)
+        status = connection.execute(kExtensionQuery, {}, DbConnection::Rows::InBatches);
+    if (status) {
+        while (entries.size() < kExtensionLimit && connection.next()) {
+            // A NULL extension is passed over; the rest of the list still comes.
+            if (const auto value = connection.text(0))
+                entries << *value;
+        }
+        status = connection.endOfRows();
     }
-    connection.close();
-    return entries;
+    if (!status)
+        return Failed(WithoutPassword(status.reason()), entries);
+    return Succeeded(entries);
 }
 
 namespace {
-
-constexpr int kTrimAfterRows = 10000;
 
 // A start time as the list keeps it: a number for a real date and time, otherwise the driver's
 // text. psqlODBC turns infinity into 9999-12-31 23:59:59 and -infinity into the year -9999 before
 // the program sees them, and fills a timestamp it cannot read (the year 10000 and later) with
 // today's date at midnight, so those fields are not taken at their word.
-void listStart(DbConnection& connection, int column, CallRows& rows, qsizetype row) {
+bool readStart(DbConnection& connection, int column, CallRecord& call) {
     const DbValue value = connection.value(column);
     switch (value.kind) {
+    case DbValue::Kind::Failed:
+        return false;
     case DbValue::Kind::Null:
-        rows.setStart(row, CallRows::kNoStart);
-        return;
+        call.start = CallRows::kNoStart;
+        return true;
     case DbValue::Kind::Bytes:
-        if (const auto seconds = TextForms::StartSecondsFromDriverText(value.bytes))
-            rows.setStart(row, *seconds);
-        else
-            rows.setStart(row, CallRows::kStartIsText, QString::fromUtf8(value.bytes));
-        return;
+        if (const auto seconds = TextForms::StartSecondsFromDriverText(value.bytes)) {
+            call.start = *seconds;
+        } else {
+            call.start = CallRows::kStartIsText;
+            call.startText = QString::fromUtf8(value.bytes);
+        }
+        return true;
     case DbValue::Kind::Timestamp:
         break;
     }
+    const auto asText = [&call](QString text) {
+        call.start = CallRows::kStartIsText;
+        call.startText = std::move(text);
+        return true;
+    };
     const bool midnight = value.hour == 0 && value.minute == 0 && value.second == 0;
     if (value.fraction == 0 && value.year == 9999 && value.month == 12 && value.day == 31 &&
         value.hour == 23 && value.minute == 59 && value.second == 59) {
-        rows.setStart(row, CallRows::kStartIsText, QStringLiteral("infinity"));
-        return;
+        return asText(QStringLiteral("infinity"));
     }
     if (value.year == -9999 && value.month == 1 && value.day == 1 && midnight) {
-        rows.setStart(row, CallRows::kStartIsText, QStringLiteral("-infinity"));
-        return;
+        return asText(QStringLiteral("-infinity"));
     }
     const auto seconds = TextForms::StartSecondsOf(
         {value.year, value.month, value.day, value.hour, value.minute, value.second});
     if (seconds && !(midnight && value.fraction == 0)) {
-        rows.setStart(row, *seconds);
-        return;
+        call.start = *seconds;
+        return true;
     }
     // A midnight, a year before 1 or fields out of range: what does the driver write for it?
     const auto text = connection.valueAsText(column);
-    const auto fromText = text ? TextForms::StartSecondsFromDriverText(*text) : std::nullopt;
-    if (fromText)
-        rows.setStart(row, *fromText);
-    else
-        rows.setStart(row, CallRows::kStartIsText, text ? QString::fromUtf8(*text) : QString());
+    if (const auto fromText = text ? TextForms::StartSecondsFromDriverText(*text) : std::nullopt) {
+        call.start = *fromText;
+        return true;
+    }
+    return asText(text ? QString::fromUtf8(*text) : QString());
 }
 
-void listDuration(DbConnection& connection, int column, CallRows& rows, qsizetype row) {
+bool readDuration(DbConnection& connection, int column, CallRecord& call) {
     const DbValue value = connection.value(column);
-    if (value.kind == DbValue::Kind::Null)
-        rows.setDuration(row, CallRows::kNoDuration);
-    else if (value.kind != DbValue::Kind::Bytes)
-        rows.setDuration(row, CallRows::kDurationIsText,
-                         connection.text(column).value_or(QString()));
-    else if (const auto seconds = TextForms::ExactDurationSeconds(value.bytes))
-        rows.setDuration(row, *seconds);
-    else
-        rows.setDuration(row, CallRows::kDurationIsText, QString::fromUtf8(value.bytes));
+    switch (value.kind) {
+    case DbValue::Kind::Failed:
+        return false;
+    case DbValue::Kind::Null:
+        call.duration = CallRows::kNoDuration;
+        return true;
+    case DbValue::Kind::Bytes:
+        if (const auto seconds = TextForms::StoredDurationSeconds(value.bytes)) {
+            call.duration = *seconds;
+            return true;
+        }
+        break;
+    case DbValue::Kind::Timestamp:
+        break;
+    }
+    call.duration = CallRows::kDurationIsText;
+    call.durationText = connection.text(column).value_or(QString());
+    return true;
 }
 
 } // namespace
 
-bool RunSearchQuery(const SearchQuery& query, CallListModel& list, QString* failure) {
-    list.clear();
+Status ReadCalls(const SearchQuery& query, DbConnection::Rows rows,
+                 const std::function<bool(const CallRecord&)>& reader) {
     DbConnection connection;
-    const auto failed = [&connection, failure](const QString& reason) {
-        if (failure)
-            *failure = WithoutPassword(reason);
-        return false;
-    };
-    if (!connection.open(WorkingConnectionString(DbDriver)))
-        return failed(connection.lastError());
+    Status status = connection.open(WorkingConnectionString(DbDriver));
+    if (status)
+        status = connection.execute(query.statement, query.parameters, rows);
+    if (!status)
+        return Status::failure(WithoutPassword(status.reason()));
+    CallRecord call;
+    call.expectedRows = connection.recordCount();
+    while (connection.next()) {
+        // Fields 0, 1, 3, 2 fill the four columns; a NULL shows as an empty cell.
+        const DbValue from = connection.value(0);
+        const DbValue to = connection.value(1);
+        call.startText.clear();
+        call.durationText.clear();
+        if (from.kind == DbValue::Kind::Failed || to.kind == DbValue::Kind::Failed ||
+            !readStart(connection, 3, call) || !readDuration(connection, 2, call))
+            break; // the walk ends here, and says why
+        call.callFrom = from.bytes;
+        call.callTo = to.bytes;
+        if (!reader(call))
+            return {};
+    }
+    status = connection.endOfRows();
+    if (!status)
+        return Status::failure(WithoutPassword(status.reason()));
+    connection.close();
+    return {};
+}
+
+Result<CallRows> RunSearchQuery(const SearchQuery& query) {
+    CallRows rows;
+    bool fits = true;
+    bool reserved = false;
     // Read whole rather than through a cursor: on a phone system's table, which has no index on
     // the day, the server scans in parallel only for a statement read whole (measured: 127 ms
     // against 194 ms for 20,000 calls among 2,000,000).
-    if (!connection.execute(query.statement, query.parameters, DbConnection::Rows::Many))
-        return failed(connection.lastError());
-    CallRows rows;
-    // The driver holds the whole result and knows its size: the list takes its room at once
-    // instead of growing, which would hold the largest columns twice while they move.
-    if (const int expected = connection.recordCount(); expected > 0)
-        rows.reserve(expected, 11);
-    bool fits = true;
-    while (connection.next()) {
-        // Fields 0, 1, 3, 2 fill the four columns; a NULL shows as an empty cell.
-        const qsizetype row = rows.size();
-        const DbValue from = connection.value(0);
-        const DbValue to = connection.value(1);
-        fits = rows.append(from.bytes, to.bytes, CallRows::kNoStart, CallRows::kNoDuration);
-        if (!fits)
-            break;
-        listStart(connection, 3, rows, row);
-        listDuration(connection, 2, rows, row);
-    }
-    const QString error = connection.lastError();
-    list.appendRows(std::move(rows));
+    const Status status = ReadCalls(query, DbConnection::Rows::Many, [&](const CallRecord& call) {
+        // Where the driver holds the whole result and knows its size, the list takes its
+        // room at once instead of growing, which would hold the largest columns twice while
+        // they move.
+        if (!reserved) {
+            reserved = true;
+            if (call.expectedRows > 0)
+                rows.reserve(call.expectedRows, 11);
+        }
+        fits = rows.append(call.callFrom, call.callTo, call.start, call.duration, call.startText,
+                           call.durationText);
+        return fits;
+    });
+    if (!status)
+        return Failed(status.reason(), std::move(rows));
     if (!fits)
-        return failed(QStringLiteral("the result is too large to list"));
-    if (!error.isEmpty())
-        return failed(error);
-    connection.close();
-    // The driver has just freed its copy of a large result: give the memory back to the system
-    // rather than keep it for a search that may never come.
-    if (list.count() > kTrimAfterRows)
-        malloc_trim(0);
-    return true;
+        return Failed(QStringLiteral("the result is too large to list"), std::move(rows));
+    return Succeeded(std::move(rows));
 }
 
 } // namespace dbRoutines

@@ -1,15 +1,20 @@
 #pragma once
 
-#include <QString>
+#include "callrows.h"
+#include "dbconnection.h"
+#include "result.h"
 
+#include <QString>
 #include <QStringList>
 
-class CallListModel;
+#include <functional>
+
 struct SearchQuery;
 
 // Reaching the phone system's database: the driver probe, the connection strings, and the two
 // routines that read from it. Every routine opens its own connection and closes it before it
-// returns; nothing shows a message.
+// returns; nothing shows a message. Each gives what it found with the reason it stopped, in the
+// driver's words and never with the password.
 namespace dbRoutines {
 
 inline const QString kUnicodeDriver = QStringLiteral("Driver={PostgreSQL Unicode};");
@@ -30,24 +35,47 @@ QString WorkingConnectionString(const QString& driverClause);
 // The same with the fetch options of the probe appended.
 QString ProbeConnectionString(const QString& driverClause);
 
-bool TestConnection(const QString& driverClause);
+// Connects with the driver clause and runs the test query.
+Status TestConnection(const QString& driverClause);
 // Tries the Unicode, the plain and the ANSI driver names in turn; the first that connects and
-// runs the test query becomes DbDriver. A server that does not answer within the login timeout
-// will not answer another driver either, so the probe stops there.
-bool FindDriver();
-// Why the last probe failed, in the driver's words and never with the password; empty after a
-// probe that succeeded.
-QString LastConnectionFailure();
+// runs the test query becomes DbDriver and is the value. A server that does not answer within
+// the login timeout will not answer another driver either, so the probe stops there. On a
+// failure DbDriver keeps what it held, and the reason is the first registered driver's.
+Result<QString> FindDriver();
+inline const QString kConnectFailed =
+    QStringLiteral("Linetally failed to connect to your 3CX database.");
+inline const QString kLineBreakRefusal = QStringLiteral(
+    "The user name and the password cannot hold line breaks. Please type them again.");
+// Stores a user name and password as the settings and probes the drivers with them. Refused with
+// kLineBreakRefusal, and nothing stored, when either holds a line break: the server would take
+// it, but local.cfg holds one setting per line. Otherwise the probe's failure. The caller saves
+// the settings after a success.
+Status TryCredentials(const QString& user, const QString& password);
 // The text with every occurrence of the stored password masked.
 QString WithoutPassword(const QString& text);
 
-// The phone system's extensions in the server's order, at most 32000; the window puts them into
-// its extension list. Entries read before a failure are kept.
-QStringList FillExtensionList();
+// The phone system's extensions in the server's order, at most 32000. After a failure the
+// value holds the entries read before it.
+Result<QStringList> FillExtensionList();
 
-// Empties the list, runs the search and lists one row per call. False when any step failed;
-// the rows listed up to then stay, and failure (when given) receives the driver's reason,
-// without the password.
-bool RunSearchQuery(const SearchQuery& query, CallListModel& list, QString* failure = nullptr);
+// One call as it is read from the database: the numbers' UTF-8 bytes (valid during the call of
+// the reader), the start and the duration as CallRows keeps them, with their texts where they
+// have no number form.
+struct CallRecord {
+    QByteArrayView callFrom, callTo;
+    qint64 start = CallRows::kNoStart;
+    qint32 duration = CallRows::kNoDuration;
+    QString startText, durationText;
+    // How many calls the whole result holds, where the driver knows it before the last row.
+    qsizetype expectedRows = -1;
+};
+// Gives each call of the statement to the reader as it is fetched; the reader returns false to
+// stop early (the result is then ok). Many rows are read in batches or whole, as the mode says.
+Status ReadCalls(const SearchQuery& query, DbConnection::Rows rows,
+                 const std::function<bool(const CallRecord&)>& reader);
+
+// Runs the search and gives one row per call. After a failure the value holds the rows listed
+// up to then.
+Result<CallRows> RunSearchQuery(const SearchQuery& query);
 
 } // namespace dbRoutines

@@ -8,18 +8,7 @@
 #include <array>
 #include <cstring>
 
-static_assert(sizeof(long) == sizeof(SQLLEN) && sizeof(unsigned long) == sizeof(SQLULEN) &&
-                  sizeof(unsigned short) == sizeof(SQLUSMALLINT),
-              "the header's plain types must match the ODBC ones");
-
 namespace {
-
-SQLHSTMT handle(void* statement) {
-    return static_cast<SQLHSTMT>(statement);
-}
-bool succeeded(SQLRETURN r) {
-    return r == SQL_SUCCESS || r == SQL_SUCCESS_WITH_INFO;
-}
 
 bool isCharacterType(SQLSMALLINT sqlType) {
     switch (sqlType) {
@@ -42,8 +31,8 @@ bool isPlainTimestamp(SQLHSTMT statement, SQLUSMALLINT column, SQLSMALLINT sqlTy
         return false;
     SQLCHAR name[64] = {};
     SQLSMALLINT length = 0;
-    if (!succeeded(SQLColAttribute(statement, column, SQL_DESC_TYPE_NAME, name, sizeof(name),
-                                   &length, nullptr)))
+    if (!SQL_SUCCEEDED(SQLColAttribute(statement, column, SQL_DESC_TYPE_NAME, name, sizeof(name),
+                                       &length, nullptr)))
         return false;
     const QByteArrayView typeName(reinterpret_cast<const char*>(name));
     return typeName == "timestamp" || typeName == "timestamp without time zone";
@@ -78,7 +67,7 @@ OdbcRows::~OdbcRows() {
     unbindColumns();
 }
 
-short OdbcRows::cTypeFor(Delivery delivery) {
+SQLSMALLINT OdbcRows::cTypeFor(Delivery delivery) {
     return delivery == Delivery::Timestamp ? SQL_C_TYPE_TIMESTAMP : SQL_C_CHAR;
 }
 
@@ -89,8 +78,8 @@ QString OdbcRows::diagnostics() const {
     SQLSMALLINT length = 0;
     QString text;
     for (SQLSMALLINT record = 1;
-         succeeded(SQLGetDiagRecW(SQL_HANDLE_STMT, handle(statement_), record, state, &nativeError,
-                                  message, SQLSMALLINT(std::size(message)), &length));
+         SQL_SUCCEEDED(SQLGetDiagRecW(SQL_HANDLE_STMT, statement_, record, state, &nativeError,
+                                      message, SQLSMALLINT(std::size(message)), &length));
          ++record) {
         if (!text.isEmpty())
             text += u'\n';
@@ -103,18 +92,18 @@ QString OdbcRows::diagnostics() const {
 bool OdbcRows::describeColumns() {
     described_ = true;
     SQLSMALLINT count = 0;
-    if (!succeeded(SQLNumResultCols(handle(statement_), &count)) || count <= 0)
+    if (!SQL_SUCCEEDED(SQLNumResultCols(statement_, &count)) || count <= 0)
         return false;
     columns_.resize(size_t(count));
     for (SQLSMALLINT i = 0; i < count; ++i) {
         SQLSMALLINT sqlType = 0, digits = 0, nullable = 0, nameLength = 0;
         SQLULEN size = 0;
         SQLCHAR name[1];
-        if (!succeeded(SQLDescribeCol(handle(statement_), SQLUSMALLINT(i + 1), name, 1, &nameLength,
-                                      &sqlType, &size, &digits, &nullable)))
+        if (!SQL_SUCCEEDED(SQLDescribeCol(statement_, SQLUSMALLINT(i + 1), name, 1, &nameLength,
+                                          &sqlType, &size, &digits, &nullable)))
             sqlType = SQL_UNKNOWN_TYPE;
         Column& column = columns_[size_t(i)];
-        if (isPlainTimestamp(handle(statement_), SQLUSMALLINT(i + 1), sqlType)) {
+        if (isPlainTimestamp(statement_, SQLUSMALLINT(i + 1), sqlType)) {
             column.delivery = Delivery::Timestamp;
             column.width = qsizetype(sizeof(SQL_TIMESTAMP_STRUCT));
         } else {
@@ -132,17 +121,16 @@ bool OdbcRows::bindColumns() {
     }
     rowStatus_.assign(kBlockRows, 0);
     const auto attribute = [this](SQLINTEGER name, SQLPOINTER value) {
-        return succeeded(SQLSetStmtAttr(handle(statement_), name, value, 0));
+        return SQL_SUCCEEDED(SQLSetStmtAttr(statement_, name, value, 0));
     };
     bool ok = attribute(SQL_ATTR_ROW_BIND_TYPE, SQLPOINTER(SQL_BIND_BY_COLUMN)) &&
               attribute(SQL_ATTR_ROW_STATUS_PTR, rowStatus_.data()) &&
               attribute(SQL_ATTR_ROWS_FETCHED_PTR, &rowsInBlock_);
     for (size_t i = 0; ok && i < columns_.size(); ++i) {
         Column& column = columns_[i];
-        ok =
-            succeeded(SQLBindCol(handle(statement_), SQLUSMALLINT(i + 1), cTypeFor(column.delivery),
-                                 column.buffer.data(), SQLLEN(column.width),
-                                 reinterpret_cast<SQLLEN*>(column.indicators.data())));
+        ok = SQL_SUCCEEDED(SQLBindCol(statement_, SQLUSMALLINT(i + 1), cTypeFor(column.delivery),
+                                      column.buffer.data(), SQLLEN(column.width),
+                                      column.indicators.data()));
     }
     // The block size goes last: if anything before failed, fetching stays one row at a time.
     ok = ok && attribute(SQL_ATTR_ROW_ARRAY_SIZE, SQLPOINTER(SQLULEN(kBlockRows)));
@@ -166,20 +154,20 @@ void OdbcRows::unbindColumns() {
     if (!bound_)
         return;
     // The statement outlives this object inside Qt SQL: leave it as it was found.
-    SQLSetStmtAttr(handle(statement_), SQL_ATTR_ROW_ARRAY_SIZE, SQLPOINTER(SQLULEN(1)), 0);
-    SQLFreeStmt(handle(statement_), SQL_UNBIND);
-    SQLSetStmtAttr(handle(statement_), SQL_ATTR_ROW_STATUS_PTR, nullptr, 0);
-    SQLSetStmtAttr(handle(statement_), SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+    SQLSetStmtAttr(statement_, SQL_ATTR_ROW_ARRAY_SIZE, SQLPOINTER(SQLULEN(1)), 0);
+    SQLFreeStmt(statement_, SQL_UNBIND);
+    SQLSetStmtAttr(statement_, SQL_ATTR_ROW_STATUS_PTR, nullptr, 0);
+    SQLSetStmtAttr(statement_, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
     bound_ = false;
 }
 
 bool OdbcRows::fetchBlock() {
     rowsInBlock_ = 0;
     rowInBlock_ = 0;
-    const SQLRETURN r = SQLFetch(handle(statement_));
+    const SQLRETURN r = SQLFetch(statement_);
     if (r == SQL_NO_DATA)
         return false;
-    if (!succeeded(r)) {
+    if (!SQL_SUCCEEDED(r)) {
         error_ = diagnostics();
         return false;
     }
@@ -208,8 +196,8 @@ bool OdbcRows::fetch() {
             }
         }
     }
-    const SQLRETURN r = SQLFetch(handle(statement_));
-    if (succeeded(r))
+    const SQLRETURN r = SQLFetch(statement_);
+    if (SQL_SUCCEEDED(r))
         return true;
     if (r != SQL_NO_DATA)
         error_ = diagnostics();
@@ -224,11 +212,11 @@ std::optional<QByteArray> OdbcRows::readWhole(int column) {
     QByteArray bytes;
     for (bool first = true;; first = false) {
         SQLLEN indicator = 0;
-        const SQLRETURN r = SQLGetData(handle(statement_), SQLUSMALLINT(column + 1), SQL_C_CHAR,
+        const SQLRETURN r = SQLGetData(statement_, SQLUSMALLINT(column + 1), SQL_C_CHAR,
                                        buffer.data(), SQLLEN(buffer.size()), &indicator);
         if (r == SQL_NO_DATA)
             break;
-        if (!succeeded(r)) {
+        if (!SQL_SUCCEEDED(r)) {
             error_ = diagnostics();
             return std::nullopt;
         }
@@ -247,8 +235,8 @@ std::optional<QByteArray> OdbcRows::readWhole(int column) {
 bool OdbcRows::positionOnRow() {
     if (!bound_)
         return true;
-    if (succeeded(SQLSetPos(handle(statement_), SQLSETPOSIROW(rowInBlock_ + 1), SQL_POSITION,
-                            SQL_LOCK_NO_CHANGE)))
+    if (SQL_SUCCEEDED(SQLSetPos(statement_, SQLSETPOSIROW(rowInBlock_ + 1), SQL_POSITION,
+                                SQL_LOCK_NO_CHANGE)))
         return true;
     error_ = diagnostics();
     return false;
@@ -261,6 +249,8 @@ DbValue OdbcRows::value(int column) {
     DbValue value;
     if (!bound_) {
         const auto bytes = readWhole(column);
+        if (!bytes)
+            value.kind = DbValue::Kind::Failed;
         if (!bytes || bytes->isNull())
             return value;
         held.whole = *bytes;
@@ -285,8 +275,10 @@ DbValue OdbcRows::value(int column) {
     }
     // Cut short by the buffer: position on the row and read the value whole.
     const auto bytes = positionOnRow() ? readWhole(column) : std::nullopt;
-    if (!bytes)
-        return {};
+    if (!bytes) {
+        value.kind = DbValue::Kind::Failed;
+        return value;
+    }
     held.whole = *bytes;
     value.bytes = held.whole;
     return value;

@@ -1,21 +1,14 @@
 #pragma once
 
+#include "dbvalue.h"
+
 #include <QByteArray>
-#include <QByteArrayView>
 #include <QString>
+
+#include <sql.h>
 
 #include <optional>
 #include <vector>
-
-// One value of a result row as the driver delivered it.
-struct DbValue {
-    enum class Kind { Null, Bytes, Timestamp };
-    Kind kind = Kind::Null;
-    QByteArrayView bytes; // Kind::Bytes: UTF-8 text, valid until the next row is fetched
-    // Kind::Timestamp: the driver's own fields (a year of -9999 for -infinity, below 1 for BC)
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-    quint32 fraction = 0; // nanoseconds
-};
 
 // Walks the rows of an executed ODBC statement and reads its columns straight from the driver.
 // Qt SQL's own row reading builds a record and variants for every value and turns timestamps
@@ -30,13 +23,15 @@ struct DbValue {
 // one by one.
 class OdbcRows {
 public:
-    explicit OdbcRows(void* statementHandle) : statement_(statementHandle) {}
+    explicit OdbcRows(SQLHSTMT statementHandle) : statement_(statementHandle) {}
     ~OdbcRows();
     OdbcRows(const OdbcRows&) = delete;
     OdbcRows& operator=(const OdbcRows&) = delete;
 
-    // Moves to the next row; false after the last one or on a failure (see error()).
+    // Moves to the next row; false after the last one or on a failure (see error()). A value
+    // that could not be read ends the walk there.
     bool fetch();
+    // Kind::Failed when a value too long for its buffer could not be read again.
     DbValue value(int column);
     // A column of the current row read again as the driver's text, for a timestamp whose
     // fields do not tell the whole story.
@@ -50,13 +45,13 @@ private:
     enum class Delivery { Text, Timestamp };
     struct Column {
         Delivery delivery = Delivery::Text;
-        qsizetype width = 0;          // bytes per bound value
-        std::vector<char> buffer;     // kBlockRows values side by side
-        std::vector<long> indicators; // SQLLEN per row: byte length or SQL_NULL_DATA
-        QByteArray whole;             // a value read again or read unbound
+        qsizetype width = 0;            // bytes per bound value
+        std::vector<char> buffer;       // kBlockRows values side by side
+        std::vector<SQLLEN> indicators; // per row: byte length or SQL_NULL_DATA
+        QByteArray whole;               // a value read again or read unbound
     };
 
-    static short cTypeFor(Delivery delivery);
+    static SQLSMALLINT cTypeFor(Delivery delivery);
     QString diagnostics() const;
     bool describeColumns();
     bool bindColumns();
@@ -65,12 +60,12 @@ private:
     std::optional<QByteArray> readWhole(int column);
     bool positionOnRow();
 
-    void* statement_;
+    SQLHSTMT statement_;
     QString error_;
     bool described_ = false;
     bool bound_ = false;
     std::vector<Column> columns_;
-    std::vector<unsigned short> rowStatus_;
-    unsigned long rowsInBlock_ = 0;
-    unsigned long rowInBlock_ = 0;
+    std::vector<SQLUSMALLINT> rowStatus_;
+    SQLULEN rowsInBlock_ = 0;
+    SQLULEN rowInBlock_ = 0;
 };

@@ -6,7 +6,6 @@
 #include <QString>
 
 #include <optional>
-#include <vector>
 
 // One listed call as its four texts, the way the list shows them.
 struct CallRow {
@@ -14,9 +13,6 @@ struct CallRow {
     QString callTo;    // sub-item 1
     QString startTime; // sub-item 2
     QString duration;  // sub-item 3
-
-    const QString& column(int index) const;
-    QString& column(int index);
 };
 
 // The rows of the result list, in the order they were added. Views sort through a proxy;
@@ -36,14 +32,10 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
     void clear();
-    // Adds an empty row after all others and gives its index for filling.
-    int addRow();
-    void setText(int row, int column, const QString& text);
     QString text(int row, int column) const;
     int count() const { return int(rows_.size()); }
     CallRow row(int index) const;
     // Adds many rows at once, after all others.
-    void appendRows(std::vector<CallRow>&& rows);
     void appendRows(CallRows&& rows);
 
     // The rows as they are held, for readers that work with the numbers.
@@ -54,17 +46,8 @@ public:
     // are negative, count as nothing.
     qint64 talkSeconds() const;
 
-    // Changes whenever a row is added, removed or edited, so readers can tell when what they
-    // worked out from the rows is stale.
-    quint64 revision() const { return revision_; }
-
     static QStringList headers();
 
 private:
     CallRows rows_;
-    quint64 revision_ = 0;
 };
-
-// How a text of the "Start Time" or "Duration" column is held.
-void StoreStartText(CallRows& rows, qsizetype row, const QString& text);
-void StoreDurationText(CallRows& rows, qsizetype row, const QString& text);

@@ -1,5 +1,9 @@
 #include "callrows.h"
 
+#include "timefunctions.h"
+
+#include <cmath>
+
 namespace {
 
 bool fits(const std::vector<char>& text, qsizetype more) {
@@ -26,10 +30,14 @@ void CallRows::clear() {
     *this = CallRows();
 }
 
-bool CallRows::append(QByteArrayView callFrom, QByteArrayView callTo, qint64 start,
-                      qint32 duration) {
+bool CallRows::append(QByteArrayView callFrom, QByteArrayView callTo, qint64 start, qint32 duration,
+                      const QString& startText, const QString& durationText) {
     if (!fits(fromText_, callFrom.size()) || !fits(toText_, callTo.size()))
         return false;
+    if (start == kStartIsText)
+        startTexts_.insert(size(), startText);
+    if (duration == kDurationIsText)
+        durationTexts_.insert(size(), durationText);
     appendText(fromText_, fromEnd_, callFrom);
     appendText(toText_, toEnd_, callTo);
     start_.push_back(start);
@@ -42,47 +50,25 @@ void CallRows::append(CallRows&& more) {
         *this = std::move(more);
         return;
     }
-    const qsizetype offset = size();
     for (qsizetype row = 0; row < more.size(); ++row)
-        append(more.callFrom(row), more.callTo(row), more.start(row), more.duration(row));
-    for (auto it = more.startTexts_.cbegin(); it != more.startTexts_.cend(); ++it)
-        startTexts_.insert(it.key() + offset, it.value());
-    for (auto it = more.durationTexts_.cbegin(); it != more.durationTexts_.cend(); ++it)
-        durationTexts_.insert(it.key() + offset, it.value());
+        append(more.callFrom(row), more.callTo(row), more.start(row), more.duration(row),
+               more.startText(row), more.durationText(row));
 }
 
-void CallRows::replace(std::vector<char>& text, std::vector<quint32>& ends, qsizetype row,
-                       QByteArrayView value) {
-    const quint32 begin = row == 0 ? 0 : ends[size_t(row - 1)];
-    const quint32 end = ends[size_t(row)];
-    if (!fits(text, value.size() - qsizetype(end - begin)))
-        return;
-    text.erase(text.begin() + begin, text.begin() + end);
-    text.insert(text.begin() + begin, value.begin(), value.end());
-    const qint64 delta = value.size() - qint64(end - begin);
-    for (size_t i = size_t(row); i < ends.size(); ++i)
-        ends[i] = quint32(qint64(ends[i]) + delta);
-}
-
-void CallRows::setNumber(qsizetype row, int column, QByteArrayView text) {
-    if (column == 0)
-        replace(fromText_, fromEnd_, row, text);
-    else
-        replace(toText_, toEnd_, row, text);
-}
-
-void CallRows::setStart(qsizetype row, qint64 start, const QString& text) {
-    start_[size_t(row)] = start;
-    if (start == kStartIsText)
-        startTexts_.insert(row, text);
-    else if (!startTexts_.isEmpty())
-        startTexts_.remove(row);
-}
-
-void CallRows::setDuration(qsizetype row, qint32 duration, const QString& text) {
-    duration_[size_t(row)] = duration;
+std::optional<double> CallRows::durationSeconds(qsizetype row) const {
+    const qint32 duration = duration_[size_t(row)];
     if (duration == kDurationIsText)
-        durationTexts_.insert(row, text);
-    else if (!durationTexts_.isEmpty())
-        durationTexts_.remove(row);
+        return TimeFunctions::DurationToSeconds(QStringView(durationTexts_.value(row)));
+    if (duration == kNoDuration)
+        return std::nullopt;
+    return double(duration);
+}
+
+qint64 CallRows::talkSeconds() const {
+    double total = 0;
+    for (qsizetype row = 0; row < size(); ++row) {
+        if (const auto seconds = durationSeconds(row); seconds && *seconds > 0)
+            total += *seconds;
+    }
+    return qint64(std::floor(total));
 }

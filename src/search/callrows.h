@@ -28,7 +28,9 @@ public:
     void clear();
 
     // Adds a row; false (and nothing added) when the numbers' texts outgrow what a list can hold.
-    bool append(QByteArrayView callFrom, QByteArrayView callTo, qint64 start, qint32 duration);
+    // A start or duration of kStartIsText or kDurationIsText keeps the text given with it.
+    bool append(QByteArrayView callFrom, QByteArrayView callTo, qint64 start, qint32 duration,
+                const QString& startText = {}, const QString& durationText = {});
     void append(CallRows&& more);
 
     QByteArrayView callFrom(qsizetype row) const { return slice(fromText_, fromEnd_, row); }
@@ -38,11 +40,11 @@ public:
     QString startText(qsizetype row) const { return startTexts_.value(row); }
     QString durationText(qsizetype row) const { return durationTexts_.value(row); }
 
-    // Replaces one row's number (column 0 or 1).
-    void setNumber(qsizetype row, int column, QByteArrayView text);
-    // A start or duration of kStartIsText or kDurationIsText keeps the text given with it.
-    void setStart(qsizetype row, qint64 start, const QString& text = {});
-    void setDuration(qsizetype row, qint32 duration, const QString& text = {});
+    // A row's duration in seconds, when it can be read.
+    std::optional<double> durationSeconds(qsizetype row) const;
+    // The summed length of the calls in whole seconds; durations that cannot be read, or are
+    // negative, count as nothing.
+    qint64 talkSeconds() const;
 
 private:
     static QByteArrayView slice(const std::vector<char>& text, const std::vector<quint32>& ends,
@@ -50,8 +52,6 @@ private:
         const quint32 begin = row == 0 ? 0 : ends[size_t(row - 1)];
         return QByteArrayView(text.data() + begin, qsizetype(ends[size_t(row)] - begin));
     }
-    static void replace(std::vector<char>& text, std::vector<quint32>& ends, qsizetype row,
-                        QByteArrayView value);
 
     std::vector<char> fromText_, toText_;
     std::vector<quint32> fromEnd_, toEnd_; // where each row's text ends

@@ -2,8 +2,6 @@
 
 #include "numcrunch.h"
 
-#include <QDesktopServices>
-
 namespace GoogleCode {
 
 QUrl SearchAddressForNumber(const QString& number) {
@@ -12,10 +10,6 @@ QUrl SearchAddressForNumber(const QString& number) {
     return QUrl(QStringLiteral("https://www.google.com/search?hl=en&q=") + term +
                     QStringLiteral("&btnG=Google+Search"),
                 QUrl::StrictMode);
-}
-
-void SearchNumberOnWeb(const QString& number) {
-    QDesktopServices::openUrl(SearchAddressForNumber(number));
 }
 
 } // namespace GoogleCode

@@ -8,7 +8,4 @@ namespace GoogleCode {
 // The search page address for a number: its digits, dashed when there are ten.
 QUrl SearchAddressForNumber(const QString& number);
 
-// Opens that address in the default web browser; the outcome is not reported.
-void SearchNumberOnWeb(const QString& number);
-
 } // namespace GoogleCode

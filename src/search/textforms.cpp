@@ -1,5 +1,8 @@
 #include "textforms.h"
 
+#include "callrows.h"
+#include "timefunctions.h"
+
 #include <cmath>
 #include <limits>
 
@@ -37,14 +40,6 @@ template <typename View> bool allDigits(View text, qsizetype from) {
     return true;
 }
 
-// Digits from position i on, as many as there are up to most; -1 when there are none.
-template <typename View> qint64 digitRun(View text, qsizetype& i, qsizetype most) {
-    const qsizetype from = i;
-    while (i < text.size() && i - from < most && at(text, i) >= u'0' && at(text, i) <= u'9')
-        ++i;
-    return i == from ? -1 : digits(text, from, i - from);
-}
-
 template <typename View> std::optional<qint64> driverTimestamp(View text) {
     if (text.size() < 19 || at(text, 4) != u'-' || at(text, 7) != u'-' || at(text, 10) != u' ' ||
         at(text, 13) != u':' || at(text, 16) != u':')
@@ -58,26 +53,32 @@ template <typename View> std::optional<qint64> driverTimestamp(View text) {
         {field(0, 4), field(5, 2), field(8, 2), field(11, 2), field(14, 2), field(17, 2)});
 }
 
-template <typename View> std::optional<qint32> exactDuration(View text) {
-    const bool negative = !text.isEmpty() && at(text, 0) == u'-';
-    const qsizetype start = negative ? 1 : 0;
-    const qsizetype size = text.size();
-    // hh:mm:ss: the hours take everything before the last six characters.
-    if (size - start < 8 || size - start > 11 || at(text, size - 6) != u':' ||
-        at(text, size - 3) != u':')
-        return std::nullopt; // two to five digits of hours
-
-    const qint64 hours = digits(text, start, size - 6 - start);
-    const qint64 minutes = digits(text, size - 5, 2);
-    const qint64 seconds = digits(text, size - 2, 2);
-    if (hours < 0 || minutes < 0 || minutes > 59 || seconds < 0 || seconds > 59)
-        return std::nullopt;
-    const qint64 total = hours * 3600 + minutes * 60 + seconds;
-    if ((hours < 10 && size - 6 - start != 2) || (hours >= 10 && at(text, start) == u'0'))
-        return std::nullopt; // more leading zeros than the driver writes
-    if (negative && total == 0)
-        return std::nullopt;
-    return qint32(negative ? -total : total);
+// The driver's form of a duration into out, which holds 16 characters: [-]hh:mm:ss with as
+// many hours as there are. Gives the length.
+qsizetype writeDuration(qint32 seconds, char* out) {
+    qint64 magnitude = seconds < 0 ? -qint64(seconds) : qint64(seconds);
+    qsizetype n = 0;
+    if (seconds < 0)
+        out[n++] = '-';
+    char hours[12];
+    int count = 0;
+    qint64 h = magnitude / 3600;
+    do {
+        hours[count++] = char('0' + h % 10);
+        h /= 10;
+    } while (h > 0);
+    if (count < 2)
+        hours[count++] = '0';
+    while (count > 0)
+        out[n++] = hours[--count];
+    const auto two = [&out, &n](qint64 value) {
+        out[n++] = ':';
+        out[n++] = char('0' + value / 10);
+        out[n++] = char('0' + value % 10);
+    };
+    two(magnitude / 60 % 60);
+    two(magnitude % 60);
+    return n;
 }
 
 } // namespace
@@ -169,78 +170,21 @@ std::optional<qint64> StartSecondsFromDriverText(QStringView text) {
     return driverTimestamp(text);
 }
 
-std::optional<qint64> StartSecondsFromListText(QStringView text) {
-    qsizetype i = 0;
-    DateTimeFields fields;
-    fields.month = int(digitRun(text, i, 2));
-    if (i >= text.size() || text[i] != u'/')
+std::optional<qint32> StoredDurationSeconds(QByteArrayView text) {
+    const auto seconds = TimeFunctions::DurationToSeconds(text);
+    if (!seconds || *seconds != std::trunc(*seconds) || *seconds <= double(CallRows::kNoDuration) ||
+        *seconds > std::numeric_limits<qint32>::max())
         return std::nullopt;
-    ++i;
-    fields.day = int(digitRun(text, i, 2));
-    if (i >= text.size() || text[i] != u'/')
+    char written[16];
+    const qint32 whole = qint32(*seconds);
+    if (QByteArrayView(written, writeDuration(whole, written)) != text)
         return std::nullopt;
-    ++i;
-    fields.year = int(digitRun(text, i, 4));
-    if (i < text.size()) {
-        if (text[i] != u' ')
-            return std::nullopt;
-        ++i;
-        const int hour = int(digitRun(text, i, 2));
-        if (i + 9 != text.size() || text[i] != u':' || text[i + 3] != u':' || text[i + 6] != u' ' ||
-            text[i + 8] != u'M' || (text[i + 7] != u'A' && text[i + 7] != u'P') || hour < 1 ||
-            hour > 12)
-            return std::nullopt;
-        fields.hour = hour % 12 + (text[i + 7] == u'P' ? 12 : 0);
-        fields.minute = int(digits(text, i + 1, 2));
-        fields.second = int(digits(text, i + 4, 2));
-    }
-    const auto seconds = StartSecondsOf(fields);
-    // Only the exact form the list writes: no leading zeros, no midnight written out.
-    if (!seconds || StartTimeText(*seconds) != text)
-        return std::nullopt;
-    return seconds;
-}
-
-std::optional<qint32> ExactDurationSeconds(QByteArrayView text) {
-    return exactDuration(text);
-}
-
-std::optional<qint32> ExactDurationSeconds(QStringView text) {
-    return exactDuration(text);
+    return whole;
 }
 
 QString DurationText(qint32 seconds) {
-    const qint64 magnitude = seconds < 0 ? -qint64(seconds) : qint64(seconds);
-    return QStringLiteral("%1%2:%3:%4")
-        .arg(seconds < 0 ? QStringLiteral("-") : QString())
-        .arg(magnitude / 3600, 2, 10, QLatin1Char('0'))
-        .arg(magnitude / 60 % 60, 2, 10, QLatin1Char('0'))
-        .arg(magnitude % 60, 2, 10, QLatin1Char('0'));
-}
-
-std::optional<double> DurationSeconds(QStringView text) {
-    const bool negative = text.startsWith(u'-');
-    const QStringView rest = negative ? text.mid(1) : text;
-    const qsizetype colon1 = rest.indexOf(u':');
-    const qsizetype colon2 = colon1 < 0 ? -1 : rest.indexOf(u':', colon1 + 1);
-    if (colon1 <= 0 || colon1 > 12 || colon2 != colon1 + 3 || rest.size() < colon2 + 3)
-        return std::nullopt;
-    const qint64 hours = digits(rest, 0, colon1);
-    const qint64 minutes = digits(rest, colon1 + 1, 2);
-    const qint64 seconds = digits(rest, colon2 + 1, 2);
-    if (hours < 0 || minutes < 0 || minutes > 59 || seconds < 0 || seconds > 59)
-        return std::nullopt;
-    double fraction = 0;
-    const QStringView tail = rest.mid(colon2 + 3);
-    if (!tail.isEmpty()) {
-        if (tail[0] != u'.' || tail.size() < 2 || tail.size() > 13 ||
-            digits(tail, 1, tail.size() - 1) < 0)
-            return std::nullopt;
-        fraction =
-            double(digits(tail, 1, tail.size() - 1)) / std::pow(10.0, double(tail.size() - 1));
-    }
-    const double total = double(hours * 3600 + minutes * 60 + seconds) + fraction;
-    return negative ? -total : total;
+    char written[16];
+    return QString::fromLatin1(written, writeDuration(seconds, written));
 }
 
 QString TalkTimeText(qint64 seconds) {

@@ -41,18 +41,13 @@ QString StartTimeText(qint64 startSeconds);
 // drops), read as a start time.
 std::optional<qint64> StartSecondsFromDriverText(QByteArrayView text);
 std::optional<qint64> StartSecondsFromDriverText(QStringView text);
-// The list's own form read back: only a text that StartTimeText gives exactly.
-std::optional<qint64> StartSecondsFromListText(QStringView text);
 
-// A duration exactly as the driver writes an interval of less than a day, [-]hh:mm:ss with at
-// least two digits of hours, in seconds; nothing for any other text (fractions, days).
-std::optional<qint32> ExactDurationSeconds(QByteArrayView text);
-std::optional<qint32> ExactDurationSeconds(QStringView text);
 // The driver's form of a duration: 00:05:30, -00:05:00, 123:00:00.
 QString DurationText(qint32 seconds);
-// Any [-]h:mm:ss duration with an optional fraction of a second, in seconds; nothing for any
-// other text.
-std::optional<double> DurationSeconds(QStringView text);
+// A duration as the list keeps it: its whole seconds when DurationText gives the text back
+// exactly, so that nothing is lost; nothing otherwise, and the list keeps the text, which the
+// one duration reader (TimeFunctions) reads wherever a length is needed.
+std::optional<qint32> StoredDurationSeconds(QByteArrayView text);
 
 // h:mm:ss with as many hours as there are: 1:23:45, 27:00:00.
 QString TalkTimeText(qint64 seconds);

@@ -15,20 +15,20 @@ namespace {
 const QString kLocalHost = QStringLiteral("localhost");
 
 // Walks the test query's rows; reads field 0 of each when asked to.
-bool runTestQuery(DbConnection& connection, bool readFields) {
-    if (!connection.execute(dbRoutines::kTestQuery))
-        return false;
+Status runTestQuery(DbConnection& connection, bool readFields) {
+    if (Status executed = connection.execute(dbRoutines::kTestQuery); !executed)
+        return executed;
     qCDebug(lcSelfTest) << "reading table...";
     while (connection.next()) {
         if (readFields)
             (void)connection.text(0);
     }
-    if (!connection.lastError().isEmpty())
-        return false;
+    if (Status read = connection.endOfRows(); !read)
+        return read;
     qCDebug(lcSelfTest) << "read completed";
     connection.close();
     qCDebug(lcSelfTest) << "closed";
-    return true;
+    return {};
 }
 
 QString pairValue(const ConnectionPairs& pairs, const QString& key) {
@@ -51,35 +51,33 @@ QString OleDbSelfTestConnectionString() {
            QStringLiteral("; PORT=5480; Location=phonesystem; User ID=admin; Password=tovrim3;");
 }
 
-bool RunOdbcSelfTest() {
+Status RunOdbcSelfTest() {
     DbConnection connection;
     qCDebug(lcSelfTest) << "Trying to connect...";
-    if (!connection.open(OdbcSelfTestConnectionString())) {
-        qCDebug(lcSelfTest).noquote() << "Connection failed with error:\r" + connection.lastError();
-        return false;
+    Status status = connection.open(OdbcSelfTestConnectionString());
+    if (status) {
+        qCDebug(lcSelfTest) << "connected";
+        status = runTestQuery(connection, true);
     }
-    qCDebug(lcSelfTest) << "connected";
-    const bool ok = runTestQuery(connection, true);
-    if (!ok)
-        qCDebug(lcSelfTest).noquote() << "Connection failed with error:\r" + connection.lastError();
-    return ok;
+    if (!status)
+        qCDebug(lcSelfTest).noquote() << "Connection failed with error:\r" + status.reason();
+    return status;
 }
 
-bool RunOleDbSelfTest() {
+Status RunOleDbSelfTest() {
     const auto pairs = ParseConnectionString(OleDbSelfTestConnectionString());
     if (!pairs)
-        return false;
+        return Status::failure(QStringLiteral("the self-test's connection string is malformed"));
     bool portOk = false;
     const int port = pairValue(*pairs, QStringLiteral("PORT")).toInt(&portOk);
     if (!portOk)
-        return false;
+        return Status::failure(QStringLiteral("the self-test's port is not a number"));
     DbConnection connection(QStringLiteral("QPSQL"));
-    if (!connection.openNative(pairValue(*pairs, QStringLiteral("Data Source")), port,
-                               pairValue(*pairs, QStringLiteral("Location")),
-                               pairValue(*pairs, QStringLiteral("User ID")),
-                               pairValue(*pairs, QStringLiteral("Password"))))
-        return false;
-    return runTestQuery(connection, false);
+    const Status opened = connection.openNative(pairValue(*pairs, QStringLiteral("Data Source")),
+                                                port, pairValue(*pairs, QStringLiteral("Location")),
+                                                pairValue(*pairs, QStringLiteral("User ID")),
+                                                pairValue(*pairs, QStringLiteral("Password")));
+    return opened ? runTestQuery(connection, false) : opened;
 }
 
 } // namespace Diagnostics

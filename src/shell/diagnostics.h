@@ -1,5 +1,7 @@
 #pragma once
 
+#include "result.h"
+
 #include <QString>
 
 // The two connection self-tests, with their own built-in credentials. Neither touches the
@@ -10,8 +12,8 @@ QString OdbcSelfTestConnectionString();
 QString OleDbSelfTestConnectionString();
 
 // Connects through the ODBC driver's ANSI variant and runs the test query.
-bool RunOdbcSelfTest();
+Status RunOdbcSelfTest();
 // Connects natively with the settings of the OLE DB string and runs the test query.
-bool RunOleDbSelfTest();
+Status RunOleDbSelfTest();
 
 } // namespace Diagnostics

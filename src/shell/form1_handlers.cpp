@@ -3,9 +3,11 @@
 #include "form1.h"
 
 #include "about.h"
+#include "callcells.h"
 #include "calllistmodel.h"
 #include "calllistview.h"
 #include "chartwidget.h"
+#include "clock.h"
 #include "config.h"
 #include "dbroutines.h"
 #include "diagnostics.h"
@@ -13,15 +15,14 @@
 #include "googlecode.h"
 #include "login.h"
 #include "messagebox.h"
-#include "minutecells.h"
 #include "searchquery.h"
 #include "statustext.h"
 #include "textforms.h"
-#include "timefunctions.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCursor>
+#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -33,11 +34,15 @@ namespace {
 
 const QString kSearching = QStringLiteral("Searching");
 const QString kLookupPrefix = QStringLiteral("Google : ");
-const QString kConnectFailed = QStringLiteral("Linetally failed to connect to your 3CX database.");
 
-void reportSaveFailure(QWidget* parent, const config::SaveResult& result) {
-    if (!result.ok)
-        ShowLinetallyMessage(parent, result.message);
+void reportSaveFailure(QWidget* parent, const Status& saved) {
+    if (!saved)
+        ShowLinetallyMessage(parent, saved.reason());
+}
+
+// Opens the web search for a number in the default browser; the outcome is not reported.
+void searchNumberOnWeb(const QString& number) {
+    QDesktopServices::openUrl(GoogleCode::SearchAddressForNumber(number));
 }
 
 // A number shown in a menu caption: "&" would otherwise be taken for an access key.
@@ -52,7 +57,7 @@ QString fromMenuText(const QString& text) {
 
 void Form1::Form_Load() {
     setWindowTitle(QStringLiteral("Linetally - "));
-    Combo2->addItems(TextForms::DateListEntries(QDate::currentDate()));
+    Combo2->addItems(TextForms::DateListEntries(Today()));
     Combo2->setCurrentIndex(-1);
 
     while (config::GetConfig(QStringLiteral("dbuser")).isEmpty()) {
@@ -61,13 +66,13 @@ void Form1::Form_Load() {
     }
 
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool connected = dbRoutines::FindDriver();
-    if (connected)
-        Combo3->addItems(dbRoutines::FillExtensionList());
+    const Result<QString> driver = dbRoutines::FindDriver();
+    if (driver)
+        Combo3->addItems(dbRoutines::FillExtensionList().value);
     QGuiApplication::restoreOverrideCursor();
     Combo3->setCurrentIndex(-1);
-    if (!connected)
-        ShowLinetallyMessage(this, kConnectFailed, dbRoutines::LastConnectionFailure());
+    if (!driver)
+        ShowLinetallyMessage(this, dbRoutines::kConnectFailed, driver.reason());
 
     RefreshGraph();
     reportSaveFailure(this, config::SaveConfig());
@@ -111,8 +116,8 @@ void Form1::Command1_Click() {
 }
 
 void Form1::Command3_Click() {
-    ShowLinetallyMessage(this, Diagnostics::RunOleDbSelfTest() ? QStringLiteral("Connected")
-                                                               : QStringLiteral("Failed"));
+    ShowLinetallyMessage(this, Diagnostics::RunOleDbSelfTest().ok() ? QStringLiteral("Connected")
+                                                                    : QStringLiteral("Failed"));
 }
 
 void Form1::Command4_Click() {
@@ -177,39 +182,23 @@ void Form1::searchnow() {
     choices.dateText = Combo2->currentText();
     choices.searchNumber =
         Combo3->isEnabled() ? Combo3->itemText(Combo3->currentIndex()) : Text1->text();
-    QString failure;
-    const bool listed = dbRoutines::RunSearchQuery(BuildSearchQuery(choices), *listItems, &failure);
+    // The old rows go first, so that a large list is not held twice.
+    listItems->clear();
+    Result<CallRows> listed = dbRoutines::RunSearchQuery(BuildSearchQuery(choices));
+    listItems->appendRows(std::move(listed.value));
 
     QGuiApplication::restoreOverrideCursor();
     statusPanel1->setText(QString());
     // A failed search must not pass for a day without calls.
     statusSummary->setFullText(
         listed ? TextForms::CallsSummaryText(listItems->count(), listItems->talkSeconds())
-               : QStringLiteral("Search failed: ") + failure);
+               : QStringLiteral("Search failed: ") + listed.reason());
 }
 
 void Form1::RefreshGraph() {
     const QByteArray reference =
         (Combo3->isEnabled() ? Combo3->currentText() : Text1->text()).toUtf8();
-    const CallRows& rows = listItems->rows();
-    MinuteCellsBuilder cells;
-    for (qsizetype row = 0; row < rows.size(); ++row) {
-        // Only a real date and time is drawn: a start the list shows as the driver's text is not.
-        const qint64 start = rows.start(row);
-        if (start == CallRows::kStartIsText || start == CallRows::kNoStart)
-            continue;
-        const qint32 duration = rows.duration(row);
-        std::optional<double> minutes;
-        if (duration == CallRows::kDurationIsText)
-            minutes = TimeFunctions::DurationToMinutes(rows.durationText(row));
-        else if (duration != CallRows::kNoDuration)
-            minutes = duration / 60.0;
-        if (!minutes)
-            continue;
-        if (const auto covered = CallMinutesAt(TextForms::SecondOfDay(start) / 60, *minutes))
-            cells.add(*covered, rows.callFrom(row) == reference);
-    }
-    chart->setCells(cells.cells());
+    chart->setCells(MinuteCellsOf(listItems->rows(), reference));
 }
 
 void Form1::ListView1_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, int, int) {
@@ -228,9 +217,9 @@ void Form1::ListView1_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, i
 }
 
 void Form1::mnuHiddenMIFrom_Click() {
-    GoogleCode::SearchNumberOnWeb(fromMenuText(mnuHiddenMIFrom->text().mid(kLookupPrefix.size())));
+    searchNumberOnWeb(fromMenuText(mnuHiddenMIFrom->text().mid(kLookupPrefix.size())));
 }
 
 void Form1::mnuHiddenMITo_Click() {
-    GoogleCode::SearchNumberOnWeb(fromMenuText(mnuHiddenMITo->text().mid(kLookupPrefix.size())));
+    searchNumberOnWeb(fromMenuText(mnuHiddenMITo->text().mid(kLookupPrefix.size())));
 }

@@ -10,6 +10,14 @@
 #include <QPushButton>
 #include <QTimer>
 
+namespace {
+int splashDelay = Form2::kSplashMilliseconds;
+}
+
+void Form2::SetSplashDelayForTesting(int milliseconds) {
+    splashDelay = milliseconds;
+}
+
 Form2::Form2() {
     // The pictures live in a static library, whose resources must be registered by hand.
     Q_INIT_RESOURCE(resources);
@@ -32,7 +40,7 @@ Form2::Form2() {
     }
 
     Timer1 = new QTimer(this);
-    Timer1->setInterval(kSplashMilliseconds);
+    Timer1->setInterval(splashDelay);
     connect(Timer1, &QTimer::timeout, this, &Form2::Timer1_Timer);
 
     CentreOnScreen(this);
@@ -42,11 +50,11 @@ void Form2::Form_Load() {
     Timer1->start();
     Label2->setText(VersionText());
     config::LoadConfig();
-    const config::SaveResult saved = config::SaveConfig();
+    const Status saved = config::SaveConfig();
     // Not a modal box: its event loop would let the timer open the main window from inside it,
     // and the splash would then be shown over the main window when the box closed.
-    if (!saved.ok)
-        ShowLinetallyNotice(saved.message);
+    if (!saved)
+        ShowLinetallyNotice(saved.reason());
 }
 
 void Form2::Timer1_Timer() {

@@ -15,6 +15,9 @@ public:
 
     Form2();
 
+    // Lets tests open the main window without waiting three seconds.
+    static void SetSplashDelayForTesting(int milliseconds);
+
     QLabel* Label2; // version line
     QLabel* Label3; // notice
     QTimer* Timer1;

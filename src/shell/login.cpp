@@ -82,28 +82,20 @@ void login::keyPressEvent(QKeyEvent* event) {
 }
 
 void login::Command1_Click() {
-    // The server would take such a name or password, but local.cfg holds one setting per line:
-    // stored, it would turn into settings of its own at the next start.
-    if (!config::FitsOnOneLine(Text1[0]->text()) || !config::FitsOnOneLine(Text1[1]->text())) {
-        ShowLinetallyMessage(this, QStringLiteral("The user name and the password cannot hold "
-                                                  "line breaks. Please type them again."));
-        return;
-    }
-    config::SetConfig(QStringLiteral("dbuser"), Text1[0]->text());
-    config::SetConfig(QStringLiteral("dbpass"), Text1[1]->text());
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool found = dbRoutines::FindDriver();
+    const Status tried = dbRoutines::TryCredentials(Text1[0]->text(), Text1[1]->text());
     QGuiApplication::restoreOverrideCursor();
-    if (!found) {
-        ShowLinetallyMessage(this,
-                             QStringLiteral("Linetally failed to connect to your 3CX database."),
-                             dbRoutines::LastConnectionFailure());
+    if (!tried) {
+        if (tried.reason() == dbRoutines::kLineBreakRefusal)
+            ShowLinetallyMessage(this, tried.reason());
+        else
+            ShowLinetallyMessage(this, dbRoutines::kConnectFailed, tried.reason());
         return;
     }
     ShowLinetallyMessage(this, QStringLiteral("Database Connection Successful"));
-    const config::SaveResult saved = config::SaveConfig();
-    if (!saved.ok)
-        ShowLinetallyMessage(this, saved.message);
+    const Status saved = config::SaveConfig();
+    if (!saved)
+        ShowLinetallyMessage(this, saved.reason());
     accept();
 }
 

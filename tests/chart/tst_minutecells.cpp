@@ -1,10 +1,7 @@
-#include "minutecells.h"
+#include "callcells.h"
+#include "calltexts.h"
 
 #include <QtTest>
-
-struct Row {
-    QString from, start, duration;
-};
 
 class TestMinuteCells : public QObject {
     Q_OBJECT
@@ -38,68 +35,40 @@ void TestMinuteCells::rule_data() {
     QTest::addColumn<QList<int>>("fromCells");
     QTest::addColumn<QList<int>>("toCells");
 
-    const QString day = QStringLiteral("8/23/2008 ");
-    QTest::newRow("5.5 minutes cover five") << "101"
-                                            << "101" << day + "3:15:42 PM"
-                                            << "0:05:30" << QList<int>{915, 919} << QList<int>{};
-    QTest::newRow("20 s covers one") << "101"
-                                     << "101" << day + "3:15:42 PM"
-                                     << "0:00:20" << QList<int>{915, 915} << QList<int>{};
-    QTest::newRow("zero covers one") << "101"
-                                     << "555" << day + "3:15:42 PM"
-                                     << "0:00:00" << QList<int>{} << QList<int>{915, 915};
-    QTest::newRow("1:59 covers one") << "101"
-                                     << "101" << day + "1:00:00 AM"
-                                     << "0:01:59" << QList<int>{60, 60} << QList<int>{};
-    QTest::newRow("2:00 covers two") << "101"
-                                     << "101" << day + "1:00:00 AM"
-                                     << "0:02:00" << QList<int>{60, 61} << QList<int>{};
-    QTest::newRow("past midnight clipped") << "101"
-                                           << "101" << day + "11:58:30 PM"
-                                           << "0:05:00" << QList<int>{1438, 1439} << QList<int>{};
-    QTest::newRow("into the next column") << "101"
-                                          << "101" << day + "10:58:00 AM"
-                                          << "0:05:00" << QList<int>{658, 662} << QList<int>{};
-    QTest::newRow("midnight start") << "101"
-                                    << "101" << day + "12:00:05 AM"
-                                    << "0:00:30" << QList<int>{0, 0} << QList<int>{};
-    QTest::newRow("noon start") << "101"
-                                << "101" << day + "12:00:05 PM"
-                                << "0:00:30" << QList<int>{720, 720} << QList<int>{};
-    QTest::newRow("date alone is midnight") << "101"
-                                            << "101"
-                                            << "8/23/2008"
-                                            << "0:03:00" << QList<int>{0, 2} << QList<int>{};
-    QTest::newRow("unreadable duration not drawn") << "101"
-                                                   << "101" << day + "3:15:42 PM"
-                                                   << "x" << QList<int>{} << QList<int>{};
+    const QString day = QStringLiteral("2008-08-23 ");
+    const auto row = [&day](const char* name, const char* reference, const char* from,
+                            const char* time, const QString& duration, QList<int> fromCells,
+                            QList<int> toCells) {
+        QTest::newRow(name) << QString(reference) << QString(from) << day + time << duration
+                            << fromCells << toCells;
+    };
+    row("5.5 minutes cover five", "101", "101", "15:15:42", "00:05:30", {915, 919}, {});
+    row("20 s covers one", "101", "101", "15:15:42", "00:00:20", {915, 915}, {});
+    row("zero covers one", "101", "555", "15:15:42", "00:00:00", {}, {915, 915});
+    row("1:59 covers one", "101", "101", "01:00:00", "00:01:59", {60, 60}, {});
+    row("2:00 covers two", "101", "101", "01:00:00", "00:02:00", {60, 61}, {});
+    row("past midnight clipped", "101", "101", "23:58:30", "00:05:00", {1438, 1439}, {});
+    row("into the next column", "101", "101", "10:58:00", "00:05:00", {658, 662}, {});
+    row("midnight start", "101", "101", "00:00:05", "00:00:30", {0, 0}, {});
+    row("noon start", "101", "101", "12:00:05", "00:00:30", {720, 720}, {});
+    row("exactly midnight", "101", "101", "00:00:00", "00:03:00", {0, 2}, {});
+    row("unreadable duration not drawn", "101", "101", "15:15:42", "x", {}, {});
+    row("empty reference", "", "101", "15:15:42", "00:01:00", {}, {915, 915});
+    row("case differs", "abc", "ABC", "15:15:42", "00:01:00", {}, {915, 915});
+    row("blanks differ", "101", " 101", "15:15:42", "00:01:00", {}, {915, 915});
+    row("huge duration ends the day", "101", "101", "23:00:00", "99999999999:00:00", {1380, 1439},
+        {});
+    row("negative duration covers its start minute", "101", "101", "15:15:42", "-00:05:00",
+        {915, 915}, {});
+    // Texts the driver never writes are read as the chart's reader reads them, everywhere.
+    row("one-digit fields", "101", "101", "15:15:42", "0:5:3", {915, 919}, {});
+    row("blank before the hours", "101", "101", "15:15:42", " 00:05:30", {915, 919}, {});
+    row("61 minutes", "101", "101", "15:15:42", "00:61:00", {915, 975}, {});
+    row("a fourth field", "101", "101", "15:15:42", "00:05:30:99", {915, 919}, {});
     QTest::newRow("unreadable start not drawn") << "101"
                                                 << "101"
                                                 << "garbage"
-                                                << "0:03:00" << QList<int>{} << QList<int>{};
-    QTest::newRow("empty reference") << ""
-                                     << "101" << day + "3:15:42 PM"
-                                     << "0:01:00" << QList<int>{} << QList<int>{915, 915};
-    QTest::newRow("case differs") << "abc"
-                                  << "ABC" << day + "3:15:42 PM"
-                                  << "0:01:00" << QList<int>{} << QList<int>{915, 915};
-    QTest::newRow("blanks differ") << "101"
-                                   << " 101" << day + "3:15:42 PM"
-                                   << "0:01:00" << QList<int>{} << QList<int>{915, 915};
-    QTest::newRow("huge duration ends the day")
-        << "101"
-        << "101" << day + "11:00:00 PM"
-        << "99999999999:00:00" << QList<int>{1380, 1439} << QList<int>{};
-    QTest::newRow("negative start clipped") << "101"
-                                            << "101" << day + "-1:58:00 AM"
-                                            << "0:05:00" << QList<int>{0, 2} << QList<int>{};
-    QTest::newRow("negative duration covers its start minute")
-        << "101"
-        << "101" << day + "3:15:42 PM"
-        << "-00:05:00" << QList<int>{915, 915} << QList<int>{};
-    QTest::newRow("start past the day") << "101"
-                                        << "101" << day + "30:00:00"
-                                        << "0:05:00" << QList<int>{} << QList<int>{};
+                                                << "00:03:00" << QList<int>{} << QList<int>{};
 }
 
 void TestMinuteCells::rule() {
@@ -109,20 +78,24 @@ void TestMinuteCells::rule() {
     QFETCH(QString, duration);
     QFETCH(QList<int>, fromCells);
     QFETCH(QList<int>, toCells);
-    MinuteCells cells;
-    AddCallToCells(cells, from, start, duration, reference);
+    const CallRows rows = CallsFromTexts({CallRow{from, "x", start, duration}});
+    const MinuteCells cells = MinuteCellsOf(rows, reference.toUtf8());
     QCOMPARE(cellsOf(cells.from), fromCells);
     QCOMPARE(cellsOf(cells.to), toCells);
+    // The talk time reads the same length as the chart.
+    const auto seconds = rows.durationSeconds(0);
+    QCOMPARE(seconds.has_value(), duration != "x");
 }
 
 void TestMinuteCells::secondRedrawHidesWhatIsGone() {
     // Both tracks on one minute, then a redraw from fewer rows.
-    MinuteCells first;
-    AddCallToCells(first, u"101", u"8/23/2008 9:00:00 AM", u"0:10:00", u"101");
-    AddCallToCells(first, u"555", u"8/23/2008 9:05:00 AM", u"0:01:00", u"101");
+    const MinuteCells first =
+        MinuteCellsOf(CallsFromTexts({CallRow{"101", "1", "2008-08-23 09:00:00", "00:10:00"},
+                                      CallRow{"555", "1", "2008-08-23 09:05:00", "00:01:00"}}),
+                      "101");
     QVERIFY(first.from.test(545) && first.to.test(545));
-    MinuteCells second;
-    AddCallToCells(second, u"555", u"8/23/2008 9:05:00 AM", u"0:01:00", u"101");
+    const MinuteCells second = MinuteCellsOf(
+        CallsFromTexts({CallRow{"555", "1", "2008-08-23 09:05:00", "00:01:00"}}), "101");
     QCOMPARE(cellsOf(second.from), QList<int>{});
     QCOMPARE(cellsOf(second.to), (QList<int>{545, 545}));
 }

@@ -31,7 +31,7 @@ int main(int argc, char* argv[]) {
             return 2;
         config::SetConfig(setting.left(equals), setting.mid(equals + 1));
     }
-    const config::SaveResult result = config::SaveConfig();
-    out << (result.ok ? QStringLiteral("saved") : result.message) << Qt::endl;
-    return result.ok ? 0 : 1;
+    const Status result = config::SaveConfig();
+    out << (result.ok() ? QStringLiteral("saved") : result.reason()) << Qt::endl;
+    return result.ok() ? 0 : 1;
 }

@@ -82,7 +82,7 @@ void TestConfig::loadAndRewrite() {
 
     LoadConfig();
     QCOMPARE(GetConfigBytes(lookup.toLatin1()), expectedValue);
-    QVERIFY(SaveConfig().ok);
+    QVERIFY(SaveConfig().ok());
     QFile in(ConfigFilePath());
     QVERIFY(in.open(QIODevice::ReadOnly));
     QCOMPARE(in.readAll(), rewritten);
@@ -111,7 +111,7 @@ void TestConfig::fullTables() {
 void TestConfig::missingFileCreatesEmptyFile() {
     LoadConfig();
     QCOMPARE(GetConfig(QStringLiteral("dbuser")), QString());
-    QVERIFY(SaveConfig().ok);
+    QVERIFY(SaveConfig().ok());
     QFileInfo info(ConfigFilePath());
     QVERIFY(info.exists());
     QCOMPARE(info.size(), 0);
@@ -119,7 +119,7 @@ void TestConfig::missingFileCreatesEmptyFile() {
 
 void TestConfig::rewriteIsOwnerOnly() {
     SetConfig(QStringLiteral("dbpass"), QStringLiteral("secret"));
-    QVERIFY(SaveConfig().ok);
+    QVERIFY(SaveConfig().ok());
     struct stat st {};
     QCOMPARE(::stat(QFile::encodeName(ConfigFilePath()).constData(), &st), 0);
     QCOMPARE(st.st_mode & 0777, 0600u);
@@ -130,7 +130,7 @@ void TestConfig::readOnlyFolderKeepsOldFile() {
         qInfo("running as root: the folder and file are made immutable with chattr instead of "
               "chmod");
     SetConfig(QStringLiteral("dbuser"), QStringLiteral("old"));
-    QVERIFY(SaveConfig().ok);
+    QVERIFY(SaveConfig().ok());
     const QByteArray before = SerializeConfig();
 
     QTemporaryDir locked;
@@ -152,13 +152,13 @@ void TestConfig::readOnlyFolderKeepsOldFile() {
     }
 
     SetConfig(QStringLiteral("dbuser"), QStringLiteral("new"));
-    const SaveResult result = SaveConfig();
+    const Status result = SaveConfig();
     if (immutable)
         QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), path, locked.path()});
     QFile::setPermissions(locked.path(),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    QVERIFY(!result.ok);
-    QVERIFY2(result.message.contains(path), qPrintable(result.message));
+    QVERIFY(!result.ok());
+    QVERIFY2(result.reason().contains(path), qPrintable(result.reason()));
     QFile in(path);
     QVERIFY(in.open(QIODevice::ReadOnly));
     QCOMPARE(in.readAll(), before);

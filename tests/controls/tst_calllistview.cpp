@@ -1,6 +1,8 @@
 #include "calllistmodel.h"
 #include "calllistview.h"
+#include "calltexts.h"
 
+#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
@@ -21,17 +23,25 @@ private:
     QString shown(int row, int column) const;
     CallListModel* model = nullptr;
     CallListView* view = nullptr;
+    QAbstractItemModelTester* modelTester = nullptr;
+    QAbstractItemModelTester* proxyTester = nullptr;
 };
 
 void TestCallListView::init() {
     model = new CallListModel;
     view = new CallListView(model, nullptr);
+    // Both models are checked against Qt's rules on every change the tests make.
+    modelTester = new QAbstractItemModelTester(
+        model, QAbstractItemModelTester::FailureReportingMode::QtTest, view);
+    proxyTester = new QAbstractItemModelTester(
+        view->model(), QAbstractItemModelTester::FailureReportingMode::QtTest, view);
     view->resize(540, 400);
     view->show();
     QVERIFY(QTest::qWaitForWindowExposed(view));
-    model->appendRows({CallRow{"101", "5551234567", "3/1/2024 9:00:00 AM", "00:05:30"},
-                       CallRow{"15551234567", "101", "3/1/2024 9:10:00 AM", "00:00:30"},
-                       CallRow{"9", "102", "3/1/2024", "1:00:00"}});
+    model->appendRows(
+        CallsFromTexts({CallRow{"101", "5551234567", "2024-03-01 09:00:00", "00:05:30"},
+                        CallRow{"15551234567", "101", "2024-03-01 09:10:00", "00:00:30"},
+                        CallRow{"9", "102", "2024-03-01 00:00:00", "1:00:00"}}));
 }
 
 void TestCallListView::cleanup() {
@@ -93,12 +103,13 @@ void TestCallListView::sortsByMeaning() {
     QFETCH(bool, descending);
     QFETCH(QStringList, expected);
     model->clear();
-    model->appendRows({CallRow{"101", "1", "3/1/2024 9:00:00 AM", "1:00:00"},
-                       CallRow{"ext 8", "2", "infinity", "100:00:00"},
-                       CallRow{"9", "3", "3/1/2024", "-00:05:00"},
-                       CallRow{"15551234567", "4", "12/31/9999 11:58:00 PM", "01:00:00.5"},
-                       CallRow{"ext 7", "5", "2/29/2024 11:00:00 PM", "00:00:30"},
-                       CallRow{"0101", "6", "3/1/2024 9:10:00 AM", "1 day 02:00:00"}});
+    model->appendRows(
+        CallsFromTexts({CallRow{"101", "1", "2024-03-01 09:00:00", "1:00:00"},
+                        CallRow{"ext 8", "2", "infinity", "100:00:00"},
+                        CallRow{"9", "3", "2024-03-01 00:00:00", "-00:05:00"},
+                        CallRow{"15551234567", "4", "9999-12-31 23:58:00", "01:00:00.5"},
+                        CallRow{"ext 7", "5", "2024-02-29 23:00:00", "00:00:30"},
+                        CallRow{"0101", "6", "2024-03-01 09:10:00", "1 day 02:00:00"}}));
     view->sortByColumn(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
     QStringList texts;
     for (int row = 0; row < view->model()->rowCount(); ++row)
@@ -113,8 +124,9 @@ void TestCallListView::sortsByMeaning() {
 
 void TestCallListView::copyQuotesWhatWouldBreakRows() {
     model->clear();
-    model->appendRows({CallRow{"a\tb", "line\nbreak", "3/1/2024", "say \"hi\""},
-                       CallRow{"101", "102", "3/1/2024 9:00:00 AM", "00:01:00"}});
+    model->appendRows(
+        CallsFromTexts({CallRow{"a\tb", "line\nbreak", "2024-03-01 00:00:00", "say \"hi\""},
+                        CallRow{"101", "102", "2024-03-01 09:00:00", "00:01:00"}}));
     view->setFocus();
     QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);

@@ -14,7 +14,7 @@ int main(int argc, char* argv[]) {
     config::SetConfig(QStringLiteral("dbuser"), QString::fromLocal8Bit(argv[1]));
     config::SetConfig(QStringLiteral("dbpass"), QString::fromLocal8Bit(argv[2]));
     dbRoutines::DbDriver = QStringLiteral("unchanged");
-    const bool found = dbRoutines::FindDriver();
+    const bool found = dbRoutines::FindDriver().ok();
     QTextStream(stdout) << (found ? "found" : "not found") << '\n' << dbRoutines::DbDriver << '\n';
     return 0;
 }

@@ -133,10 +133,10 @@ void TestDbRoutines::driverChoice() {
 
 void TestDbRoutines::failedProbeKeepsDriver() {
     DbDriver.clear();
-    QVERIFY(FindDriver());
+    QVERIFY(FindDriver().ok());
     QCOMPARE(DbDriver, kUnicodeDriver);
     config::SetConfig("dbpass", "wrong");
-    QVERIFY(!FindDriver());
+    QVERIFY(!FindDriver().ok());
     QCOMPARE(DbDriver, kUnicodeDriver);
 }
 
@@ -164,14 +164,14 @@ void TestDbRoutines::probeFailures() {
         QVERIFY(TestDatabase::exec(setup));
     TestDatabase::storeCredentials(user, password);
     DbDriver.clear();
-    QVERIFY(!FindDriver());
+    QVERIFY(!FindDriver().ok());
     QCOMPARE(DbDriver, QString());
 }
 
 void TestDbRoutines::serverDown() {
     QVERIFY(TestDatabase::stopServer());
     DbDriver.clear();
-    const bool found = FindDriver();
+    const bool found = FindDriver().ok();
     QVERIFY(TestDatabase::startServer());
     QVERIFY(!found);
     QCOMPARE(DbDriver, QString());
@@ -188,7 +188,8 @@ void TestDbRoutines::silentServerTimesOut() {
     DbDriver.clear();
     QElapsedTimer clock;
     clock.start();
-    const bool found = listening ? FindDriver() : true;
+    const Result<QString> probed = listening ? FindDriver() : Succeeded(QString());
+    const bool found = probed.ok();
     const qint64 elapsed = clock.elapsed();
     listener.close();
     listener6.close();
@@ -197,22 +198,21 @@ void TestDbRoutines::silentServerTimesOut() {
     QVERIFY(!found);
     qInfo("the probe gave up after %lld ms", elapsed);
     QVERIFY2(elapsed < 25000, qPrintable(QString::number(elapsed)));
-    QVERIFY2(LastConnectionFailure().contains("timeout expired"),
-             qPrintable(LastConnectionFailure()));
+    QVERIFY2(probed.reason().contains("timeout expired"), qPrintable(probed.reason()));
 }
 
 void TestDbRoutines::credentialsWithSeparatorsLogIn() {
     const QString password = "se;c=r{e}t }";
     QVERIFY(TestDatabase::exec("ALTER ROLE " + TestDatabase::user() + " PASSWORD 'se;c=r{e}t }'"));
     TestDatabase::storeCredentials(TestDatabase::user(), password);
-    const bool found = FindDriver();
+    const bool found = FindDriver().ok();
     QVERIFY(TestDatabase::exec("ALTER ROLE " + TestDatabase::user() + " PASSWORD '" +
                                TestDatabase::password() + "'"));
     QVERIFY(found);
     // A smuggled option is part of the password, not a new key: the login fails.
     TestDatabase::storeCredentials(TestDatabase::user(),
                                    TestDatabase::password() + ";Server=127.0.0.2");
-    QVERIFY(!FindDriver());
+    QVERIFY(!FindDriver().ok());
 }
 
 void TestDbRoutines::extensionList_data() {
@@ -238,15 +238,17 @@ void TestDbRoutines::extensionList() {
         QVERIFY(TestDatabase::exec("INSERT INTO public.dnallocation (value, kind) VALUES (" +
                                    value + ", " + parts[1] + ")"));
     }
-    QVERIFY(FindDriver());
-    QCOMPARE(FillExtensionList(), entries);
+    QVERIFY(FindDriver().ok());
+    const Result<QStringList> listed = FillExtensionList();
+    QVERIFY2(listed.ok(), qPrintable(listed.reason()));
+    QCOMPARE(listed.value, entries);
 }
 
 void TestDbRoutines::extensionListCap() {
     QVERIFY(TestDatabase::exec("INSERT INTO public.dnallocation (value, kind) SELECT "
                                "lpad(n::text, 6, '0'), 1 FROM generate_series(1, 32005) n"));
-    QVERIFY(FindDriver());
-    const QStringList entries = FillExtensionList();
+    QVERIFY(FindDriver().ok());
+    const QStringList entries = FillExtensionList().value;
     QCOMPARE(entries.size(), kExtensionLimit);
     QCOMPARE(entries.last(), QStringLiteral("032000"));
 }

@@ -1,4 +1,5 @@
 #include "calllistview.h"
+#include "calltexts.h"
 #include "chartwidget.h"
 #include "dialogs.h"
 #include "endprogram.h"
@@ -131,11 +132,12 @@ void TestChartWindow::command5ReadsEditedRows() {
     searchBoth("101");
     const MinuteCells before = window->chart->cells();
     QVERIFY(!before.from.test(1380) && !before.to.test(1380));
-    // Every listed row moved to 11 PM: the next redraw must read the rows again.
-    for (int row = 0; row < window->listItems->count(); ++row) {
-        window->listItems->setText(row, 2, QStringLiteral("3/1/2024 11:00:30 PM"));
-        window->listItems->setText(row, 3, QStringLiteral("0:01:00"));
-    }
+    // The list now holds other rows, as after a search run with Enter: the next redraw must
+    // read them.
+    window->listItems->clear();
+    window->listItems->appendRows(
+        CallsFromTexts({CallRow{"101", "5", "2024-03-01 23:00:30", "00:01:00"},
+                        CallRow{"7", "101", "2024-03-01 23:00:10", "00:00:40"}}));
     window->Command5->setFocus();
     QTest::keyClick(window->Command5, Qt::Key_Space);
     const MinuteCells after = window->chart->cells();
@@ -245,8 +247,9 @@ void TestChartWindow::oddValuesThroughTheDriver() {
     const SearchQuery query{"SELECT from_no, to_no, dur, starttime FROM public.callhistory2 "
                             "WHERE from_no=?",
                             {"odd"}};
-    QString failure;
-    QVERIFY2(dbRoutines::RunSearchQuery(query, *window->listItems, &failure), qPrintable(failure));
+    Result<CallRows> found = dbRoutines::RunSearchQuery(query);
+    QVERIFY2(found.ok(), qPrintable(found.reason()));
+    window->listItems->appendRows(std::move(found.value));
     QCOMPARE(window->listItems->count(), 1);
     const QAbstractItemModel* shown = window->ListView1->model();
     QCOMPARE(shown->index(0, 2).data().toString(), shownStart);

@@ -1,5 +1,6 @@
 #include "about.h"
 #include "calllistview.h"
+#include "calltexts.h"
 #include "chartwidget.h"
 #include "diagnostics.h"
 #include "dialogs.h"
@@ -74,8 +75,8 @@ void TestListActions::init() {
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     window->listItems->appendRows(
-        {CallRow{"101", "5551234567", "3/1/2024 9:00:00 AM", "00:05:30"},
-         CallRow{"15551234567", "101", "3/1/2024 9:10:00 AM", "00:00:30"}});
+        CallsFromTexts({CallRow{"101", "5551234567", "2024-03-01 09:00:00", "00:05:30"},
+                        CallRow{"15551234567", "101", "2024-03-01 09:10:00", "00:00:30"}}));
 }
 
 void TestListActions::cleanup() {
@@ -144,7 +145,7 @@ void TestListActions::choosingLookupOpensSearch() {
 
 void TestListActions::leftPressOnlyUpdatesCaptions() {
     QTest::mouseClick(window->ListView1->viewport(), Qt::LeftButton, {}, rowCentre(1));
-    QTest::qWait(100);
+    QCoreApplication::processEvents();
     QVERIFY(!QApplication::activePopupWidget());
     QCOMPARE(window->mnuHiddenMIFrom->text(), QStringLiteral("Google : 15551234567"));
     QCOMPARE(window->mnuHiddenMITo->text(), QStringLiteral("Google : 101"));
@@ -156,7 +157,7 @@ void TestListActions::leftPressOnlyUpdatesCaptions() {
 void TestListActions::pressOnEmptyListDoesNothing() {
     window->listItems->clear();
     QTest::mouseClick(window->ListView1->viewport(), Qt::RightButton, {}, QPoint(20, 20));
-    QTest::qWait(100);
+    QCoreApplication::processEvents();
     QVERIFY(!QApplication::activePopupWidget());
     QCOMPARE(window->mnuHiddenMIFrom->text(), QStringLiteral("More Info"));
 }
@@ -164,13 +165,14 @@ void TestListActions::pressOnEmptyListDoesNothing() {
 void TestListActions::noSelectionNoPopup() {
     window->ListView1->clearSelection();
     QTest::mouseClick(window->ListView1->viewport(), Qt::RightButton, {}, QPoint(20, 300));
-    QTest::qWait(100);
+    QCoreApplication::processEvents();
     QVERIFY(!QApplication::activePopupWidget());
     QCOMPARE(window->mnuHiddenMIFrom->text(), QStringLiteral("More Info"));
 }
 
 void TestListActions::sortedListIsStillCharted() {
-    window->listItems->appendRows({CallRow{"9", "102", "3/1/2024", "1:00:00"}});
+    window->listItems->appendRows(
+        CallsFromTexts({CallRow{"9", "102", "2024-03-01 00:00:00", "1:00:00"}}));
     QHeaderView* header = window->ListView1->horizontalHeader();
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
                       QPoint(header->sectionViewportPosition(2) + 10, header->height() / 2));
@@ -303,7 +305,7 @@ void TestListActions::heldEnterRunsSelfTestOnce() {
     }
     QKeyEvent release(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier);
     QApplication::sendEvent(target, &release);
-    QTest::qWait(200);
+    QCoreApplication::processEvents();
     qInstallMessageHandler(previousHandler);
     QLoggingCategory::setFilterRules("linetally.selftest.debug=false");
     if (button == "Command1")

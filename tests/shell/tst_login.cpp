@@ -99,7 +99,7 @@ void TestLogin::enterAndEscPressNothing() {
     QTest::keyClicks(dialog.Text1[0], "someone");
     QTest::keyClick(dialog.Text1[0], Qt::Key_Return);
     QTest::keyClick(dialog.Text1[0], Qt::Key_Escape);
-    QTest::qWait(100);
+    QCoreApplication::processEvents();
     QVERIFY(dialog.isVisible());
     QVERIFY(answerer.texts().isEmpty());
     QCOMPARE(config::GetConfig("dbuser"), QString());
@@ -116,7 +116,7 @@ void TestLogin::enterPressesTheFocusedButton() {
     QTest::keyClick(dialog.Text1[0], Qt::Key_Tab);
     QTest::keyClicks(dialog.Text1[1], TestDatabase::password());
     QTest::keyClick(dialog.Text1[1], Qt::Key_Enter);
-    QTest::qWait(100);
+    QCoreApplication::processEvents();
     QVERIFY(answerer.texts().isEmpty()); // Enter in a text box runs nothing
     QTest::keyClick(dialog.Text1[1], Qt::Key_Tab);
     QCOMPARE(QApplication::focusWidget(), dialog.Command1);

@@ -1,4 +1,5 @@
 #include "calllistmodel.h"
+#include "calltexts.h"
 #include "chartwidget.h"
 #include "dialogs.h"
 #include "endprogram.h"
@@ -88,7 +89,7 @@ void TestSearchControls::pickOrder() {
 }
 
 void TestSearchControls::incompleteChoicesDoNothing() {
-    window->listItems->appendRows({CallRow{"kept", "row", "", ""}});
+    window->listItems->appendRows(CallsFromTexts({CallRow{"kept", "row", "", ""}}));
     pick(window->Combo1, "Both");
     QCOMPARE(window->listItems->count(), 1);
     QCOMPARE(window->statusPanel1->text(), QString());
@@ -100,7 +101,7 @@ void TestSearchControls::incompleteChoicesDoNothing() {
 void TestSearchControls::runningSearchIsNotRestarted() {
     pick(window->Combo2, window->Combo2->itemText(0));
     pick(window->Combo1, "Both");
-    window->listItems->appendRows({CallRow{"kept", "row", "", ""}});
+    window->listItems->appendRows(CallsFromTexts({CallRow{"kept", "row", "", ""}}));
     window->statusPanel1->setText("Searching");
     pick(window->Combo3, "101");
     QCOMPARE(window->listItems->count(), 1);
@@ -169,7 +170,7 @@ void TestSearchControls::clearingBringsExtensionBack() {
 void TestSearchControls::enterInEmptyBoxDoesNothing() {
     pick(window->Combo2, window->Combo2->itemText(0));
     pick(window->Combo1, "To");
-    window->listItems->appendRows({CallRow{"kept", "row", "", ""}});
+    window->listItems->appendRows(CallsFromTexts({CallRow{"kept", "row", "", ""}}));
     QTest::keyClick(window->Text1, Qt::Key_Return);
     QCOMPARE(window->listItems->count(), 1);
 }
@@ -214,7 +215,7 @@ void TestSearchControls::statusSaysWhatTheSearchGave() {
     QString whileSearching = "<not seen>";
     const auto watch = connect(window->listItems, &QAbstractItemModel::modelReset, this,
                                [&] { whileSearching = window->statusSummary->fullText(); });
-    window->listItems->appendRows({CallRow{"kept", "row", "", ""}});
+    window->listItems->appendRows(CallsFromTexts({CallRow{"kept", "row", "", ""}}));
     if (serverStopped)
         QVERIFY(TestDatabase::stopServer());
     pick(window->Combo2, window->Combo2->itemText(day));

@@ -1,3 +1,4 @@
+#include "clock.h"
 #include "config.h"
 #include "dbroutines.h"
 #include "dialogs.h"
@@ -97,18 +98,24 @@ void TestStartup::splashOpensMainWindowOnce() {
     writeSettings("DBUSER=" + TestDatabase::user().toUtf8() +
                   "\r\nDBPASS=" + TestDatabase::password().toUtf8() + "\r\n");
     MessageBoxAnswerer answerer;
+    SetTodayForTesting(QDate(2024, 3, 1));
     auto* splash = new Form2;
     splash->Form_Load();
     splash->show();
-    QTest::qWait(2500);
+    // Nothing but the timer opens the main window.
+    QCoreApplication::processEvents();
     QVERIFY(!splash->mainWindow());
-    QTRY_VERIFY_WITH_TIMEOUT(splash->mainWindow() && splash->mainWindow()->isVisible(), 5000);
+    QVERIFY(splash->Timer1->isActive());
+    splash->Timer1->start(0);
+    QTRY_VERIFY_WITH_TIMEOUT(splash->mainWindow() && splash->mainWindow()->isVisible(), 30000);
     Form1* main = splash->mainWindow();
     QVERIFY(!splash->isVisible());
     QVERIFY(!splash->Timer1->isActive());
     QCOMPARE(main->windowTitle(), QStringLiteral("Linetally - "));
     QCOMPARE(main->Combo2->count(), 90);
-    QCOMPARE(main->Combo2->itemText(0), QDate::currentDate().toString("M/d/yyyy"));
+    QCOMPARE(main->Combo2->itemText(0), QStringLiteral("3/1/2024"));
+    QCOMPARE(main->Combo2->itemText(89), QStringLiteral("12/3/2023"));
+    SetTodayForTesting({});
     QCOMPARE(main->Combo2->currentText(), QString());
     QCOMPARE(main->Combo3->count(), 2);
     QCOMPARE(main->Combo3->currentText(), QString());
@@ -116,7 +123,9 @@ void TestStartup::splashOpensMainWindowOnce() {
     QTRY_COMPARE(QApplication::focusWidget(), main->Command1);
     QVERIFY(answerer.texts().isEmpty());
 
-    QTest::qWait(3500);
+    // The timer stopped with its first tick: no second main window can come.
+    QVERIFY(!splash->Timer1->isActive());
+    QCoreApplication::processEvents();
     int mainWindows = 0;
     for (QWidget* widget : QApplication::topLevelWidgets())
         mainWindows += qobject_cast<Form1*>(widget) != nullptr;
@@ -151,7 +160,7 @@ void TestStartup::unwritableSettingsAreReported() {
 }
 
 // A folder nobody can write, holding working credentials: every save fails. The operator leaves
-// the first failure box open past the splash's three seconds.
+// the first failure box open until the splash's timer has fired.
 void TestStartup::readOnlyFolderStartup() {
     QTemporaryDir locked;
     const QString path = locked.filePath("local.cfg");
@@ -174,8 +183,6 @@ void TestStartup::readOnlyFolderStartup() {
     QStringList boxes;
     bool splashHiddenWhenMainShown = false;
     Form2* splash = nullptr;
-    QElapsedTimer clock;
-    clock.start();
     QTimer poll;
     poll.setInterval(20);
     connect(&poll, &QTimer::timeout, [&] {
@@ -187,8 +194,9 @@ void TestStartup::readOnlyFolderStartup() {
                 box->setProperty("seen", true);
                 boxes << box->text();
             }
-            // The first box stays open for 3.5 s, then each is answered at once.
-            if (boxes.size() > 1 || clock.elapsed() > 3500)
+            // The first box stays open until the main window is there, then each is answered
+            // at once.
+            if (boxes.size() > 1 || (splash && splash->mainWindow()))
                 box->button(QMessageBox::Ok)->click();
         }
         if (splash && splash->mainWindow() && splash->mainWindow()->isVisible() &&
@@ -196,13 +204,16 @@ void TestStartup::readOnlyFolderStartup() {
             splashHiddenWhenMainShown = !splash->isVisible();
     });
     poll.start();
+    Form2::SetSplashDelayForTesting(200);
     splash = new Form2;
+    Form2::SetSplashDelayForTesting(Form2::kSplashMilliseconds);
     splash->Form_Load();
     splash->show();
-    QTRY_VERIFY_WITH_TIMEOUT(splash->mainWindow() && splash->mainWindow()->isVisible(), 10000);
-    QTest::qWait(1500);
+    QTRY_VERIFY_WITH_TIMEOUT(splash->mainWindow() && splash->mainWindow()->isVisible(), 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.size(), 2, 30000);
+    QTRY_COMPARE(QApplication::activeModalWidget(), nullptr);
     unlock();
-    QVERIFY(splashHiddenWhenMainShown);
+    QTRY_VERIFY(splashHiddenWhenMainShown);
     QVERIFY(!splash->isVisible());
     // One box per failed save: the splash's and the main window's.
     QCOMPARE(boxes.size(), 2);

@@ -50,6 +50,10 @@ private:
     std::optional<QString> x(const QString& program, const QStringList& arguments);
     QString waitForWindow(const QString& namePattern);
     QString waitForWindowOfSize(QSize size);
+    // The program's windows on screen, pop-ups (an open list, a menu) included.
+    int visibleWindows();
+    // Polls until the program shows so many windows; false when it does not in time.
+    bool waitForVisibleWindows(int count);
     QRect geometry(const QString& window);
     bool click(const QString& window, QPoint point);
     bool type(const QString& text);
@@ -188,6 +192,23 @@ QString TestUserRun::waitForWindowOfSize(QSize size) {
     return {};
 }
 
+int TestUserRun::visibleWindows() {
+    const auto found =
+        x(QStringLiteral("xdotool"), {"search", "--onlyvisible", "--class", "^linetally$"});
+    return found ? int(found->split(u'\n', Qt::SkipEmptyParts).size()) : 0;
+}
+
+bool TestUserRun::waitForVisibleWindows(int count) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < kWaitMs) {
+        if (visibleWindows() == count)
+            return true;
+        QTest::qWait(50);
+    }
+    return false;
+}
+
 QRect TestUserRun::geometry(const QString& window) {
     const auto shell = x(QStringLiteral("xdotool"), {"getwindowgeometry", "--shell", window});
     if (!shell)
@@ -240,10 +261,10 @@ bool TestUserRun::exitFromMenu(const QString& mainWindow) {
     if (!click(mainWindow, QPoint(frame.width() / 2,
                                   frame.height() - Form1::kClientHeight + Twips::px(8040 - 300))))
         return false;
-    // File > Exit, from the keyboard.
-    if (!key(QStringLiteral("alt+f")))
+    // File > Exit, from the keyboard, once the menu is open.
+    const int windows = visibleWindows();
+    if (!key(QStringLiteral("alt+f")) || !waitForVisibleWindows(windows + 1))
         return false;
-    QTest::qWait(300);
     return key(QStringLiteral("e")) && program_.waitForFinished(kWaitMs) &&
            program_.exitStatus() == QProcess::NormalExit && program_.exitCode() == 0;
 }
@@ -305,13 +326,12 @@ void TestUserRun::firstRunFromSplashToExit() {
     QVERIFY(menuHeight > 0);
     const auto inClient = [menuHeight](QPoint point) { return point + QPoint(0, menuHeight); };
     const auto pick = [&](const QRect& combo, const QString& entry) {
-        // Open the list, type the entry, take it with Enter.
-        if (!click(main, inClient(combo.center())))
+        // Open the list, type the entry once it is open, take it with Enter, and wait for the
+        // list to close again.
+        const int windows = visibleWindows();
+        if (!click(main, inClient(combo.center())) || !waitForVisibleWindows(windows + 1))
             return false;
-        QTest::qWait(300);
-        const bool picked = type(entry) && key(QStringLiteral("Return"));
-        QTest::qWait(300);
-        return picked;
+        return type(entry) && key(QStringLiteral("Return")) && waitForVisibleWindows(windows);
     };
     QVERIFY(pick(Twips::rect(120, 120, 1455, 330), day));
     QVERIFY(pick(Twips::rect(1680, 120, 1335, 330), QStringLiteral("Both")));

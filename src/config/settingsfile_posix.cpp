@@ -1,3 +1,7 @@
+// The POSIX implementation: lstat and O_NOFOLLOW so that no link is followed, mkostemp, fsync
+// and rename for a replacement in one step, fchown to keep the owner, fallocate to find a full
+// disk before the old file changes. Other systems build settingsfile_portable.cpp.
+
 #include "settingsfile.h"
 
 #include <QDir>
@@ -212,7 +216,9 @@ SettingsFileRead ReadSettingsFile(const QString& path) {
     return result;
 }
 
-QString ReplaceSettingsFile(const QString& path, const QByteArray& bytes) {
+namespace {
+
+QString replaceSettingsFile(const QString& path, const QByteArray& bytes) {
     const QByteArray native = QFile::encodeName(path);
     const QFileInfo info(path);
     const QByteArray folder = QFile::encodeName(info.absolutePath());
@@ -242,6 +248,13 @@ QString ReplaceSettingsFile(const QString& path, const QByteArray& bytes) {
         return {};
     return QStringLiteral("neither the folder (%1) nor the file itself (%2) can be written")
         .arg(systemReason(createError), inPlaceFailure);
+}
+
+} // namespace
+
+Status ReplaceSettingsFile(const QString& path, const QByteArray& bytes) {
+    const QString reason = replaceSettingsFile(path, bytes);
+    return reason.isEmpty() ? Status() : Status::failure(reason);
 }
 
 } // namespace config

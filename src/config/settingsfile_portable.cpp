@@ -1,0 +1,65 @@
+// The implementation for systems without the POSIX calls of settingsfile_posix.cpp: Qt's own
+// file classes. Links are still neither read nor replaced, and QSaveFile writes a new file and
+// renames it over the old one, so a failed save leaves the old file as it was.
+
+#include "settingsfile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace config {
+
+namespace {
+
+QString whatItIs(const QFileInfo& info) {
+    if (info.isSymLink())
+        return QStringLiteral("a symbolic link");
+    if (info.isDir())
+        return QStringLiteral("a folder");
+    return QStringLiteral("not a plain file");
+}
+
+} // namespace
+
+SettingsFileRead ReadSettingsFile(const QString& path) {
+    SettingsFileRead result;
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return result;
+    if (info.isSymLink() || !info.isFile()) {
+        result.state = SettingsFileRead::State::NotAFile;
+        result.reason = whatItIs(info);
+        return result;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.state = SettingsFileRead::State::Unreadable;
+        result.reason = file.errorString();
+        return result;
+    }
+    QByteArray bytes = file.read(kMaxSettingsFileSize + 1);
+    result.state = SettingsFileRead::State::Read;
+    if (bytes.size() > kMaxSettingsFileSize) {
+        bytes.truncate(kMaxSettingsFileSize);
+        bytes.truncate(qMax(bytes.lastIndexOf('\n'), bytes.lastIndexOf('\r')) + 1);
+        result.state = SettingsFileRead::State::TooLarge;
+    }
+    result.bytes = bytes;
+    return result;
+}
+
+Status ReplaceSettingsFile(const QString& path, const QByteArray& bytes) {
+    const QFileInfo info(path);
+    if (info.isSymLink() || (info.exists() && !info.isFile()))
+        return Status::failure(QStringLiteral("it is %1, not a plain file").arg(whatItIs(info)));
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return Status::failure(file.errorString());
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (file.write(bytes) != bytes.size() || !file.commit())
+        return Status::failure(file.errorString());
+    return {};
+}
+
+} // namespace config
