@@ -1,10 +1,11 @@
 #include "commandline.h"
 #include "form2.h"
+#include "identity.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
-    if (const auto status = HandleCommandLine(argc, argv))
+    if (const auto status = cli::HandleCommandLine(argc, argv))
         return *status;
     QApplication app(argc, argv);
     SetApplicationIdentity();

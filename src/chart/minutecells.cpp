@@ -35,3 +35,13 @@ MinuteCells MinuteCellsBuilder::cells() const {
     }
     return cells;
 }
+
+std::array<int, kMinutesPerDay> MinuteCellsBuilder::callsInProgress() const {
+    std::array<int, kMinutesPerDay> counts{};
+    int running = 0;
+    for (int m = 0; m < kMinutesPerDay; ++m) {
+        running += fromChanges_[size_t(m)] + toChanges_[size_t(m)];
+        counts[size_t(m)] = running;
+    }
+    return counts;
+}

@@ -31,6 +31,8 @@ class MinuteCellsBuilder {
 public:
     void add(const CallMinutes& minutes, bool placedByReference);
     MinuteCells cells() const;
+    // How many of the added calls cover each minute, both tracks together.
+    std::array<int, kMinutesPerDay> callsInProgress() const;
 
 private:
     // Calls starting minus calls ended before each minute; the running sum covers a minute.

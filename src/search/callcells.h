@@ -11,3 +11,7 @@
 // driver could not write) is not drawn. The window's chart and the terminal's text chart both
 // come from here.
 MinuteCells MinuteCellsOf(const CallRows& rows, QByteArrayView referenceNumber);
+
+// The minutes of its day one call covers on the chart, by the same rule: nothing for a start
+// kept as text or a duration that cannot be read.
+std::optional<CallMinutes> ChartedMinutesOf(qint64 start, std::optional<double> durationSeconds);

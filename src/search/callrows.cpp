@@ -55,13 +55,18 @@ void CallRows::append(CallRows&& more) {
                more.startText(row), more.durationText(row));
 }
 
-std::optional<double> CallRows::durationSeconds(qsizetype row) const {
-    const qint32 duration = duration_[size_t(row)];
+std::optional<double> CallRows::DurationSecondsOf(qint32 duration, const QString& text) {
     if (duration == kDurationIsText)
-        return TimeFunctions::DurationToSeconds(QStringView(durationTexts_.value(row)));
+        return TimeFunctions::DurationToSeconds(QStringView(text));
     if (duration == kNoDuration)
         return std::nullopt;
     return double(duration);
+}
+
+std::optional<double> CallRows::durationSeconds(qsizetype row) const {
+    const qint32 duration = duration_[size_t(row)];
+    return DurationSecondsOf(duration,
+                             duration == kDurationIsText ? durationTexts_.value(row) : QString());
 }
 
 qint64 CallRows::talkSeconds() const {

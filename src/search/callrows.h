@@ -42,6 +42,8 @@ public:
 
     // A row's duration in seconds, when it can be read.
     std::optional<double> durationSeconds(qsizetype row) const;
+    // The same for a duration as a row holds it: seconds, or a marker with its text.
+    static std::optional<double> DurationSecondsOf(qint32 duration, const QString& text);
     // The summed length of the calls in whole seconds; durations that cannot be read, or are
     // negative, count as nothing.
     qint64 talkSeconds() const;

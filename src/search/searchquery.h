@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
 #include <QVariantList>
+
+#include <optional>
 
 // One call-history statement: its text with "?" placeholders and the values bound to them.
 struct SearchQuery {
@@ -20,3 +23,23 @@ struct SearchChoices {
 // pasted into the text; the day goes as an ISO date. An unknown direction gives no head, so
 // the statement starts with the date clause and the server rejects it.
 SearchQuery BuildSearchQuery(const SearchChoices& choices);
+
+// Which side of a call the number must be on.
+enum class Direction { To, From, Both };
+
+// The calls of a period for the terminal's reports: every day from first to last, both
+// included, where a call belongs to the day of date(starttime) as in the window. With a number,
+// only its calls on the given side: compared as stored text, exactly as the window compares it,
+// or, with digitsAnywhere, by the digits alone, the typed digits anywhere in the stored number's
+// digits (so +44 1632 960777 and 01632 960777 both hold 1632960777). Oldest first.
+struct ReportFilter {
+    QDate first, last;
+    std::optional<QString> number; // nothing: every call of the period
+    Direction direction = Direction::Both;
+    bool digitsAnywhere = false;
+};
+
+// Fewer digits than this would find nearly every call.
+inline constexpr int kMinimumDigitsToMatch = 3;
+
+SearchQuery BuildReportQuery(const ReportFilter& filter);

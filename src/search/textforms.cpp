@@ -188,10 +188,38 @@ QString DurationText(qint32 seconds) {
 }
 
 QString TalkTimeText(qint64 seconds) {
-    return QStringLiteral("%1:%2:%3")
-        .arg(seconds / 3600)
-        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
-        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    const qint64 magnitude = seconds < 0 ? -seconds : seconds;
+    return QStringLiteral("%1%2:%3:%4")
+        .arg(seconds < 0 ? QStringLiteral("-") : QString())
+        .arg(magnitude / 3600)
+        .arg(magnitude / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(magnitude % 60, 2, 10, QLatin1Char('0'));
+}
+
+void IsoStartText(qint64 startSeconds, char* out) {
+    const DateTimeFields at = FieldsOfStartSeconds(startSeconds);
+    const auto put = [&out](int value, int width, char after) {
+        for (int i = width - 1; i >= 0; --i, value /= 10)
+            out[i] = char('0' + value % 10);
+        out += width;
+        if (after)
+            *out++ = after;
+    };
+    put(at.year, 4, '-');
+    put(at.month, 2, '-');
+    put(at.day, 2, 'T');
+    put(at.hour, 2, ':');
+    put(at.minute, 2, ':');
+    put(at.second, 2, 0);
+}
+
+std::optional<QDate> IsoDate(QStringView text) {
+    if (text.size() != 10 || text[4] != u'-' || text[7] != u'-')
+        return std::nullopt;
+    const qint64 year = digits(text, 0, 4), month = digits(text, 5, 2), day = digits(text, 8, 2);
+    if (year < 1 || month < 0 || day < 0 || !QDate::isValid(int(year), int(month), int(day)))
+        return std::nullopt;
+    return QDate(int(year), int(month), int(day));
 }
 
 QString CallsSummaryText(qsizetype calls, qint64 talkSeconds) {

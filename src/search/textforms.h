@@ -49,8 +49,13 @@ QString DurationText(qint32 seconds);
 // one duration reader (TimeFunctions) reads wherever a length is needed.
 std::optional<qint32> StoredDurationSeconds(QByteArrayView text);
 
-// h:mm:ss with as many hours as there are: 1:23:45, 27:00:00.
+// h:mm:ss with as many hours as there are: 1:23:45, 27:00:00, -0:05:00.
 QString TalkTimeText(qint64 seconds);
+// ISO 8601 without a zone, for machines: 2026-12-08T15:15:42, midnight as T00:00:00. Writes 19
+// characters into out.
+void IsoStartText(qint64 startSeconds, char* out);
+// A date given as yyyy-MM-dd; nothing for any other text or a day that does not exist.
+std::optional<QDate> IsoDate(QStringView text);
 // What a search that listed every row found: "17 calls, 1:23:45 talk time", "No calls".
 QString CallsSummaryText(qsizetype calls, qint64 talkSeconds);
 

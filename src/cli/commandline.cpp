@@ -1,15 +1,30 @@
 #include "commandline.h"
 
+#include "commands.h"
 #include "config.h"
 #include "versiontext.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
-#include <QGuiApplication>
 #include <QTextStream>
 
+namespace cli {
+
 namespace {
+
+struct Command {
+    const char* name;
+    int (*run)(const QStringList&);
+    const char* summary;
+};
+const Command kCommands[] = {
+    {"calls", RunCalls, "the calls of a day or period, as a table, CSV or JSON lines"},
+    {"summary", RunSummary, "calls and talk time by hour, day, extension or number"},
+    {"chart", RunChart, "the per-minute activity chart of one day for one number, as text"},
+    {"credentials", RunCredentials,
+     "store the database user name and password (asked on the terminal)"},
+};
 
 // The toolkit's own options, which QApplication takes before the program sees its arguments.
 const char* const kToolkitOptionsWithValue[] = {"platform",
@@ -30,24 +45,26 @@ const char* const kToolkitFlags[] = {"reverse", "nograb", "dograb", "widgetcount
 
 } // namespace
 
-void SetApplicationIdentity() {
-    QCoreApplication::setApplicationName(QStringLiteral("linetally"));
-    QCoreApplication::setApplicationVersion(VersionText());
-    QGuiApplication::setDesktopFileName(QStringLiteral("org.linetally.Linetally"));
-}
-
 std::optional<int> HandleCommandLine(int argc, char* argv[]) {
     if (argc <= 1)
         return std::nullopt;
-    // A core application only: it needs no display, so --help works over a plain SSH session.
+    // A core application only: it needs no display, so everything here works over a plain SSH
+    // session.
     QCoreApplication core(argc, argv);
-    SetApplicationIdentity();
+    QCoreApplication::setApplicationName(QStringLiteral("linetally"));
+    QCoreApplication::setApplicationVersion(VersionText());
+    const QStringList arguments = QCoreApplication::arguments();
+    for (const Command& command : kCommands) {
+        if (arguments.at(1) == QLatin1String(command.name))
+            return command.run(arguments.mid(2));
+    }
 
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(
         QStringLiteral("Linetally: who called whom on a given day, from a 3CX phone system's "
-                       "database (\"phonesystem\" on port 5480 of this machine)."));
+                       "database (\"phonesystem\" on port 5480 of this machine). With no "
+                       "command it opens its window; the commands report from a terminal."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help and end."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
@@ -67,27 +84,35 @@ std::optional<int> HandleCommandLine(int argc, char* argv[]) {
 
     QTextStream out(stdout);
     QTextStream err(stderr);
-    const QString usage =
-        parser.helpText() +
-        QStringLiteral("\nSettings (the database user name and password) are kept in:\n  %1\n")
-            .arg(QDir::toNativeSeparators(config::ConfigFilePath()));
+    QString commands = QStringLiteral("\nCommands (each with its own --help):\n");
+    for (const Command& command : kCommands)
+        commands += QStringLiteral("  %1  %2\n")
+                        .arg(QString::fromLatin1(command.name), -11)
+                        .arg(QString::fromLatin1(command.summary));
+    QString usage = parser.helpText();
+    usage = QStringLiteral("Usage: linetally [options] | linetally COMMAND [options]") +
+            usage.mid(usage.indexOf(u'\n'));
+    usage += commands +
+             QStringLiteral("\nSettings (the database user name and password) are kept in:\n  %1\n")
+                 .arg(QDir::toNativeSeparators(config::ConfigFilePath()));
     if (!parser.parse(QCoreApplication::arguments())) {
         err << parser.errorText() << "\n\n" << usage;
-        return 2;
+        return kUsage;
     }
     if (!parser.positionalArguments().isEmpty()) {
-        err << "Linetally takes no arguments besides its options: "
-            << parser.positionalArguments().join(u' ') << "\n\n"
+        err << "Linetally has no command " << parser.positionalArguments().first() << "\n\n"
             << usage;
-        return 2;
+        return kUsage;
     }
     if (parser.isSet(help)) {
         out << usage;
-        return 0;
+        return kDone;
     }
     if (parser.isSet(version)) {
         out << "Linetally " << VersionText() << "\n";
-        return 0;
+        return kDone;
     }
     return std::nullopt;
 }
+
+} // namespace cli

@@ -1,0 +1,106 @@
+#include "activity.h"
+
+#include "callcells.h"
+#include "textforms.h"
+
+#include <algorithm>
+
+namespace Activity {
+
+namespace {
+constexpr qint64 kSecondsPerDay = 86400;
+}
+
+std::optional<int> BusiestHour(const DayFigures& day) {
+    std::optional<int> busiest;
+    for (int hour = 0; hour < 24; ++hour) {
+        const HourFigures& figures = day[size_t(hour)];
+        if (figures.mostAtOnce == 0 && figures.calls == 0)
+            continue;
+        if (!busiest)
+            busiest = hour;
+        const HourFigures& best = day[size_t(*busiest)];
+        if (figures.mostAtOnce > best.mostAtOnce ||
+            (figures.mostAtOnce == best.mostAtOnce && figures.calls > best.calls))
+            busiest = hour;
+    }
+    return busiest;
+}
+
+void DayTally::add(qint64 startSeconds, std::optional<double> durationSeconds) {
+    if (startSeconds < 0)
+        return; // a start kept as text, or none: it belongs to no day
+    const qint64 day = startSeconds / kSecondsPerDay;
+    if (day_ && *day_ != day)
+        finish();
+    day_ = day;
+    HourFigures& hour = figures_[size_t(TextForms::SecondOfDay(startSeconds) / 3600)];
+    ++hour.calls;
+    if (durationSeconds && *durationSeconds > 0)
+        hour.talkSeconds += *durationSeconds;
+    if (const auto covered = ChartedMinutesOf(startSeconds, durationSeconds))
+        inProgress_.add(*covered, false);
+}
+
+void DayTally::finish() {
+    if (!day_)
+        return;
+    const auto counts = inProgress_.callsInProgress();
+    for (int minute = 0; minute < kMinutesPerDay; ++minute) {
+        int& most = figures_[size_t(minute / 60)].mostAtOnce;
+        most = std::max(most, counts[size_t(minute)]);
+    }
+    const TextForms::DateTimeFields at = TextForms::FieldsOfStartSeconds(*day_ * kSecondsPerDay);
+    done_(QDate(at.year, at.month, at.day), figures_);
+    day_.reset();
+    figures_ = {};
+    inProgress_ = {};
+}
+
+void NumberTally::restrictTo(const QStringList& numbers) {
+    restricted_ = true;
+    for (const QString& number : numbers)
+        figures_.insert(number.toUtf8(), {});
+}
+
+NumberFigures* NumberTally::find(QByteArrayView number) {
+    if (number.isNull())
+        return nullptr;
+    if (restricted_) {
+        const auto it = figures_.find(number.toByteArray());
+        return it == figures_.end() ? nullptr : &it.value();
+    }
+    return &figures_[number.toByteArray()];
+}
+
+void NumberTally::add(QByteArrayView from, QByteArrayView to,
+                      std::optional<double> durationSeconds) {
+    const double talk = durationSeconds && *durationSeconds > 0 ? *durationSeconds : 0;
+    if (NumberFigures* caller = find(from)) {
+        ++caller->placed;
+        caller->talkSeconds += talk;
+    }
+    if (to == from)
+        return;
+    if (NumberFigures* called = find(to)) {
+        ++called->received;
+        called->talkSeconds += talk;
+    }
+}
+
+std::vector<std::pair<QByteArray, NumberFigures>> NumberTally::top(int count) const {
+    std::vector<std::pair<QByteArray, NumberFigures>> all;
+    all.reserve(size_t(figures_.size()));
+    for (auto it = figures_.cbegin(); it != figures_.cend(); ++it)
+        all.emplace_back(it.key(), it.value());
+    const auto first = [](const auto& a, const auto& b) {
+        return a.second.calls() != b.second.calls() ? a.second.calls() > b.second.calls()
+                                                    : a.first < b.first;
+    };
+    const size_t kept = std::min(all.size(), size_t(std::max(count, 0)));
+    std::partial_sort(all.begin(), all.begin() + qsizetype(kept), all.end(), first);
+    all.resize(kept);
+    return all;
+}
+
+} // namespace Activity

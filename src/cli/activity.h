@@ -1,0 +1,74 @@
+#pragma once
+
+#include "minutecells.h"
+
+#include <QByteArray>
+#include <QDate>
+#include <QHash>
+#include <QStringList>
+
+#include <array>
+#include <functional>
+#include <optional>
+#include <vector>
+
+// What the summaries count, call by call as the calls are read. A call counts where its start
+// is a real date and time; its talk time where its duration can be read and is not negative;
+// and it is in progress in the minutes the chart would draw for it.
+namespace Activity {
+
+struct HourFigures {
+    qint64 calls = 0;       // calls started in the hour
+    double talkSeconds = 0; // their talk time
+    int mostAtOnce = 0;     // the most calls in progress in one minute of the hour
+};
+using DayFigures = std::array<HourFigures, 24>;
+
+// The hour with the most calls in progress at once; between equals, the one where more calls
+// started, then the earlier. Nothing on a day without calls.
+std::optional<int> BusiestHour(const DayFigures& day);
+
+// Tallies the calls of one day after another (the calls come oldest first) and hands each day's
+// figures on when its last call has been added.
+class DayTally {
+public:
+    using DayDone = std::function<void(QDate, const DayFigures&)>;
+    explicit DayTally(DayDone done) : done_(std::move(done)) {}
+
+    void add(qint64 startSeconds, std::optional<double> durationSeconds);
+    void finish();
+
+private:
+    DayDone done_;
+    std::optional<qint64> day_;
+    DayFigures figures_{};
+    MinuteCellsBuilder inProgress_;
+};
+
+// Calls placed, received and their talk time, for one number.
+struct NumberFigures {
+    qint64 placed = 0;
+    qint64 received = 0;
+    double talkSeconds = 0;
+    qint64 calls() const { return placed + received; }
+};
+
+// The figures of each number that takes part in a call, either side; a call to itself counts
+// once.
+class NumberTally {
+public:
+    void add(QByteArrayView from, QByteArrayView to, std::optional<double> durationSeconds);
+    // Only these numbers are counted, when given (the extension list).
+    void restrictTo(const QStringList& numbers);
+    NumberFigures figures(const QByteArray& number) const { return figures_.value(number); }
+    // The numbers with the most calls, most first; equals in the order of their text.
+    std::vector<std::pair<QByteArray, NumberFigures>> top(int count) const;
+
+private:
+    NumberFigures* find(QByteArrayView number);
+
+    QHash<QByteArray, NumberFigures> figures_;
+    bool restricted_ = false;
+};
+
+} // namespace Activity

@@ -1,0 +1,473 @@
+#include "commands.h"
+
+#include "activity.h"
+#include "callcells.h"
+#include "clock.h"
+#include "commandline.h"
+#include "config.h"
+#include "dbroutines.h"
+#include "output.h"
+#include "reportrequest.h"
+#include "rowwriter.h"
+#include "terminal.h"
+#include "textforms.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QTextStream>
+
+#include <cmath>
+#include <cstdio>
+
+namespace cli {
+
+namespace {
+
+QTextStream& err() {
+    static QTextStream stream(stderr);
+    return stream;
+}
+
+// A usage error: the message names the argument; the command's --help says the rest.
+int usageError(const QString& command, const QString& message) {
+    err() << "linetally " << command << ": " << message << "\n"
+          << "Try 'linetally " << command << " --help'.\n";
+    err().flush();
+    return kUsage;
+}
+
+int failure(int status, const QString& message) {
+    err() << message << "\n";
+    err().flush();
+    return status;
+}
+
+struct CommandHelp {
+    QString synopsis;
+    QString description;
+    QString examples;
+};
+
+// Parses a command's options; the status to end with when it is done already (help or a
+// mistake).
+std::optional<int> parse(QCommandLineParser& parser, const QString& command,
+                         const QStringList& arguments, const CommandHelp& help) {
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setApplicationDescription(help.description);
+    const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
+                                        QStringLiteral("Show this help and end."));
+    parser.addOption(helpOption);
+    parser.addOption({QStringLiteral("config"),
+                      QStringLiteral("Read the settings from this file instead of local.cfg."),
+                      QStringLiteral("FILE")});
+    if (!parser.parse(QStringList{QStringLiteral("linetally ") + command} + arguments))
+        return usageError(command, parser.errorText());
+    if (parser.isSet(helpOption)) {
+        QString text = parser.helpText();
+        // The first line names the program by its path; the synopsis says more.
+        text = QStringLiteral("Usage: linetally ") + command + u' ' + help.synopsis +
+               text.mid(text.indexOf(u'\n'));
+        QTextStream(stdout) << text << "\nExamples:\n" << help.examples;
+        return kDone;
+    }
+    if (parser.isSet(QStringLiteral("config")))
+        config::SetConfigFilePath(parser.value(QStringLiteral("config")));
+    return std::nullopt;
+}
+
+// Reads the stored credentials and finds the driver; the status to end with when it fails.
+std::optional<int> connect() {
+    config::LoadConfig();
+    if (config::GetConfig(QStringLiteral("dbuser")).isEmpty())
+        return failure(kCannotConnect,
+                       QStringLiteral("No database user name is stored in %1.\n"
+                                      "Run 'linetally credentials' to store the user name and "
+                                      "password of the phone system's database.")
+                           .arg(QDir::toNativeSeparators(config::ConfigFilePath())));
+    const Result<QString> driver = dbRoutines::FindDriver();
+    if (!driver)
+        return failure(kCannotConnect, dbRoutines::kConnectFailed + u'\n' + driver.reason());
+    return std::nullopt;
+}
+
+// Shows how far a long report has got, on a terminal that is not where the report goes.
+class Progress {
+public:
+    explicit Progress(bool toTerminal)
+        : shown_(Terminal::IsTerminal(2) && !(toTerminal && Terminal::IsTerminal(1))) {}
+    void step(qint64 calls) {
+        if (shown_ && calls % 100000 == 0)
+            std::fprintf(stderr, "\r%lld calls read...", static_cast<long long>(calls));
+    }
+    ~Progress() {
+        if (shown_)
+            std::fprintf(stderr, "\r%40s\r", "");
+    }
+
+private:
+    bool shown_;
+};
+
+// Runs the report's statement and gives each call to the reader, then puts the output in place.
+int runReport(const ReportRequest& request, Output& output,
+              const std::function<bool(const dbRoutines::CallRecord&)>& reader,
+              const std::function<bool()>& finish) {
+    Progress progress(request.outputPath.isEmpty());
+    qint64 read = 0;
+    const Status status =
+        dbRoutines::ReadCalls(BuildReportQuery(request.filter), DbConnection::Rows::InBatches,
+                              [&](const dbRoutines::CallRecord& call) {
+                                  progress.step(++read);
+                                  return reader(call);
+                              });
+    if (!status) {
+        output.abandon();
+        return failure(kStatementFailed, QStringLiteral("The report failed: ") + status.reason());
+    }
+    if (!output.pipeClosed())
+        finish();
+    const Status written = output.finish();
+    if (!written)
+        return failure(kOutputFailed, written.reason());
+    return kDone;
+}
+
+QByteArray talkTime(double seconds) {
+    return TextForms::TalkTimeText(qint64(std::floor(seconds))).toUtf8();
+}
+
+// The columns of a call.
+const std::vector<Column> kCallColumns = {
+    {"call_from", "Call From", 16},
+    {"call_to", "Call To", 16},
+    {"start", "Start Time", 19},
+    {"duration", "Duration", 9, true},
+    {"duration_seconds", "Seconds", 7, true},
+};
+
+} // namespace
+
+int RunCalls(const QStringList& arguments) {
+    const QString command = QStringLiteral("calls");
+    QCommandLineParser parser;
+    AddReportOptions(parser, command);
+    parser.addPositionalArgument(QStringLiteral("NUMBER"),
+                                 QStringLiteral("The number whose calls to list (or --all)."));
+    if (const auto done = parse(
+            parser, command, arguments,
+            {QStringLiteral("[--day DATE | --from DATE --to DATE] (NUMBER | --all) "
+                            "[options]"),
+             QStringLiteral("Lists the calls of a day or period, oldest first."),
+             QStringLiteral("  linetally calls --day yesterday 101\n"
+                            "  linetally calls --from 2026-12-01 --to 2026-12-07 --match "
+                            "contains 1632960777 --format csv > week.csv\n"
+                            "  linetally calls --all --format jsonl --output today.jsonl\n")}))
+        return *done;
+    const Result<ReportRequest> request = ReadReportRequest(parser, command);
+    if (!request)
+        return usageError(command, request.reason());
+    if (const auto failed = connect())
+        return *failed;
+    auto opened = Output::Open(request.value.outputPath);
+    if (!opened)
+        return failure(kOutputFailed, opened.reason());
+    Output& output = *opened.value;
+
+    RowWriter writer(request.value.format, output, kCallColumns);
+    if (!writer.header() && !output.pipeClosed())
+        return failure(kOutputFailed, output.finish().reason());
+    qint64 calls = 0;
+    double talk = 0;
+    QByteArray startBuffer(19, '\0');
+    QByteArray durationText, startText;
+    return runReport(
+        request.value, output,
+        [&](const dbRoutines::CallRecord& call) {
+            ++calls;
+            Cell start;
+            if (call.start == CallRows::kStartIsText) {
+                startText = call.startText.toUtf8();
+                start = Cell::of(QByteArrayView(startText));
+            } else if (call.start != CallRows::kNoStart) {
+                TextForms::IsoStartText(call.start, startBuffer.data());
+                if (request.value.format == Format::Table)
+                    startBuffer[10] = ' '; // easier to read for people
+                start = Cell::of(QByteArrayView(startBuffer));
+            }
+            const auto seconds = CallRows::DurationSecondsOf(call.duration, call.durationText);
+            if (seconds && *seconds > 0)
+                talk += *seconds;
+            Cell duration;
+            if (call.duration == CallRows::kDurationIsText)
+                durationText = call.durationText.toUtf8();
+            else if (call.duration != CallRows::kNoDuration)
+                durationText = TextForms::TalkTimeText(call.duration).toUtf8();
+            if (call.duration != CallRows::kNoDuration)
+                duration = Cell::of(QByteArrayView(durationText));
+            const Cell wholeSeconds =
+                seconds && std::abs(*seconds) < 9e15 ? Cell::of(qint64(*seconds)) : Cell::null();
+            return writer.row(
+                {Cell::of(call.callFrom), Cell::of(call.callTo), start, duration, wholeSeconds});
+        },
+        [&] { return writer.note(TextForms::CallsSummaryText(calls, qint64(std::floor(talk)))); });
+}
+
+int RunSummary(const QStringList& arguments) {
+    const QString command = QStringLiteral("summary");
+    QCommandLineParser parser;
+    AddReportOptions(parser, command);
+    parser.addPositionalArgument(
+        QStringLiteral("NUMBER"),
+        QStringLiteral("Only the calls of this number (default: every call, as --all)."));
+    if (const auto done =
+            parse(parser, command, arguments,
+                  {QStringLiteral("[--day DATE | --from DATE --to DATE] [NUMBER | --all] "
+                                  "--by hour|day|extension|number [options]"),
+                   QStringLiteral("Sums up the calls of a day or period."),
+                   QStringLiteral("  linetally summary --by hour --all\n"
+                                  "  linetally summary --from 2026-12-01 --to 2026-12-31 --by "
+                                  "day --format csv > december.csv\n"
+                                  "  linetally summary --day yesterday --by number --top 10\n")}))
+        return *done;
+    const Result<ReportRequest> request = ReadReportRequest(parser, command);
+    if (!request)
+        return usageError(command, request.reason());
+    const ReportRequest& asked = request.value;
+    if (const auto failed = connect())
+        return *failed;
+    QStringList extensions;
+    if (asked.grouping == Grouping::Extension) {
+        const Result<QStringList> listed = dbRoutines::FillExtensionList();
+        if (!listed)
+            return failure(kStatementFailed,
+                           QStringLiteral("The extension list failed: ") + listed.reason());
+        extensions = listed.value;
+    }
+    auto opened = Output::Open(asked.outputPath);
+    if (!opened)
+        return failure(kOutputFailed, opened.reason());
+    Output& output = *opened.value;
+
+    using namespace Activity;
+    DayFigures hours{};
+    std::vector<std::pair<QDate, DayFigures>> days;
+    DayTally tally([&](QDate day, const DayFigures& figures) {
+        for (size_t h = 0; h < 24; ++h) {
+            hours[h].calls += figures[h].calls;
+            hours[h].talkSeconds += figures[h].talkSeconds;
+            hours[h].mostAtOnce = std::max(hours[h].mostAtOnce, figures[h].mostAtOnce);
+        }
+        if (asked.grouping == Grouping::Day)
+            days.emplace_back(day, figures);
+    });
+    NumberTally numbers;
+    if (asked.grouping == Grouping::Extension)
+        numbers.restrictTo(extensions);
+    const bool byNumber =
+        asked.grouping == Grouping::Extension || asked.grouping == Grouping::Number;
+
+    const auto hourText = [](int hour) {
+        return QStringLiteral("%1:00-%2:00")
+            .arg(hour, 2, 10, QLatin1Char('0'))
+            .arg(hour + 1, 2, 10, QLatin1Char('0'))
+            .toUtf8();
+    };
+    const auto write = [&]() -> bool {
+        tally.finish();
+        switch (asked.grouping) {
+        case Grouping::Hour: {
+            RowWriter writer(asked.format, output,
+                             {{"hour", "Hour", 11},
+                              {"calls", "Calls", 7, true},
+                              {"talk_time", "Talk time", 10, true},
+                              {"talk_seconds", "Seconds", 9, true},
+                              {"most_at_once", "Most at once", 12, true}});
+            bool ok = writer.header();
+            for (int h = 0; h < 24 && ok; ++h) {
+                const HourFigures& f = hours[size_t(h)];
+                ok = writer.row({Cell::of(QByteArrayView(hourText(h))), Cell::of(f.calls),
+                                 Cell::of(QByteArrayView(talkTime(f.talkSeconds))),
+                                 Cell::of(qint64(std::floor(f.talkSeconds))),
+                                 Cell::of(qint64(f.mostAtOnce))});
+            }
+            const auto busiest = BusiestHour(hours);
+            return ok && writer.note(busiest ? QStringLiteral("Busiest hour: %1, %2 calls at once")
+                                                   .arg(QString::fromUtf8(hourText(*busiest)))
+                                                   .arg(hours[size_t(*busiest)].mostAtOnce)
+                                             : QStringLiteral("No calls"));
+        }
+        case Grouping::Day: {
+            RowWriter writer(asked.format, output,
+                             {{"day", "Day", 10},
+                              {"calls", "Calls", 7, true},
+                              {"talk_time", "Talk time", 10, true},
+                              {"talk_seconds", "Seconds", 9, true},
+                              {"busiest_hour", "Busiest hour", 12},
+                              {"most_at_once", "Most at once", 12, true}});
+            bool ok = writer.header();
+            size_t next = 0;
+            for (QDate day = asked.filter.first; ok && day <= asked.filter.last;
+                 day = day.addDays(1)) {
+                DayFigures figures{};
+                if (next < days.size() && days[next].first == day)
+                    figures = days[next++].second;
+                qint64 calls = 0;
+                double talk = 0;
+                for (const HourFigures& f : figures) {
+                    calls += f.calls;
+                    talk += f.talkSeconds;
+                }
+                const auto busiest = BusiestHour(figures);
+                const QByteArray date = day.toString(Qt::ISODate).toUtf8();
+                const QByteArray busiestText = busiest ? hourText(*busiest) : QByteArray();
+                ok = writer.row({Cell::of(QByteArrayView(date)), Cell::of(calls),
+                                 Cell::of(QByteArrayView(talkTime(talk))),
+                                 Cell::of(qint64(std::floor(talk))),
+                                 busiest ? Cell::of(QByteArrayView(busiestText)) : Cell::null(),
+                                 busiest ? Cell::of(qint64(figures[size_t(*busiest)].mostAtOnce))
+                                         : Cell::null()});
+            }
+            return ok;
+        }
+        case Grouping::Extension:
+        case Grouping::Number: {
+            const bool extension = asked.grouping == Grouping::Extension;
+            RowWriter writer(
+                asked.format, output,
+                {{extension ? "extension" : "number", extension ? "Extension" : "Number", 16},
+                 {"calls", "Calls", 7, true},
+                 {"placed", "Placed", 7, true},
+                 {"received", "Received", 8, true},
+                 {"talk_time", "Talk time", 10, true},
+                 {"talk_seconds", "Seconds", 9, true}});
+            bool ok = writer.header();
+            std::vector<std::pair<QByteArray, NumberFigures>> rows;
+            if (extension) {
+                for (const QString& number : extensions)
+                    rows.emplace_back(number.toUtf8(), numbers.figures(number.toUtf8()));
+            } else {
+                rows = numbers.top(asked.top);
+            }
+            for (const auto& [number, f] : rows) {
+                if (!ok)
+                    break;
+                ok = writer.row({Cell::of(QByteArrayView(number)), Cell::of(f.calls()),
+                                 Cell::of(f.placed), Cell::of(f.received),
+                                 Cell::of(QByteArrayView(talkTime(f.talkSeconds))),
+                                 Cell::of(qint64(std::floor(f.talkSeconds)))});
+            }
+            return ok;
+        }
+        }
+        return true;
+    };
+    return runReport(
+        asked, output,
+        [&](const dbRoutines::CallRecord& call) {
+            const auto seconds = CallRows::DurationSecondsOf(call.duration, call.durationText);
+            if (byNumber)
+                numbers.add(call.callFrom, call.callTo, seconds);
+            else
+                tally.add(call.start, seconds);
+            return true;
+        },
+        write);
+}
+
+int RunChart(const QStringList& arguments) {
+    const QString command = QStringLiteral("chart");
+    QCommandLineParser parser;
+    parser.addOption({QStringLiteral("day"),
+                      QStringLiteral("The day: yyyy-MM-dd, today or yesterday (default: today)."),
+                      QStringLiteral("DATE")});
+    parser.addPositionalArgument(QStringLiteral("NUMBER"),
+                                 QStringLiteral("The number whose calls are charted."));
+    if (const auto done = parse(
+            parser, command, arguments,
+            {QStringLiteral("[--day DATE] NUMBER"),
+             QStringLiteral("Draws the window's per-minute chart of one day for one number: a line "
+                            "for each hour, a character for each minute. # a call placed by the "
+                            "number, + another of its calls, * both, . none."),
+             QStringLiteral("  linetally chart --day yesterday 101\n")}))
+        return *done;
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() != 1)
+        return usageError(
+            command, positional.isEmpty()
+                         ? QStringLiteral("NUMBER: give the number to chart")
+                         : QStringLiteral("%1: one number only").arg(positional.mid(1).join(u' ')));
+    ReportFilter filter;
+    const auto day = parser.isSet(QStringLiteral("day"))
+                         ? ReadDate(QStringLiteral("day"), parser.value(QStringLiteral("day")))
+                         : Succeeded(Today());
+    if (!day)
+        return usageError(command, day.reason());
+    filter.first = filter.last = day.value;
+    filter.number = positional.first();
+    filter.direction = Direction::Both;
+    if (const auto failed = connect())
+        return *failed;
+    const Result<CallRows> rows = dbRoutines::RunSearchQuery(BuildReportQuery(filter));
+    if (!rows)
+        return failure(kStatementFailed, QStringLiteral("The search failed: ") + rows.reason());
+    const MinuteCells cells = MinuteCellsOf(rows.value, filter.number->toUtf8());
+    auto opened = Output::Open({});
+    Output& output = *opened.value;
+    QByteArray line(61, '\n');
+    for (int hour = 0; hour < 24; ++hour) {
+        for (int minute = 0; minute < 60; ++minute) {
+            const size_t m = size_t(hour * 60 + minute);
+            const bool from = cells.from.test(m), to = cells.to.test(m);
+            line[minute] = from && to ? '*' : from ? '#' : to ? '+' : '.';
+        }
+        if (!output.write(QByteArrayView(line)))
+            break;
+    }
+    const Status written = output.finish();
+    return written ? kDone : failure(kOutputFailed, written.reason());
+}
+
+int RunCredentials(const QStringList& arguments) {
+    const QString command = QStringLiteral("credentials");
+    QCommandLineParser parser;
+    if (const auto done = parse(
+            parser, command, arguments,
+            {QStringLiteral("[--config FILE]"),
+             QStringLiteral("Asks for the phone system database's user name and password, tests "
+                            "them and stores them, as the window's Login Info dialog does. At a "
+                            "terminal the password is not shown; from a pipe, the first line is "
+                            "the user name and the second the password."),
+             QStringLiteral("  linetally credentials\n"
+                            "  printf '%s\\n%s\\n' \"$user\" \"$password\" | linetally "
+                            "credentials\n")}))
+        return *done;
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(command, QStringLiteral("%1: credentials takes no arguments")
+                                       .arg(parser.positionalArguments().join(u' ')));
+    const bool asking = Terminal::IsTerminal(0);
+    const auto ask = [asking](const char* prompt, bool secret) {
+        if (asking) {
+            std::fputs(prompt, stderr);
+            std::fflush(stderr);
+        }
+        return Terminal::ReadLine(secret);
+    };
+    const auto user = ask("User name: ", false);
+    const auto password = user ? ask("Password: ", true) : std::nullopt;
+    if (!user || !password)
+        return usageError(command, QStringLiteral("standard input ended before the user name "
+                                                  "and the password (one line each)"));
+    config::LoadConfig();
+    const Status tried = dbRoutines::TryCredentials(*user, *password);
+    if (!tried)
+        return failure(kCannotConnect, tried.reason() == dbRoutines::kLineBreakRefusal
+                                           ? tried.reason()
+                                           : dbRoutines::kConnectFailed + u'\n' + tried.reason());
+    QTextStream(stdout) << "Database Connection Successful\n";
+    const Status saved = config::SaveConfig();
+    if (!saved)
+        return failure(kOutputFailed, saved.reason());
+    return kDone;
+}
+
+} // namespace cli

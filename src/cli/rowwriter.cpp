@@ -1,0 +1,205 @@
+#include "rowwriter.h"
+
+#include <cstdio>
+
+namespace {
+
+void appendNumber(QByteArray& out, qint64 value) {
+    char digits[24];
+    const int n = std::snprintf(digits, sizeof digits, "%lld", static_cast<long long>(value));
+    out.append(digits, n);
+}
+
+bool isContinuationByte(char c) {
+    return (uchar(c) & 0xC0) == 0x80;
+}
+
+// Text for a terminal: control characters and the marks that reverse the direction of text
+// are shown as escapes, so that a number can neither move the cursor nor read backwards.
+void appendVisible(QByteArray& out, QByteArrayView text, int& shownWidth) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const uchar c = uchar(text[i]);
+        const bool directionMark = c == 0xE2 && i + 2 < text.size() &&
+                                   ((uchar(text[i + 1]) == 0x80 && uchar(text[i + 2]) >= 0xAA &&
+                                     uchar(text[i + 2]) <= 0xAE) ||
+                                    (uchar(text[i + 1]) == 0x81 && uchar(text[i + 2]) >= 0xA6 &&
+                                     uchar(text[i + 2]) <= 0xA9));
+        if (c < 0x20 || c == 0x7F || directionMark) {
+            char escaped[12];
+            const unsigned codePoint = directionMark ? ((c & 0x0Fu) << 12) |
+                                                           ((uchar(text[i + 1]) & 0x3Fu) << 6) |
+                                                           (uchar(text[i + 2]) & 0x3Fu)
+                                                     : c;
+            const int n = std::snprintf(escaped, sizeof escaped,
+                                        directionMark ? "\\u%04X" : "\\x%02X", codePoint);
+            out.append(escaped, n);
+            shownWidth += n;
+            if (directionMark)
+                i += 2;
+            continue;
+        }
+        out.append(char(c));
+        if (!isContinuationByte(char(c)))
+            ++shownWidth;
+    }
+}
+
+} // namespace
+
+RowWriter::RowWriter(Format format, Output& output, std::vector<Column> columns)
+    : format_(format), output_(output), columns_(std::move(columns)) {}
+
+bool RowWriter::header() {
+    line_.clear();
+    switch (format_) {
+    case Format::Table:
+        for (size_t i = 0; i < columns_.size(); ++i) {
+            const QByteArray title(columns_[i].title);
+            appendTableCell(Cell::of(QByteArrayView(title)), columns_[i]);
+        }
+        break;
+    case Format::Csv:
+        for (size_t i = 0; i < columns_.size(); ++i) {
+            if (i > 0)
+                line_ += ',';
+            line_ += columns_[i].key;
+        }
+        line_ += "\r\n";
+        return output_.write(line_);
+    case Format::JsonLines:
+        return true;
+    }
+    while (line_.endsWith(' '))
+        line_.chop(1);
+    line_ += '\n';
+    return output_.write(line_);
+}
+
+bool RowWriter::row(std::initializer_list<Cell> cells) {
+    line_.clear();
+    size_t i = 0;
+    for (const Cell& cell : cells) {
+        const Column& column = columns_[i];
+        switch (format_) {
+        case Format::Table:
+            appendTableCell(cell, column);
+            break;
+        case Format::Csv:
+            if (i > 0)
+                line_ += ',';
+            appendCsvCell(cell);
+            break;
+        case Format::JsonLines:
+            line_ += i == 0 ? "{\"" : ",\"";
+            line_ += column.key;
+            line_ += "\":";
+            appendJsonCell(cell);
+            break;
+        }
+        ++i;
+    }
+    switch (format_) {
+    case Format::Table:
+        while (line_.endsWith(' '))
+            line_.chop(1);
+        line_ += '\n';
+        break;
+    case Format::Csv:
+        line_ += "\r\n";
+        break;
+    case Format::JsonLines:
+        line_ += "}\n";
+        break;
+    }
+    return output_.write(line_);
+}
+
+bool RowWriter::note(const QString& text) {
+    return format_ != Format::Table || output_.write(text + u'\n');
+}
+
+void RowWriter::appendTableCell(const Cell& cell, const Column& column) {
+    QByteArray text;
+    int width = 0;
+    if (cell.kind == Cell::Kind::Number) {
+        appendNumber(text, cell.number);
+        width = int(text.size());
+    } else if (cell.kind == Cell::Kind::Text) {
+        appendVisible(text, cell.text, width);
+    }
+    const QByteArray padding(qMax(0, column.width - width), ' ');
+    if (column.right)
+        line_ += padding + text;
+    else
+        line_ += text + padding;
+    line_ += "  ";
+}
+
+void RowWriter::appendCsvCell(const Cell& cell) {
+    if (cell.kind == Cell::Kind::Null)
+        return;
+    if (cell.kind == Cell::Kind::Number) {
+        appendNumber(line_, cell.number);
+        return;
+    }
+    // An empty text is written "" so that it reads back apart from a NULL.
+    bool quote = cell.text.isEmpty();
+    for (const char c : cell.text) {
+        if (c == ',' || c == '"' || c == '\r' || c == '\n') {
+            quote = true;
+            break;
+        }
+    }
+    if (!quote) {
+        line_.append(cell.text.data(), cell.text.size());
+        return;
+    }
+    line_ += '"';
+    for (const char c : cell.text) {
+        if (c == '"')
+            line_ += '"';
+        line_ += c;
+    }
+    line_ += '"';
+}
+
+void RowWriter::appendJsonCell(const Cell& cell) {
+    switch (cell.kind) {
+    case Cell::Kind::Null:
+        line_ += "null";
+        return;
+    case Cell::Kind::Number:
+        appendNumber(line_, cell.number);
+        return;
+    case Cell::Kind::Text:
+        break;
+    }
+    line_ += '"';
+    for (const char c : cell.text) {
+        switch (c) {
+        case '"':
+            line_ += "\\\"";
+            break;
+        case '\\':
+            line_ += "\\\\";
+            break;
+        case '\n':
+            line_ += "\\n";
+            break;
+        case '\r':
+            line_ += "\\r";
+            break;
+        case '\t':
+            line_ += "\\t";
+            break;
+        default:
+            if (uchar(c) < 0x20) {
+                char escaped[8];
+                line_.append(escaped, std::snprintf(escaped, sizeof escaped, "\\u%04X", c));
+            } else {
+                line_ += c;
+            }
+        }
+    }
+    line_ += '"';
+}
