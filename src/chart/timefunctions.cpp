@@ -85,7 +85,8 @@ template <typename View> std::optional<std::array<View, 3>> firstThreeFields(Vie
                                text.sliced(colons[1] + 1, end - colons[1] - 1)};
 }
 
-template <typename View> std::optional<double> durationSeconds(View text) {
+// The clock part: hours, minutes and seconds.
+template <typename View> std::optional<double> clockSeconds(View text) {
     const auto split = firstThreeFields(text);
     if (!split)
         return std::nullopt;
@@ -99,6 +100,79 @@ template <typename View> std::optional<double> durationSeconds(View text) {
     const bool negative = !hoursText.isEmpty() && at(hoursText, 0) == u'-';
     const double magnitude = std::abs(*hours) * 3600 + *minutes * 60 + *seconds;
     const double total = negative ? -magnitude : magnitude;
+    if (!std::isfinite(total))
+        return std::nullopt;
+    return total;
+}
+
+template <typename View> qsizetype indexOfBlank(View text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (at(text, i) == u' ')
+            return i;
+    }
+    return -1;
+}
+
+// The seconds of a unit the database writes before the clock part of an interval ("1 day",
+// "2 mons"), as it counts them itself when it gives an interval's length in seconds.
+template <typename View> std::optional<double> unitSeconds(View word) {
+    const auto equals = [&word](const char* name) {
+        qsizetype i = 0;
+        for (; name[i]; ++i) {
+            if (i >= word.size() || at(word, i) != char16_t(name[i]))
+                return false;
+        }
+        return i == word.size();
+    };
+    const auto is = [&equals](const char* one, const char* many) {
+        return equals(one) || equals(many);
+    };
+    if (is("day", "days"))
+        return 86400.0;
+    if (is("mon", "mons"))
+        return 30 * 86400.0;
+    if (is("year", "years"))
+        return 365.25 * 86400;
+    return std::nullopt;
+}
+
+// Splits off the words before the clock part: "1 day 02:00:00" -> 86400 and "02:00:00";
+// "-1 days +02:00:00" -> -86400 and "+02:00:00"; "1 day" -> 86400 and nothing. Text that does not
+// start with a number and a unit is left whole.
+template <typename View> double takeUnits(View& text, bool& clockLeft) {
+    double seconds = 0;
+    clockLeft = true;
+    for (;;) {
+        const View rest = trimmed(text);
+        const qsizetype blank = indexOfBlank(rest);
+        if (blank <= 0)
+            return seconds;
+        const auto count = readNumber(rest.sliced(0, blank));
+        View afterCount = trimmed(rest.sliced(blank));
+        qsizetype wordEnd = indexOfBlank(afterCount);
+        if (wordEnd < 0)
+            wordEnd = afterCount.size();
+        const auto unit = unitSeconds(afterCount.sliced(0, wordEnd));
+        if (!count || !unit || *count != std::trunc(*count))
+            return seconds;
+        seconds += *count * *unit;
+        text = afterCount.sliced(wordEnd);
+        if (trimmed(text).isEmpty()) {
+            clockLeft = false;
+            return seconds;
+        }
+    }
+}
+
+template <typename View> std::optional<double> durationSeconds(View text) {
+    bool clockLeft = true;
+    const double units = takeUnits(text, clockLeft);
+    if (!clockLeft)
+        return std::isfinite(units) ? std::optional<double>(units) : std::nullopt;
+    const auto clock = clockSeconds(text);
+    if (!clock)
+        return std::nullopt;
+    const double total = units + *clock;
     if (!std::isfinite(total))
         return std::nullopt;
     return total;

@@ -179,6 +179,7 @@ int RunCalls(const QStringList& arguments) {
     qint64 calls = 0;
     double talk = 0;
     QByteArray startBuffer(19, '\0');
+    char clock[24];
     QByteArray durationText, startText;
     return runReport(
         request.value, output,
@@ -198,12 +199,13 @@ int RunCalls(const QStringList& arguments) {
             if (seconds && *seconds > 0)
                 talk += *seconds;
             Cell duration;
-            if (call.duration == CallRows::kDurationIsText)
+            if (call.duration == CallRows::kDurationIsText) {
                 durationText = call.durationText.toUtf8();
-            else if (call.duration != CallRows::kNoDuration)
-                durationText = TextForms::TalkTimeText(call.duration).toUtf8();
-            if (call.duration != CallRows::kNoDuration)
                 duration = Cell::of(QByteArrayView(durationText));
+            } else if (call.duration != CallRows::kNoDuration) {
+                duration =
+                    Cell::of(QByteArrayView(clock, TextForms::WriteTalkTime(call.duration, clock)));
+            }
             const Cell wholeSeconds =
                 seconds && std::abs(*seconds) < 9e15 ? Cell::of(qint64(*seconds)) : Cell::null();
             return writer.row(

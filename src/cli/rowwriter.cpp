@@ -6,8 +6,16 @@ namespace {
 
 void appendNumber(QByteArray& out, qint64 value) {
     char digits[24];
-    const int n = std::snprintf(digits, sizeof digits, "%lld", static_cast<long long>(value));
-    out.append(digits, n);
+    int n = 0;
+    quint64 magnitude = value < 0 ? 0 - quint64(value) : quint64(value);
+    do {
+        digits[n++] = char('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude > 0);
+    if (value < 0)
+        out += '-';
+    while (n > 0)
+        out += digits[--n];
 }
 
 bool isContinuationByte(char c) {

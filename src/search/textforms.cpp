@@ -187,13 +187,32 @@ QString DurationText(qint32 seconds) {
     return QString::fromLatin1(written, writeDuration(seconds, written));
 }
 
+qsizetype WriteTalkTime(qint64 seconds, char* out) {
+    // Written by hand: the terminal reports write it for every call they list.
+    const quint64 magnitude = seconds < 0 ? 0 - quint64(seconds) : quint64(seconds);
+    qsizetype n = 0;
+    if (seconds < 0)
+        out[n++] = '-';
+    char hours[20];
+    int count = 0;
+    quint64 h = magnitude / 3600;
+    do {
+        hours[count++] = char('0' + h % 10);
+        h /= 10;
+    } while (h > 0);
+    while (count > 0)
+        out[n++] = hours[--count];
+    for (const quint64 part : {magnitude / 60 % 60, magnitude % 60}) {
+        out[n++] = ':';
+        out[n++] = char('0' + part / 10);
+        out[n++] = char('0' + part % 10);
+    }
+    return n;
+}
+
 QString TalkTimeText(qint64 seconds) {
-    const qint64 magnitude = seconds < 0 ? -seconds : seconds;
-    return QStringLiteral("%1%2:%3:%4")
-        .arg(seconds < 0 ? QStringLiteral("-") : QString())
-        .arg(magnitude / 3600)
-        .arg(magnitude / 60 % 60, 2, 10, QLatin1Char('0'))
-        .arg(magnitude % 60, 2, 10, QLatin1Char('0'));
+    char text[24];
+    return QString::fromLatin1(text, WriteTalkTime(seconds, text));
 }
 
 void IsoStartText(qint64 startSeconds, char* out) {

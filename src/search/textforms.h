@@ -51,6 +51,8 @@ std::optional<qint32> StoredDurationSeconds(QByteArrayView text);
 
 // h:mm:ss with as many hours as there are: 1:23:45, 27:00:00, -0:05:00.
 QString TalkTimeText(qint64 seconds);
+// The same into out, which holds 24 characters; gives the length.
+qsizetype WriteTalkTime(qint64 seconds, char* out);
 // ISO 8601 without a zone, for machines: 2026-12-08T15:15:42, midnight as T00:00:00. Writes 19
 // characters into out.
 void IsoStartText(qint64 startSeconds, char* out);

@@ -33,7 +33,11 @@ void TestTimeFunctions::durationToMinutes_data() {
     QTest::newRow("empty") << "" << kFails;
     QTest::newRow("letters") << "a:b:c" << kFails;
     QTest::newRow("empty field") << "0::30" << kFails;
-    QTest::newRow("day prefix") << "1 day 02:00:00" << kFails;
+    QTest::newRow("a day, as the database writes it") << "1 day 02:00:00" << 1560.0;
+    QTest::newRow("days and a negative day") << "-1 days +02:00:00" << -1320.0;
+    QTest::newRow("days alone") << "2 days" << 2880.0;
+    QTest::newRow("a month counts 30 days") << "1 mon 00:00:01" << 43200.0 + 1.0 / 60;
+    QTest::newRow("unknown unit") << "1 week 02:00:00" << kFails;
     QTest::newRow("exponent") << "1e308:0:0" << kFails;
     QTest::newRow("huge digits") << QString(400, u'9') + ":0:0" << kFails;
     QTest::newRow("negative, as the database writes it") << "-00:05:00" << -5.0;

@@ -92,8 +92,8 @@ void TestCallListView::sortsByMeaning_data() {
                                      "3/1/2024 9:00:00 AM",    "3/1/2024 9:10:00 AM",
                                      "12/31/9999 11:58:00 PM", "infinity"};
     QTest::newRow("durations by length")
-        << 3 << false << QStringList{"-00:05:00",  "00:00:30",  "1:00:00",
-                                     "01:00:00.5", "100:00:00", "1 day 02:00:00"};
+        << 3 << false << QStringList{"-00:05:00",  "00:00:30",       "1:00:00",
+                                     "01:00:00.5", "1 day 02:00:00", "100:00:00"};
     QTest::newRow("descending") << 0 << true
                                 << QStringList{"ext 8", "ext 7", "15551234567", "101", "0101", "9"};
 }
