@@ -11,17 +11,40 @@ foreach(size 16 32 48)
             RENAME ${LINETALLY_APP_ID}.png)
 endforeach()
 
+# The manual page, the copyright file and the changelog (made from CHANGELOG.md), compressed as
+# Debian wants them: gzip -9 without a time stamp.
+set(LINETALLY_CONTACT "Linetally developers <developers@linetally.org>")
+if(UNIX)
+    set(docs ${CMAKE_BINARY_DIR}/packaging)
+    add_custom_command(OUTPUT ${docs}/linetally.1.gz ${docs}/changelog.gz
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${docs}
+        COMMAND sh -c "gzip -9nc \"$1\" > \"$2\"" gzip ${CMAKE_CURRENT_LIST_DIR}/linetally.1
+                ${docs}/linetally.1.gz
+        COMMAND sh -c "\"$1\" \"$2\" \"$3\" | gzip -9nc > \"$4\"" changelog
+                ${CMAKE_CURRENT_LIST_DIR}/debian-changelog ${PROJECT_SOURCE_DIR}/CHANGELOG.md
+                ${LINETALLY_CONTACT} ${docs}/changelog.gz
+        DEPENDS ${CMAKE_CURRENT_LIST_DIR}/linetally.1 ${PROJECT_SOURCE_DIR}/CHANGELOG.md
+                ${CMAKE_CURRENT_LIST_DIR}/debian-changelog
+        VERBATIM)
+    add_custom_target(linetally_docs ALL DEPENDS ${docs}/linetally.1.gz ${docs}/changelog.gz)
+    install(FILES ${docs}/linetally.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    install(FILES ${docs}/changelog.gz ${CMAKE_CURRENT_LIST_DIR}/copyright
+            DESTINATION ${CMAKE_INSTALL_DOCDIR})
+endif()
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME linetally)
 set(CPACK_PACKAGE_VERSION
     "${LINETALLY_VERSION_MAJOR}.${LINETALLY_VERSION_MINOR}.${LINETALLY_VERSION_PATCH}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "call history of a 3CX phone system, day by day")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Linetally answers one question for the administrator of a 3CX phone system: who called\n"
-    "whom on a given day. It lists the day's calls of an extension or any other number, draws\n"
-    "a per-minute activity chart of that day and offers a web lookup of a caller's number. It\n"
-    "reads the phone system's own PostgreSQL database over ODBC and never writes to it.")
-set(CPACK_PACKAGE_CONTACT "Linetally developers <linetally@localhost>")
+    "Linetally answers one question for the administrator of a 3CX phone\n"
+    "system: who called whom on a given day. It lists the day's calls of an\n"
+    "extension or any other number, draws a per-minute activity chart of that\n"
+    "day and offers a web lookup of a caller's number. From a terminal it\n"
+    "reports on any period as a table, CSV or JSON lines. It reads the phone\n"
+    "system's own PostgreSQL database over ODBC and never writes to it.")
+set(CPACK_PACKAGE_CONTACT "${LINETALLY_CONTACT}")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
