@@ -36,6 +36,10 @@ void drawOutline(QPainter& painter, const QRect& r, const QColor& colour) {
 const QColor kFromCellColour(128, 0, 0); // 0x000080
 const QColor kToCellColour(64, 64, 64);  // 0x404040
 const QColor kShadingColour(192, 192, 192);
+// The design draws on the window's light grey and writes in black, whatever the desktop's
+// colours: a dark theme must not hide the labels or the grey cells.
+const QColor kBackgroundColour(240, 240, 240);
+const QColor kLineColour(Qt::black);
 
 } // namespace
 
@@ -72,7 +76,8 @@ QString ChartWidget::hourLabelText(int column) {
 
 void ChartWidget::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    const QColor windowText = palette().color(QPalette::WindowText);
+    const QColor windowText = kLineColour;
+    painter.fillRect(rect(), kBackgroundColour);
 
     // Bottom layer first: the opaque shading must stay beneath the cells.
     for (int column = 1; column < 24; column += 2) {

@@ -176,7 +176,7 @@ int RunCalls(const QStringList& arguments) {
     RowWriter writer(request.value.format, output, kCallColumns);
     if (!writer.header() && !output.pipeClosed())
         return failure(kOutputFailed, output.finish().reason());
-    qint64 calls = 0;
+    qint64 calls = 0, unreadable = 0;
     double talk = 0;
     QByteArray startBuffer(19, '\0');
     char clock[24];
@@ -198,6 +198,7 @@ int RunCalls(const QStringList& arguments) {
             const auto seconds = CallRows::DurationSecondsOf(call.duration, call.durationText);
             if (seconds && *seconds > 0)
                 talk += *seconds;
+            unreadable += !seconds;
             Cell duration;
             if (call.duration == CallRows::kDurationIsText) {
                 durationText = call.durationText.toUtf8();
@@ -211,7 +212,10 @@ int RunCalls(const QStringList& arguments) {
             return writer.row(
                 {Cell::of(call.callFrom), Cell::of(call.callTo), start, duration, wholeSeconds});
         },
-        [&] { return writer.note(TextForms::CallsSummaryText(calls, qint64(std::floor(talk)))); });
+        [&] {
+            return writer.note(
+                TextForms::CallsSummaryText(calls, qint64(std::floor(talk)), unreadable));
+        });
 }
 
 int RunSummary(const QStringList& arguments) {

@@ -32,10 +32,15 @@ CallListView::CallListView(CallListModel* model, QWidget* parent)
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setShowGrid(false);
     setWordWrap(false);
-    // Rows stay in the order the search listed them until a header is clicked.
+    // Tab leaves the list for the next control, as it does everywhere in the window; the arrow
+    // keys move inside it.
+    setTabKeyNavigation(false);
+    // The server lists a day's calls in no particular order: they are shown by start time,
+    // oldest first, until a header is clicked, and then in that column's order.
     horizontalHeader()->setSortIndicatorShown(false);
     horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     setSortingEnabled(true);
+    proxy_->sort(2, Qt::AscendingOrder);
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     horizontalHeader()->setHighlightSections(false);
     connect(horizontalHeader(), &QHeaderView::sortIndicatorChanged, this,
@@ -78,6 +83,15 @@ void CallListView::keyPressEvent(QKeyEvent* event) {
     if (event->matches(QKeySequence::Copy)) {
         if (selectionModel()->hasSelection())
             QApplication::clipboard()->setText(selectionAsText());
+        event->accept();
+        return;
+    }
+    // The Menu key and Shift+F10 open the pop-up, as a right-click on the selected row does.
+    const bool menuKey = event->key() == Qt::Key_Menu ||
+                         (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier);
+    if (menuKey && currentIndex().isValid()) {
+        const QPoint at = visualRect(currentIndex()).center();
+        emit mouseDown(Qt::RightButton, Qt::NoModifier, at.x(), at.y());
         event->accept();
         return;
     }

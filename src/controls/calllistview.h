@@ -20,6 +20,8 @@ public:
     QString selectionAsText() const;
 
 signals:
+    // A press at a point of the viewport; the Menu key and Shift+F10 send a right press at the
+    // middle of the current row.
     void mouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
 
 protected:

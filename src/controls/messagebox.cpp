@@ -1,5 +1,6 @@
 #include "messagebox.h"
 
+#include <QLabel>
 #include <QMessageBox>
 
 #include <memory>
@@ -9,8 +10,13 @@ namespace {
 QMessageBox* makeBox(QWidget* parent, const QString& text, const QString& informative) {
     auto* box = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Linetally"), text,
                                 QMessageBox::Ok, parent);
-    if (!informative.isEmpty())
+    // What a box says may come from the driver, the server or the operator: never rich text.
+    box->setTextFormat(Qt::PlainText);
+    if (!informative.isEmpty()) {
         box->setInformativeText(informative);
+        if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+            label->setTextFormat(Qt::PlainText);
+    }
     return box;
 }
 
@@ -26,4 +32,5 @@ void ShowLinetallyNotice(const QString& text) {
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setModal(false);
     box->show();
+    box->raise();
 }

@@ -12,7 +12,10 @@ void StatusText::setFullText(const QString& text) {
     // give hints, which the tooltip keeps.
     full_ = QString(text).replace(u'\n', u' ').replace(u'\t', u' ').simplified();
     firstLine_ = text.section(u'\n', 0, 0).simplified();
-    setToolTip(full_);
+    // A tooltip that looks like markup is shown as rich text: the driver's words are escaped so
+    // that they are shown as they are.
+    setToolTip(full_.isEmpty() ? QString()
+                               : QStringLiteral("<qt>%1</qt>").arg(full_.toHtmlEscaped()));
     elide();
 }
 

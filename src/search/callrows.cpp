@@ -77,3 +77,10 @@ qint64 CallRows::talkSeconds() const {
     }
     return qint64(std::floor(total));
 }
+
+qsizetype CallRows::unreadableDurations() const {
+    qsizetype count = 0;
+    for (qsizetype row = 0; row < size(); ++row)
+        count += !durationSeconds(row).has_value();
+    return count;
+}

@@ -47,6 +47,8 @@ public:
     // The summed length of the calls in whole seconds; durations that cannot be read, or are
     // negative, count as nothing.
     qint64 talkSeconds() const;
+    // How many calls have no duration that can be read (a NULL, or a text that is none).
+    qsizetype unreadableDurations() const;
 
 private:
     static QByteArrayView slice(const std::vector<char>& text, const std::vector<quint32>& ends,

@@ -3,6 +3,9 @@
 #include "callrows.h"
 #include "timefunctions.h"
 
+#include <QLocale>
+#include <QTime>
+
 #include <cmath>
 #include <limits>
 
@@ -83,7 +86,46 @@ qsizetype writeDuration(qint32 seconds, char* out) {
 
 } // namespace
 
+namespace {
+
+// The United States forms where the locale has none of its own.
+bool usForms() {
+    const QLocale locale;
+    return locale.language() == QLocale::C ||
+           (locale.language() == QLocale::English && locale.territory() == QLocale::UnitedStates);
+}
+
+// The locale's short date form, with four digits of the year.
+QString localeDateFormat() {
+    QString format = QLocale().dateFormat(QLocale::ShortFormat);
+    if (!format.contains(QLatin1String("yyyy"))) {
+        if (format.contains(QLatin1String("yy")))
+            format.replace(QLatin1String("yy"), QLatin1String("yyyy"));
+        else
+            format.replace(QLatin1String("y"), QLatin1String("yyyy"));
+    }
+    return format;
+}
+
+// The locale's time with seconds, without its time zone ("t" outside quotes).
+QString localeTimeFormat() {
+    const QString format = QLocale().timeFormat(QLocale::LongFormat);
+    QString kept;
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == u'\'')
+            quoted = !quoted;
+        if (c != u't' || quoted)
+            kept += c;
+    }
+    return kept.trimmed();
+}
+
+} // namespace
+
 QString DateText(QDate date) {
+    if (!usForms())
+        return QLocale().toString(date, localeDateFormat());
     return date.toString(QStringLiteral("M/d/yyyy"));
 }
 
@@ -98,7 +140,8 @@ QStringList DateListEntries(QDate today) {
 }
 
 QString DateTextToIso(const QString& dateText) {
-    const QDate date = QDate::fromString(dateText, QStringLiteral("M/d/yyyy"));
+    const QDate date = usForms() ? QDate::fromString(dateText, QStringLiteral("M/d/yyyy"))
+                                 : QLocale().toDate(dateText, localeDateFormat());
     return date.isValid() ? date.toString(Qt::ISODate) : dateText;
 }
 
@@ -159,7 +202,14 @@ QString StartTimeText(const DateTimeFields& at) {
 }
 
 QString StartTimeText(qint64 startSeconds) {
-    return StartTimeText(FieldsOfStartSeconds(startSeconds));
+    const DateTimeFields at = FieldsOfStartSeconds(startSeconds);
+    if (usForms())
+        return StartTimeText(at);
+    const QString date = DateText(QDate(at.year, at.month, at.day));
+    if (at.hour == 0 && at.minute == 0 && at.second == 0)
+        return date;
+    return date + u' ' +
+           QLocale().toString(QTime(at.hour, at.minute, at.second), localeTimeFormat());
 }
 
 std::optional<qint64> StartSecondsFromDriverText(QByteArrayView text) {
@@ -241,13 +291,19 @@ std::optional<QDate> IsoDate(QStringView text) {
     return QDate(int(year), int(month), int(day));
 }
 
-QString CallsSummaryText(qsizetype calls, qint64 talkSeconds) {
+QString CallsSummaryText(qsizetype calls, qint64 talkSeconds, qsizetype unreadable) {
     if (calls == 0)
         return QStringLiteral("No calls");
-    return QStringLiteral("%1 %2, %3 talk time")
-        .arg(calls)
-        .arg(calls == 1 ? QStringLiteral("call") : QStringLiteral("calls"))
-        .arg(TalkTimeText(talkSeconds));
+    QString text = QStringLiteral("%1 %2, %3 talk time")
+                       .arg(calls)
+                       .arg(calls == 1 ? QStringLiteral("call") : QStringLiteral("calls"))
+                       .arg(TalkTimeText(talkSeconds));
+    if (unreadable > 0)
+        text +=
+            QStringLiteral(", %1 %2 unreadable")
+                .arg(unreadable)
+                .arg(unreadable == 1 ? QStringLiteral("duration") : QStringLiteral("durations"));
+    return text;
 }
 
 } // namespace TextForms

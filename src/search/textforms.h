@@ -9,8 +9,10 @@
 #include <optional>
 
 // The program's text forms of dates, times and durations, and the numbers the list keeps in
-// their place. They are always the United States forms, whatever the locale, because the chart
-// reads them back.
+// their place. Dates and start times follow the locale (QLocale()): its short date form with a
+// four-digit year and its time with seconds; where there is no locale (C, POSIX) and in en_US
+// they are the United States forms, 3/1/2024 and 3/1/2024 3:15:42 PM. Nothing reads them back
+// but the search's date, which goes to the database as an ISO date.
 namespace TextForms {
 
 // A date and time of day as the database holds it, before any time zone is applied.
@@ -18,7 +20,7 @@ struct DateTimeFields {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
 };
 
-// M/d/yyyy: 3/1/2024.
+// The date list's form of a date: M/d/yyyy (3/1/2024) in the United States forms.
 QString DateText(QDate date);
 // The date list's entries: today first, then each day before, 90 in all.
 QStringList DateListEntries(QDate today);
@@ -34,7 +36,8 @@ inline int SecondOfDay(qint64 startSeconds) {
     return int(startSeconds % 86400);
 }
 
-// "Start Time" as the list shows it: M/d/yyyy h:mm:ss AM|PM, or the date alone at midnight.
+// "Start Time" as the list shows it: the date, a blank and the time with seconds (M/d/yyyy
+// h:mm:ss AM|PM in the United States forms), or the date alone at midnight.
 QString StartTimeText(const DateTimeFields& at);
 QString StartTimeText(qint64 startSeconds);
 // The driver's text of a timestamp, yyyy-MM-dd hh:mm:ss with any fraction (which the list
@@ -58,7 +61,9 @@ qsizetype WriteTalkTime(qint64 seconds, char* out);
 void IsoStartText(qint64 startSeconds, char* out);
 // A date given as yyyy-MM-dd; nothing for any other text or a day that does not exist.
 std::optional<QDate> IsoDate(QStringView text);
-// What a search that listed every row found: "17 calls, 1:23:45 talk time", "No calls".
-QString CallsSummaryText(qsizetype calls, qint64 talkSeconds);
+// What a search that listed every row found: "17 calls, 1:23:45 talk time", "No calls", and
+// how many durations were left out of the talk time because they are no duration at all (or
+// none): "18 calls, 26:43:19 talk time, 1 duration unreadable".
+QString CallsSummaryText(qsizetype calls, qint64 talkSeconds, qsizetype unreadable = 0);
 
 } // namespace TextForms

@@ -97,6 +97,8 @@ private:
     void createControls();
     void createMenus();
     void setClientWidth(int width);
+    // Fills the extension list from the database when it has no entries yet.
+    void fillExtensionsIfEmpty();
 
     QPointer<ABOUT> about_;
 };

@@ -21,13 +21,14 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCursor>
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
+#include <QSignalBlocker>
 #include <QStatusBar>
 
 namespace {
@@ -68,9 +69,8 @@ void Form1::Form_Load() {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const Result<QString> driver = dbRoutines::FindDriver();
     if (driver)
-        Combo3->addItems(dbRoutines::FillExtensionList().value);
+        fillExtensionsIfEmpty();
     QGuiApplication::restoreOverrideCursor();
-    Combo3->setCurrentIndex(-1);
     if (!driver)
         ShowLinetallyMessage(this, dbRoutines::kConnectFailed, driver.reason());
 
@@ -95,6 +95,17 @@ void Form1::mnuFileExit_Click() {
 void Form1::mnuSettingsDbUP_Click() {
     login dialog(this);
     dialog.exec();
+    // Credentials that work now may reach a database that was not there at start-up.
+    if (!dbRoutines::DbDriver.isEmpty())
+        fillExtensionsIfEmpty();
+}
+
+void Form1::fillExtensionsIfEmpty() {
+    if (Combo3->count() > 0)
+        return;
+    const QSignalBlocker quiet(Combo3);
+    Combo3->addItems(dbRoutines::FillExtensionList().value);
+    Combo3->setCurrentIndex(-1);
 }
 
 void Form1::mnuHelpAbout_Click() {
@@ -135,6 +146,14 @@ void Form1::Command6_Click() {
     } else {
         setClientWidth(kWideClientWidth);
         Command6->setText(QStringLiteral("Hide Chart"));
+        // The window grows on its right; where that would leave the screen, it moves left just
+        // enough to stay on it (never past the screen's left edge).
+        if (const QScreen* shown = screen()) {
+            const QRect available = shown->availableGeometry();
+            const int overhang = frameGeometry().right() - available.right();
+            if (overhang > 0)
+                move(std::max(available.left(), x() - overhang), y());
+        }
     }
 }
 
@@ -184,14 +203,26 @@ void Form1::searchnow() {
         Combo3->isEnabled() ? Combo3->itemText(Combo3->currentIndex()) : Text1->text();
     // The old rows go first, so that a large list is not held twice.
     listItems->clear();
-    Result<CallRows> listed = dbRoutines::RunSearchQuery(BuildSearchQuery(choices));
+    Result<CallRows> listed;
+    // No driver found yet (the database was down at start-up): probe now, so that a database
+    // that is back is found without a restart.
+    if (dbRoutines::DbDriver.isEmpty()) {
+        const Result<QString> driver = dbRoutines::FindDriver();
+        if (!driver)
+            listed = Failed<CallRows>(driver.reason());
+        else
+            fillExtensionsIfEmpty();
+    }
+    if (listed)
+        listed = dbRoutines::RunSearchQuery(BuildSearchQuery(choices));
     listItems->appendRows(std::move(listed.value));
 
     QGuiApplication::restoreOverrideCursor();
     statusPanel1->setText(QString());
     // A failed search must not pass for a day without calls.
     statusSummary->setFullText(
-        listed ? TextForms::CallsSummaryText(listItems->count(), listItems->talkSeconds())
+        listed ? TextForms::CallsSummaryText(listItems->count(), listItems->talkSeconds(),
+                                             listItems->rows().unreadableDurations())
                : QStringLiteral("Search failed: ") + listed.reason());
 }
 
@@ -201,7 +232,7 @@ void Form1::RefreshGraph() {
     chart->setCells(MinuteCellsOf(listItems->rows(), reference));
 }
 
-void Form1::ListView1_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, int, int) {
+void Form1::ListView1_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, int x, int y) {
     if (listItems->count() == 0)
         return;
     const int selected = ListView1->selectedRow();
@@ -213,7 +244,7 @@ void Form1::ListView1_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, i
     mnuHiddenMIFrom->setEnabled(call.callFrom.size() >= 10);
     mnuHiddenMITo->setEnabled(call.callTo.size() >= 10);
     if (button == Qt::RightButton)
-        mnuHidden->exec(QCursor::pos());
+        mnuHidden->exec(ListView1->viewport()->mapToGlobal(QPoint(x, y)));
 }
 
 void Form1::mnuHiddenMIFrom_Click() {

@@ -6,6 +6,7 @@
 #include "twips.h"
 #include "versiontext.h"
 
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
@@ -19,6 +20,10 @@ void Form2::SetSplashDelayForTesting(int milliseconds) {
 }
 
 Form2::Form2() {
+    // The program ends only through EndProgram (File > Exit, the main window's close box, the
+    // credentials dialog's Cancel). A splash screen does not count as a window, so closing a
+    // notice shown before the main window would otherwise end the program.
+    QGuiApplication::setQuitOnLastWindowClosed(false);
     // The pictures live in a static library, whose resources must be registered by hand.
     Q_INIT_RESOURCE(resources);
     setWindowFlags(Qt::SplashScreen | Qt::FramelessWindowHint);
@@ -52,9 +57,10 @@ void Form2::Form_Load() {
     config::LoadConfig();
     const Status saved = config::SaveConfig();
     // Not a modal box: its event loop would let the timer open the main window from inside it,
-    // and the splash would then be shown over the main window when the box closed.
+    // and the splash would then be shown over the main window when the box closed. It opens once
+    // the splash is on screen, so that it is not hidden under it.
     if (!saved)
-        ShowLinetallyNotice(saved.reason());
+        QTimer::singleShot(0, this, [reason = saved.reason()] { ShowLinetallyNotice(reason); });
 }
 
 void Form2::Timer1_Timer() {

@@ -10,6 +10,8 @@ private slots:
     void numberForms_data();
     void numberForms();
     void summary();
+    void localeForms_data();
+    void localeForms();
 };
 
 void TestTextForms::startTimeText_data() {
@@ -82,6 +84,46 @@ void TestTextForms::summary() {
     QCOMPARE(TextForms::CallsSummaryText(1, 330), QStringLiteral("1 call, 0:05:30 talk time"));
     QCOMPARE(TextForms::CallsSummaryText(17, 5025), QStringLiteral("17 calls, 1:23:45 talk time"));
     QCOMPARE(TextForms::CallsSummaryText(2, 97200), QStringLiteral("2 calls, 27:00:00 talk time"));
+    QCOMPARE(TextForms::CallsSummaryText(18, 96199, 1),
+             QStringLiteral("18 calls, 26:43:19 talk time, 1 duration unreadable"));
+}
+
+void TestTextForms::localeForms_data() {
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("date");
+    QTest::addColumn<QString>("start");
+    QTest::newRow("C") << "C"
+                       << "3/1/2024"
+                       << "3/1/2024 3:15:42 PM";
+    QTest::newRow("en_US") << "en_US"
+                           << "3/1/2024"
+                           << "3/1/2024 3:15:42 PM";
+    QTest::newRow("en_GB") << "en_GB"
+                           << "01/03/2024"
+                           << "01/03/2024 15:15:42";
+    QTest::newRow("de_DE") << "de_DE"
+                           << "01.03.2024"
+                           << "01.03.2024 15:15:42";
+}
+
+// The date list and "Start Time" in the locale's forms; the day sent to the database is the
+// same in each.
+void TestTextForms::localeForms() {
+    QFETCH(QString, locale);
+    QFETCH(QString, date);
+    QFETCH(QString, start);
+    QLocale::setDefault(QLocale(locale));
+    const QString entry = TextForms::DateListEntries(QDate(2024, 3, 1)).first();
+    const QString shown =
+        TextForms::StartTimeText(*TextForms::StartSecondsOf({2024, 3, 1, 15, 15, 42}));
+    const QString midnight =
+        TextForms::StartTimeText(*TextForms::StartSecondsOf({2024, 3, 1, 0, 0, 0}));
+    const QString iso = TextForms::DateTextToIso(entry);
+    QLocale::setDefault(QLocale::c());
+    QCOMPARE(entry, date);
+    QCOMPARE(shown, start);
+    QCOMPARE(midnight, date);
+    QCOMPARE(iso, QStringLiteral("2024-03-01"));
 }
 
 QTEST_GUILESS_MAIN(TestTextForms)

@@ -59,33 +59,48 @@ QColor TestChartWindow::pixelAt(const QPoint& chartPoint) {
     return shot.pixelColor(at * shot.devicePixelRatio());
 }
 
-enum class Cell { From, To, Label, Shading };
+enum class Cell { From, To, Label, LabelText, Shading };
 Q_DECLARE_METATYPE(Cell)
 
 void TestChartWindow::pixelsAfterSearch_data() {
     QTest::addColumn<Cell>("cell");
     QTest::addColumn<int>("minute");
     QTest::addColumn<QColor>("colour");
+    QTest::addColumn<bool>("dark");
     const QColor red(128, 0, 0), grey(64, 64, 64), shading(192, 192, 192);
-    const QColor background = QApplication::palette().color(QPalette::Window);
-    QTest::newRow("from 9:00") << Cell::From << 540 << red;
-    QTest::newRow("from 9:04 (5.5 minutes)") << Cell::From << 544 << red;
-    QTest::newRow("from 9:05 hidden, odd hour") << Cell::From << 545 << shading;
-    QTest::newRow("from midnight (date alone)") << Cell::From << 0 << red;
-    QTest::newRow("from 23:59 (across midnight)") << Cell::From << 1439 << red;
-    QTest::newRow("to 15:15") << Cell::To << 915 << grey;
-    QTest::newRow("to 15:16 hidden, odd hour") << Cell::To << 916 << shading;
-    QTest::newRow("to 10:59") << Cell::To << 659 << grey;
-    QTest::newRow("to 11:02 next column") << Cell::To << 662 << grey;
-    QTest::newRow("from 10:58 hidden") << Cell::From << 658 << background;
-    QTest::newRow("odd-hour column") << Cell::Shading << 1 * 60 + 30 << shading;
-    QTest::newRow("hour label") << Cell::Label << 5 << QColor(Qt::white);
+    const QColor background(240, 240, 240);
+    // The design's colours also under a dark desktop theme.
+    QTest::newRow("dark: hour label") << Cell::Label << 5 << QColor(Qt::white) << true;
+    QTest::newRow("dark: hour label text") << Cell::LabelText << 5 << QColor(Qt::black) << true;
+    QTest::newRow("dark: grey cell") << Cell::To << 915 << grey << true;
+    QTest::newRow("dark: background") << Cell::From << 658 << background << true;
+    QTest::newRow("from 9:00") << Cell::From << 540 << red << false;
+    QTest::newRow("from 9:04 (5.5 minutes)") << Cell::From << 544 << red << false;
+    QTest::newRow("from 9:05 hidden, odd hour") << Cell::From << 545 << shading << false;
+    QTest::newRow("from midnight (date alone)") << Cell::From << 0 << red << false;
+    QTest::newRow("from 23:59 (across midnight)") << Cell::From << 1439 << red << false;
+    QTest::newRow("to 15:15") << Cell::To << 915 << grey << false;
+    QTest::newRow("to 15:16 hidden, odd hour") << Cell::To << 916 << shading << false;
+    QTest::newRow("to 10:59") << Cell::To << 659 << grey << false;
+    QTest::newRow("to 11:02 next column") << Cell::To << 662 << grey << false;
+    QTest::newRow("from 10:58 hidden") << Cell::From << 658 << background << false;
+    QTest::newRow("odd-hour column") << Cell::Shading << 1 * 60 + 30 << shading << false;
+    QTest::newRow("hour label") << Cell::Label << 5 << QColor(Qt::white) << false;
 }
 
 void TestChartWindow::pixelsAfterSearch() {
     QFETCH(Cell, cell);
     QFETCH(int, minute);
     QFETCH(QColor, colour);
+    QFETCH(bool, dark);
+    if (dark) {
+        QPalette night;
+        night.setColor(QPalette::Window, QColor(30, 30, 30));
+        night.setColor(QPalette::WindowText, QColor(230, 230, 230));
+        night.setColor(QPalette::Base, QColor(20, 20, 20));
+        night.setColor(QPalette::Text, QColor(230, 230, 230));
+        window->setPalette(night);
+    }
     searchBoth("101");
     QTest::mouseClick(window->Command6, Qt::LeftButton);
     QVERIFY(window->chart->isVisible());
@@ -106,6 +121,19 @@ void TestChartWindow::pixelsAfterSearch() {
         // A corner of the label, clear of its text.
         point = ChartWidget::hourLabelRect(minute).topLeft() + QPoint(1, 1);
         break;
+    case Cell::LabelText: {
+        // The darkest pixel of the label is its text's.
+        const QRect label = ChartWidget::hourLabelRect(minute);
+        point = label.topLeft();
+        for (int y = label.top(); y <= label.bottom(); ++y) {
+            for (int x = label.left(); x <= label.right(); ++x) {
+                if (pixelAt({x, y}).lightness() < pixelAt(point).lightness())
+                    point = {x, y};
+            }
+        }
+        QVERIFY2(pixelAt(point).lightness() < 60, qPrintable(pixelAt(point).name()));
+        return;
+    }
     }
     QCOMPARE(pixelAt(point), colour);
 }
@@ -203,7 +231,7 @@ void TestChartWindow::oddValuesThroughTheDriver_data() {
     QTest::newRow("interval of days") << false << "'2024-03-01 10:00:00'"
                                       << "'1 day 02:00:00'"
                                       << "3/1/2024 10:00:00 AM"
-                                      << "1 day 02:00:00" << none;
+                                      << "1 day 02:00:00" << QList<int>{600, 1439};
     QTest::newRow("hundred hours") << false << "'2024-03-01 23:00:00'"
                                    << "'100:00:00'"
                                    << "3/1/2024 11:00:00 PM"

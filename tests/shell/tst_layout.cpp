@@ -31,11 +31,13 @@ private slots:
     void windowIsFixed();
     void listColumns();
     void combo1Entries();
+    void tabOrder_data();
     void tabOrder();
     void menus();
     void statusBarSpansClient();
     void command6Toggles();
     void command6FromOddWidth();
+    void wideWindowStaysOnScreen();
     void designFontFits_data();
     void designFontFits();
 
@@ -143,7 +145,20 @@ void TestLayout::combo1Entries() {
             !window->Combo3->isEditable());
 }
 
+void TestLayout::tabOrder_data() {
+    QTest::addColumn<bool>("filled");
+    QTest::newRow("empty list") << false;
+    QTest::newRow("filled list") << true;
+}
+
 void TestLayout::tabOrder() {
+    QFETCH(bool, filled);
+    if (filled) {
+        window->listItems->appendRows(
+            CallsFromTexts({CallRow{"101", "102", "2024-03-01 09:00:00", "00:01:00"},
+                            CallRow{"103", "101", "2024-03-01 09:10:00", "00:01:00"}}));
+        window->ListView1->selectRow(0);
+    }
     window->activateWindow();
     window->Command1->setFocus();
     QTRY_COMPARE(QApplication::focusWidget(), window->Command1);
@@ -157,6 +172,14 @@ void TestLayout::tabOrder() {
     }
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
     QCOMPARE(QApplication::focusWidget(), window->Command5);
+    // Backwards out of the list, too; the arrows still move inside it.
+    window->ListView1->setFocus();
+    if (filled) {
+        QTest::keyClick(window->ListView1, Qt::Key_Down);
+        QCOMPARE(window->ListView1->currentIndex().row(), 1);
+    }
+    QTest::keyClick(window->ListView1, Qt::Key_Backtab);
+    QCOMPARE(QApplication::focusWidget(), window->Command6);
 }
 
 static QStringList visibleEntries(QMenu* menu) {
@@ -211,6 +234,21 @@ void TestLayout::command6Toggles() {
     QCOMPARE(window->Command6->text(), QStringLiteral("Show Chart"));
     QCOMPARE(window->pos(), topLeft);
     QCOMPARE(window->StatusBar1->width(), 554);
+}
+
+// Where growing on the right would leave the screen, the wide window moves left just enough.
+void TestLayout::wideWindowStaysOnScreen() {
+    const QRect screen = window->screen()->availableGeometry();
+    window->move(screen.right() - window->frameGeometry().width() - 10, screen.top() + 10);
+    const int top = window->y();
+    QTest::mouseClick(window->Command6, Qt::LeftButton);
+    QCOMPARE(window->width(), 956);
+    QVERIFY(window->x() >= screen.left());
+    if (screen.width() >= window->frameGeometry().width())
+        QCOMPARE(window->frameGeometry().right(), screen.right());
+    else
+        QCOMPARE(window->x(), screen.left());
+    QCOMPARE(window->y(), top);
 }
 
 void TestLayout::command6FromOddWidth() {

@@ -36,6 +36,8 @@ private slots:
     void cleanup();
 
     void rightClickOffersLookups();
+    void keyboardOpensPopup_data();
+    void keyboardOpensPopup();
     void choosingLookupOpensSearch();
     void leftPressOnlyUpdatesCaptions();
     void pressOnEmptyListDoesNothing();
@@ -102,6 +104,33 @@ void TestListActions::rightClickRow(int row, std::function<void(QMenu*)> check) 
     });
     QTest::mouseClick(window->ListView1->viewport(), Qt::RightButton, {}, rowCentre(row));
     QTRY_VERIFY(opened);
+}
+
+void TestListActions::keyboardOpensPopup_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::newRow("Menu key") << int(Qt::Key_Menu) << int(Qt::NoModifier);
+    QTest::newRow("Shift+F10") << int(Qt::Key_F10) << int(Qt::ShiftModifier);
+}
+
+// The pop-up of the selected row, from the keyboard, with the captions a press would set.
+void TestListActions::keyboardOpensPopup() {
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    window->ListView1->setFocus();
+    window->ListView1->selectRow(1);
+    QStringList captions;
+    QTimer::singleShot(0, [&] {
+        if (auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            if (popup == window->mnuHidden)
+                captions << window->mnuHiddenMIFrom->text() << window->mnuHiddenMITo->text();
+            popup->close();
+        }
+    });
+    QTest::keyClick(window->ListView1, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QTRY_COMPARE(captions, (QStringList{"Google : 15551234567", "Google : 101"}));
+    QVERIFY(window->mnuHiddenMIFrom->isEnabled());
+    QVERIFY(!window->mnuHiddenMITo->isEnabled());
 }
 
 void TestListActions::rightClickOffersLookups() {

@@ -131,25 +131,32 @@ void TestLogin::failureNamesTheCause_data() {
     QTest::addColumn<bool>("atStartup");
     QTest::addColumn<bool>("serverStopped");
     QTest::addColumn<QString>("cause");
+    QTest::addColumn<QString>("user");
+    const QString user = TestDatabase::user();
     for (const bool atStartup : {true, false}) {
         const char* where = atStartup ? "start-up, " : "dialog, ";
         QTest::newRow(QByteArray(where) + "wrong password")
-            << atStartup << false << "password authentication failed";
+            << atStartup << false << "password authentication failed" << user;
         QTest::newRow(QByteArray(where) + "server stopped")
-            << atStartup << true << "Connection refused";
+            << atStartup << true << "Connection refused" << user;
     }
+    // The server repeats the user name: markup in it is shown as typed.
+    QTest::newRow("dialog, markup in the user name")
+        << false << false << "<h1>big</h1><a href=\"https://x\">y</a>"
+        << "<h1>big</h1><a href=\"https://x\">y</a>";
 }
 
 void TestLogin::failureNamesTheCause() {
     QFETCH(bool, atStartup);
     QFETCH(bool, serverStopped);
     QFETCH(QString, cause);
+    QFETCH(QString, user);
     const QString password = serverStopped ? TestDatabase::password() : "not-the-password";
     MessageBoxAnswerer answerer;
     if (serverStopped)
         QVERIFY(TestDatabase::stopServer());
     if (atStartup) {
-        TestDatabase::storeCredentials(TestDatabase::user(), password);
+        TestDatabase::storeCredentials(user, password);
         Form1 window;
         window.Form_Load();
     } else {
@@ -157,7 +164,7 @@ void TestLogin::failureNamesTheCause() {
         login dialog(&owner);
         dialog.show();
         QTimer::singleShot(3000, &dialog, &QWidget::close);
-        typeAndConnect(&dialog, TestDatabase::user(), password);
+        typeAndConnect(&dialog, user, password);
     }
     if (serverStopped)
         QVERIFY(TestDatabase::startServer());
@@ -165,6 +172,7 @@ void TestLogin::failureNamesTheCause() {
     const QString reason = answerer.informativeTexts().value(0);
     QVERIFY2(reason.contains(cause), qPrintable(reason));
     QVERIFY2(!reason.contains(password), qPrintable(reason));
+    QVERIFY(answerer.allPlainText());
 }
 
 void TestLogin::lineBreakIsRefused_data() {

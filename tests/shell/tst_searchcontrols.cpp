@@ -1,12 +1,15 @@
 #include "calllistmodel.h"
+#include "calllistview.h"
 #include "calltexts.h"
 #include "chartwidget.h"
+#include "dbroutines.h"
 #include "dialogs.h"
 #include "endprogram.h"
 #include "form1.h"
 #include "shellfixture.h"
 #include "statustext.h"
 
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -39,6 +42,9 @@ private slots:
     void clearingBringsExtensionBack();
     void enterInEmptyBoxDoesNothing();
     void serverStoppedBeforeSearch();
+    void serverBackWithoutRestart();
+    void newSearchListsByStartTime();
+    void talkTimeCountsEveryDuration();
     void statusSaysWhatTheSearchGave_data();
     void statusSaysWhatTheSearchGave();
 
@@ -190,6 +196,67 @@ void TestSearchControls::serverStoppedBeforeSearch() {
     // The next search connects anew.
     QTest::mouseClick(window->Command2, Qt::LeftButton);
     QCOMPARE(window->listItems->count(), 5);
+}
+
+// The database was down at start-up: no driver was found. Once it is back, the next search
+// finds the driver itself, lists the calls and fills the extension list.
+void TestSearchControls::serverBackWithoutRestart() {
+    window.reset();
+    dbRoutines::DbDriver.clear();
+    QVERIFY(TestDatabase::stopServer());
+    window = std::make_unique<Form1>();
+    loadWindow(*window);
+    QCOMPARE(answerer->texts(), QStringList{"Linetally failed to connect to your 3CX database."});
+    QCOMPARE(window->Combo3->count(), 0);
+    pick(window->Combo2, window->Combo2->itemText(0));
+    pick(window->Combo1, "Both");
+    typeInto(window->Text1, "101");
+    QTest::mouseClick(window->Command2, Qt::LeftButton);
+    const QString whileDown = window->statusSummary->fullText();
+    QVERIFY(TestDatabase::startServer());
+    QVERIFY2(whileDown.startsWith("Search failed: ") && whileDown.contains("Connection refused"),
+             qPrintable(whileDown));
+    QTest::mouseClick(window->Command2, Qt::LeftButton);
+    QCOMPARE(window->listItems->count(), 5);
+    QCOMPARE(window->Combo3->count(), 3);
+    QCOMPARE(window->Combo3->currentIndex(), -1);
+    QCOMPARE(dbRoutines::DbDriver, dbRoutines::kUnicodeDriver);
+}
+
+// The server gives the rows in no order: a new search shows them oldest first, until a header
+// is clicked; then that column's order holds for the next search too.
+void TestSearchControls::newSearchListsByStartTime() {
+    const auto shownColumn = [this](int column) {
+        QStringList texts;
+        const QAbstractItemModel* shown = window->ListView1->model();
+        for (int row = 0; row < shown->rowCount(); ++row)
+            texts << shown->index(row, column).data().toString();
+        return texts;
+    };
+    pick(window->Combo2, window->Combo2->itemText(0));
+    pick(window->Combo1, "Both");
+    pick(window->Combo3, "101");
+    const QString day = window->Combo2->itemText(0);
+    QCOMPARE(shownColumn(2), (QStringList{day, day + " 9:00:00 AM", day + " 10:58:00 AM",
+                                          day + " 3:15:42 PM", day + " 11:58:30 PM"}));
+    QHeaderView* header = window->ListView1->horizontalHeader();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(0) + 10, header->height() / 2));
+    QTest::mouseClick(window->Command2, Qt::LeftButton);
+    QCOMPARE(shownColumn(0), (QStringList{"101", "101", "101", "4711", "5550001111"}));
+}
+
+// A duration with a day part counts its 24 hours; a negative one counts as nothing; one that is
+// no duration is left out, and the status says so.
+void TestSearchControls::talkTimeCountsEveryDuration() {
+    QVERIFY(TestDatabase::insertCall("101", "200", "1 day 02:00:00", today() + " 08:00:00"));
+    QVERIFY(TestDatabase::insertCall("101", "201", "-00:05:00", today() + " 08:10:00"));
+    QVERIFY(TestDatabase::insertCall("101", "202", QString(), today() + " 08:20:00"));
+    pick(window->Combo2, window->Combo2->itemText(0));
+    pick(window->Combo1, "Both");
+    pick(window->Combo3, "101");
+    QCOMPARE(window->statusSummary->fullText(),
+             QStringLiteral("8 calls, 26:18:30 talk time, 1 duration unreadable"));
 }
 
 void TestSearchControls::statusSaysWhatTheSearchGave_data() {

@@ -32,6 +32,7 @@ private slots:
     void databaseDownAtStartup();
     void unwritableSettingsAreReported();
     void readOnlyFolderStartup();
+    void noticeAboveSplashKeepsProgram();
 
 private:
     void writeSettings(const QByteArray& bytes);
@@ -222,6 +223,47 @@ void TestStartup::readOnlyFolderStartup() {
     // The main window works: nothing modal is left and the extensions came.
     QCOMPARE(QApplication::activeModalWidget(), nullptr);
     QCOMPARE(splash->mainWindow()->Combo3->count(), 2);
+}
+
+// The settings cannot be saved: the notice opens once the splash is on screen (so over it), and
+// pressing its OK before the main window is there does not end the program, which goes on to its
+// main window. Run in the application's own event loop, which closing the last window would end.
+void TestStartup::noticeAboveSplashKeepsProgram() {
+    config::SetConfigFilePath(dir.filePath("no-such-folder/local.cfg"));
+    config::SetConfig("dbuser", TestDatabase::user());
+    config::SetConfig("dbpass", TestDatabase::password());
+    auto* splash = new Form2;
+    splash->Form_Load();
+    splash->show();
+    bool splashShownWithNotice = false, answered = false;
+    QTimer step;
+    step.setInterval(20);
+    connect(&step, &QTimer::timeout, [&] {
+        if (!answered) {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                auto* box = qobject_cast<QMessageBox*>(widget);
+                if (!box || !box->isVisible())
+                    continue;
+                splashShownWithNotice = splash->isVisible() && !splash->mainWindow();
+                box->button(QMessageBox::Ok)->click();
+                answered = true;
+                return;
+            }
+        } else if (!splash->mainWindow()) {
+            splash->Timer1->start(0);
+        } else if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            box->button(QMessageBox::Ok)->click(); // the main window's own failed save
+        } else if (splash->mainWindow()->isVisible()) {
+            QCoreApplication::exit(0); // quit() would close the windows, and so end the program
+        }
+    });
+    step.start();
+    QTimer::singleShot(30000, [] { QCoreApplication::exit(1); });
+    QApplication::exec();
+    QVERIFY(answered);
+    QVERIFY(splashShownWithNotice);
+    QVERIFY2(splash->mainWindow() && splash->mainWindow()->isVisible(),
+             "the program ended with the notice");
 }
 
 QTEST_MAIN(TestStartup)

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
@@ -31,6 +32,10 @@ void MessageBoxAnswerer::poll() {
         texts_ << box->text();
         titles_ << box->windowTitle();
         informativeTexts_ << box->informativeText();
+        for (const QLabel* label : box->findChildren<QLabel*>()) {
+            if (!label->text().isEmpty() && label->textFormat() != Qt::PlainText)
+                allPlainText_ = false;
+        }
         QPointer<QMessageBox> guard(box);
         QTimer::singleShot(0, [guard] {
             if (guard && guard->button(QMessageBox::Ok))

@@ -17,6 +17,8 @@ public:
     QStringList texts() const { return texts_; }
     QStringList titles() const { return titles_; }
     QStringList informativeTexts() const { return informativeTexts_; }
+    // Whether every box seen showed its texts as plain text, never as markup.
+    bool allPlainText() const { return allPlainText_; }
     void clear();
 
 private:
@@ -25,6 +27,7 @@ private:
     QStringList texts_;
     QStringList titles_;
     QStringList informativeTexts_;
+    bool allPlainText_ = true;
     class QTimer* timer_;
 };
 
