@@ -1,10 +1,12 @@
 #include "commandline.h"
+#include "coredumps.h"
 #include "form2.h"
 #include "identity.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
+    KeepMemoryPrivate();
     if (const auto status = cli::HandleCommandLine(argc, argv))
         return *status;
     QApplication app(argc, argv);

@@ -13,13 +13,38 @@
 
 namespace {
 
-// A field as spreadsheets read tab-separated text: one holding a tab, a line break or a quote is
-// quoted, its quotes doubled, so that every row keeps its four columns.
-QString spreadsheetField(const QString& text) {
+QString quotedField(const QString& text) {
     if (!text.contains(u'\t') && !text.contains(u'\n') && !text.contains(u'\r') &&
         !text.contains(u'"'))
         return text;
     return u'"' + QString(text).replace(QStringLiteral("\""), QStringLiteral("\"\"")) + u'"';
+}
+
+// A cell a spreadsheet would take for a formula (=, @, + or - first, or a tab or line break
+// before anything else) gets a leading apostrophe, which spreadsheets show as text; a number
+// written with its sign ("+441632960777", "-5") is kept as it is.
+QString neutralised(const QString& text) {
+    if (text.isEmpty())
+        return text;
+    const QChar first = text.front();
+    bool formula =
+        first == u'=' || first == u'@' || first == u'\t' || first == u'\r' || first == u'\n';
+    if (first == u'+' || first == u'-') {
+        for (const QChar c : QStringView(text).mid(1)) {
+            if (!c.isDigit() && c != u' ' && c != u'.' && c != u':') {
+                formula = true;
+                break;
+            }
+        }
+    }
+    return formula ? u'\'' + text : text;
+}
+
+// A field as spreadsheets read tab-separated text: one holding a tab, a line break or a quote is
+// quoted, its quotes doubled, so that every row keeps its four columns; one that would run as a
+// formula is made text.
+QString spreadsheetField(const QString& text) {
+    return quotedField(neutralised(text));
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "connectionstring.h"
 #include "dblog.h"
+#include "listenerowner.h"
 #include "odbcrows.h"
 
 #include <QElapsedTimer>
@@ -94,9 +95,39 @@ Status DbConnection::fail(const QString& where, const QString& message) {
     return Status::failure(message);
 }
 
+namespace {
+
+// A connection to a port of this machine is checked for who listens there before any
+// credentials go out.
+Status checkLocalServer(const QString& host, const QString& port) {
+    const QString server = host.trimmed();
+    if (server != QLatin1String("127.0.0.1") && server != QLatin1String("localhost") &&
+        server != QLatin1String("::1"))
+        return {};
+    bool ok = false;
+    const uint number = port.trimmed().toUInt(&ok);
+    return ok && number > 0 && number < 65536 ? CheckLocalListener(quint16(number)) : Status();
+}
+
+QString pairValue(const ConnectionPairs& pairs, const QString& key) {
+    for (const auto& [name, value] : pairs) {
+        if (name.compare(key, Qt::CaseInsensitive) == 0)
+            return value;
+    }
+    return {};
+}
+
+} // namespace
+
 Status DbConnection::open(const QString& connectionString) {
     if (!db_.isValid())
         return fail(QStringLiteral("open"), QStringLiteral("the Qt SQL driver is not available"));
+    if (const auto pairs = ParseConnectionString(connectionString)) {
+        if (Status listener = checkLocalServer(pairValue(*pairs, QStringLiteral("Server")),
+                                               pairValue(*pairs, QStringLiteral("PORT")));
+            !listener)
+            return fail(QStringLiteral("open"), listener.reason());
+    }
     db_.setDatabaseName(NormalizeConnectionString(connectionString));
     db_.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(kLoginTimeoutSeconds));
     openFailure_ = OpenFailure::None;
@@ -114,6 +145,8 @@ Status DbConnection::openNative(const QString& host, int port, const QString& da
                                 const QString& user, const QString& password) {
     if (!db_.isValid())
         return fail(QStringLiteral("open"), QStringLiteral("the Qt SQL driver is not available"));
+    if (Status listener = checkLocalServer(host, QString::number(port)); !listener)
+        return fail(QStringLiteral("open"), listener.reason());
     db_.setHostName(host);
     db_.setPort(port);
     db_.setDatabaseName(database);

@@ -51,8 +51,6 @@ inline const QString kLineBreakRefusal = QStringLiteral(
 // it, but local.cfg holds one setting per line. Otherwise the probe's failure. The caller saves
 // the settings after a success.
 Status TryCredentials(const QString& user, const QString& password);
-// The text with every occurrence of the stored password masked.
-QString WithoutPassword(const QString& text);
 
 // The phone system's extensions in the server's order, at most 32000. After a failure the
 // value holds the entries read before it.

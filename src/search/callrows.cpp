@@ -3,8 +3,11 @@
 #include "timefunctions.h"
 
 #include <cmath>
+#include <new>
 
 namespace {
+
+qsizetype failAllocationAfter = -1;
 
 bool fits(const std::vector<char>& text, qsizetype more) {
     return quint64(text.size()) + quint64(more) <= std::numeric_limits<quint32>::max();
@@ -16,6 +19,10 @@ void appendText(std::vector<char>& text, std::vector<quint32>& ends, QByteArrayV
 }
 
 } // namespace
+
+void CallRows::FailAllocationAfterForTesting(qsizetype rows) {
+    failAllocationAfter = rows;
+}
 
 void CallRows::reserve(qsizetype rows, qsizetype numberLength) {
     fromText_.reserve(size_t(rows * numberLength));
@@ -34,6 +41,8 @@ bool CallRows::append(QByteArrayView callFrom, QByteArrayView callTo, qint64 sta
                       const QString& startText, const QString& durationText) {
     if (!fits(fromText_, callFrom.size()) || !fits(toText_, callTo.size()))
         return false;
+    if (failAllocationAfter >= 0 && size() >= failAllocationAfter)
+        throw std::bad_alloc();
     if (start == kStartIsText)
         startTexts_.insert(size(), startText);
     if (duration == kDurationIsText)

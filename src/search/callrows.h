@@ -27,7 +27,12 @@ public:
     void reserve(qsizetype rows, qsizetype numberLength = 0);
     void clear();
 
+    // Lets tests run out of memory: appending the row after this many throws std::bad_alloc,
+    // as a failed allocation would. A negative count turns it off.
+    static void FailAllocationAfterForTesting(qsizetype rows);
+
     // Adds a row; false (and nothing added) when the numbers' texts outgrow what a list can hold.
+    // Throws std::bad_alloc when memory runs out.
     // A start or duration of kStartIsText or kDurationIsText keeps the text given with it.
     bool append(QByteArrayView callFrom, QByteArrayView callTo, qint64 start, qint32 duration,
                 const QString& startText = {}, const QString& durationText = {});

@@ -12,7 +12,7 @@ namespace Diagnostics {
 
 namespace {
 
-const QString kLocalHost = QStringLiteral("localhost");
+const QString kLocalHost = QStringLiteral("127.0.0.1");
 
 // Walks the test query's rows; reads field 0 of each when asked to.
 Status runTestQuery(DbConnection& connection, bool readFields) {

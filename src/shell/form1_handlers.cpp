@@ -31,6 +31,8 @@
 #include <QSignalBlocker>
 #include <QStatusBar>
 
+#include <new>
+
 namespace {
 
 const QString kSearching = QStringLiteral("Searching");
@@ -215,7 +217,13 @@ void Form1::searchnow() {
     }
     if (listed)
         listed = dbRoutines::RunSearchQuery(BuildSearchQuery(choices));
-    listItems->appendRows(std::move(listed.value));
+    try {
+        listItems->appendRows(std::move(listed.value));
+    } catch (const std::bad_alloc&) {
+        // Sorting the new rows for the view needs memory of its own.
+        listItems->clear();
+        listed = Failed<CallRows>(QStringLiteral("Out of memory"));
+    }
 
     QGuiApplication::restoreOverrideCursor();
     statusPanel1->setText(QString());

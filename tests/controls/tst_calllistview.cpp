@@ -17,6 +17,7 @@ private slots:
     void sortsByMeaning_data();
     void sortsByMeaning();
     void copyQuotesWhatWouldBreakRows();
+    void copyNeutralisesFormulas();
 
 private:
     void clickHeader(int column);
@@ -134,6 +135,24 @@ void TestCallListView::copyQuotesWhatWouldBreakRows() {
              QStringLiteral("Call From\tCall To\tStart Time\tDuration\n"
                             "\"a\tb\"\t\"line\nbreak\"\t3/1/2024\t\"say \"\"hi\"\"\"\n"
                             "101\t102\t3/1/2024 9:00:00 AM\t00:01:00\n"));
+}
+
+// Cells a spreadsheet would run as formulas are pasted as text; a number with its sign is kept.
+void TestCallListView::copyNeutralisesFormulas() {
+    model->clear();
+    model->appendRows(CallsFromTexts(
+        {CallRow{"=HYPERLINK(\"https://x\",\"y\")", "+441632960777", "2024-03-01 09:00:00",
+                 "-00:05:00"},
+         CallRow{"@SUM(1+1)*cmd|' /C calc'!A0", "+1 calc", "2024-03-01 09:10:00", "00:01:00"}}));
+    view->setFocus();
+    QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(
+        QApplication::clipboard()->text(),
+        QStringLiteral("Call From\tCall To\tStart Time\tDuration\n"
+                       "\"'=HYPERLINK(\"\"https://x\"\",\"\"y\"\")\"\t+441632960777\t"
+                       "3/1/2024 9:00:00 AM\t-00:05:00\n"
+                       "'@SUM(1+1)*cmd|' /C calc'!A0\t'+1 calc\t3/1/2024 9:10:00 AM\t00:01:00\n"));
 }
 
 QTEST_MAIN(TestCallListView)

@@ -4,10 +4,13 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <unistd.h>
 
 using namespace dbRoutines;
 
@@ -28,6 +31,8 @@ private slots:
     void serverDown();
     void silentServerTimesOut();
     void credentialsWithSeparatorsLogIn();
+    void impostorGetsNoPassword_data();
+    void impostorGetsNoPassword();
     void extensionList_data();
     void extensionList();
     void extensionListCap();
@@ -71,24 +76,24 @@ void TestDbRoutines::connectionStrings_data() {
     QTest::addColumn<QString>("probe");
     QTest::newRow("admin") << "admin"
                            << "pw"
-                           << "Driver={PostgreSQL Unicode}; Server=localhost; PORT=5480; "
+                           << "Driver={PostgreSQL Unicode}; Server=127.0.0.1; PORT=5480; "
                               "Database=phonesystem; UID=admin; PWD=pw"
-                           << "Driver={PostgreSQL Unicode}; Server=localhost; PORT=5480; "
+                           << "Driver={PostgreSQL Unicode}; Server=127.0.0.1; PORT=5480; "
                               "Database=phonesystem; UID=admin; PWD=pw;A7=50;A8=8192;"
                               "USEDECLAREFETCH =1";
     QTest::newRow("empty credentials")
         << ""
         << ""
-        << "Driver={PostgreSQL Unicode}; Server=localhost; PORT=5480; Database=phonesystem; UID=; "
+        << "Driver={PostgreSQL Unicode}; Server=127.0.0.1; PORT=5480; Database=phonesystem; UID=; "
            "PWD="
-        << "Driver={PostgreSQL Unicode}; Server=localhost; PORT=5480; Database=phonesystem; UID=; "
+        << "Driver={PostgreSQL Unicode}; Server=127.0.0.1; PORT=5480; Database=phonesystem; UID=; "
            "PWD=;A7=50;A8=8192;USEDECLAREFETCH =1";
     QTest::newRow("separators quoted")
         << "a;b"
         << "x}"
-        << "Driver={PostgreSQL Unicode}; Server=localhost; PORT=5480; Database=phonesystem; "
+        << "Driver={PostgreSQL Unicode}; Server=127.0.0.1; PORT=5480; Database=phonesystem; "
            "UID={a;b}; PWD={x}}}"
-        << "Driver={PostgreSQL Unicode}; Server=localhost; PORT=5480; Database=phonesystem; "
+        << "Driver={PostgreSQL Unicode}; Server=127.0.0.1; PORT=5480; Database=phonesystem; "
            "UID={a;b}; PWD={x}}};A7=50;A8=8192;USEDECLAREFETCH =1";
 }
 
@@ -213,6 +218,62 @@ void TestDbRoutines::credentialsWithSeparatorsLogIn() {
     TestDatabase::storeCredentials(TestDatabase::user(),
                                    TestDatabase::password() + ";Server=127.0.0.2");
     QVERIFY(!FindDriver().ok());
+}
+
+void TestDbRoutines::impostorGetsNoPassword_data() {
+    QTest::addColumn<bool>("ipv6");
+    // Another user's listener on the IPv6 loopback, where "localhost" may lead, while the
+    // database listens on 127.0.0.1: the probe goes to the database.
+    QTest::newRow("[::1] while the database runs") << true;
+    // Another user's listener on 127.0.0.1 while the database is down: nothing is sent.
+    QTest::newRow("127.0.0.1 of another user") << false;
+}
+
+void TestDbRoutines::impostorGetsNoPassword() {
+    QFETCH(bool, ipv6);
+    if (::geteuid() != 0)
+        QSKIP("a listener of another user needs root to start");
+    if (!ipv6)
+        QVERIFY(TestDatabase::stopServer());
+    QProcess impostor;
+    const auto restart = qScopeGuard([&] {
+        impostor.kill();
+        impostor.waitForFinished();
+        if (!ipv6)
+            TestDatabase::startServer();
+    });
+    QTcpServer ipv6Listener;
+    if (ipv6) {
+        QVERIFY(ipv6Listener.listen(QHostAddress::LocalHostIPv6, 5480));
+    } else {
+        // The listener runs as nobody, started directly so that killing it ends it.
+        impostor.setChildProcessModifier([] {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                ::_exit(3);
+        });
+        impostor.start(LISTENPROBE, {"5480"});
+        QVERIFY(impostor.waitForReadyRead(30000));
+        QCOMPARE(impostor.readLine().trimmed(), "listening");
+    }
+    DbDriver.clear();
+    const Result<QString> found = FindDriver();
+    QCoreApplication::processEvents();
+    if (ipv6) {
+        QVERIFY2(found.ok(), qPrintable(found.reason()));
+        QVERIFY(!ipv6Listener.hasPendingConnections());
+    } else {
+        QVERIFY(!found.ok());
+        QVERIFY2(found.reason().contains("held by a program of the user nobody (uid 65534)"),
+                 qPrintable(found.reason()));
+        // One connection of the test's own: once the impostor reports it, it would have
+        // reported the probe's before.
+        QTcpSocket own;
+        own.connectToHost(QHostAddress::LocalHost, 5480);
+        QVERIFY(own.waitForConnected(30000));
+        QByteArray said;
+        QTRY_VERIFY((said += impostor.readAll()).contains("connected"));
+        QCOMPARE(said, QByteArray("connected\n"));
+    }
 }
 
 void TestDbRoutines::extensionList_data() {

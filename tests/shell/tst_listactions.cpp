@@ -282,10 +282,10 @@ void TestListActions::oleDbSelfTest() {
 void TestListActions::odbcSelfTestChangesNothing() {
     window->Command1->setFocus();
     QCOMPARE(Diagnostics::OdbcSelfTestConnectionString(),
-             QStringLiteral("Driver={PostgreSQL ANSI}; Server=localhost; PORT=5480; "
+             QStringLiteral("Driver={PostgreSQL ANSI}; Server=127.0.0.1; PORT=5480; "
                             "Database=phonesystem; UID=admin; PWD=tovrim3"));
     QCOMPARE(Diagnostics::OleDbSelfTestConnectionString(),
-             QStringLiteral("Provider=PostgreSQL OLE DB Provider; Data Source=localhost; "
+             QStringLiteral("Provider=PostgreSQL OLE DB Provider; Data Source=127.0.0.1; "
                             "PORT=5480; Location=phonesystem; User ID=admin; Password=tovrim3;"));
     QVERIFY(Diagnostics::RunOdbcSelfTest());
     MessageBoxAnswerer answerer;

@@ -45,6 +45,7 @@ private slots:
     void serverBackWithoutRestart();
     void newSearchListsByStartTime();
     void talkTimeCountsEveryDuration();
+    void outOfMemoryIsASearchFailure();
     void statusSaysWhatTheSearchGave_data();
     void statusSaysWhatTheSearchGave();
 
@@ -257,6 +258,21 @@ void TestSearchControls::talkTimeCountsEveryDuration() {
     pick(window->Combo3, "101");
     QCOMPARE(window->statusSummary->fullText(),
              QStringLiteral("8 calls, 26:18:30 talk time, 1 duration unreadable"));
+}
+
+// Memory runs out while the rows are listed: the search fails with that reason and the window
+// goes on.
+void TestSearchControls::outOfMemoryIsASearchFailure() {
+    pick(window->Combo2, window->Combo2->itemText(0));
+    pick(window->Combo1, "Both");
+    CallRows::FailAllocationAfterForTesting(2);
+    pick(window->Combo3, "101");
+    CallRows::FailAllocationAfterForTesting(-1);
+    QCOMPARE(window->statusSummary->fullText(), QStringLiteral("Search failed: Out of memory"));
+    QCOMPARE(window->listItems->count(), 0);
+    QCOMPARE(window->statusPanel1->text(), QString());
+    QTest::mouseClick(window->Command2, Qt::LeftButton);
+    QCOMPARE(window->listItems->count(), 5);
 }
 
 void TestSearchControls::statusSaysWhatTheSearchGave_data() {
