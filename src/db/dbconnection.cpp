@@ -13,6 +13,7 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <algorithm>
 #include <atomic>
 #include <limits>
 
@@ -74,6 +75,10 @@ void DbConnection::setRowsMode(Rows rows) {
         set(kPsqlOdbcUseDeclareFetch, 1);
         set(kPsqlOdbcFetchRows, kBatchRows);
     }
+}
+
+bool DbConnection::TimedOut(const Status& status) {
+    return status.reason().contains(QLatin1String("statement timeout"));
 }
 
 void DbConnection::SetQueryTimeoutForTesting(int seconds) {
@@ -158,7 +163,10 @@ Status DbConnection::openNative(const QString& host, int port, const QString& da
     return {};
 }
 
-Status DbConnection::execute(const QString& statement, const QVariantList& parameters, Rows rows) {
+Status DbConnection::execute(const QString& statement, const QVariantList& parameters, Rows rows,
+                             int timeoutSeconds) {
+    const int timeout =
+        timeoutSeconds > 0 ? std::min(timeoutSeconds, queryTimeoutSeconds) : queryTimeoutSeconds;
     if (!db_.isOpen())
         return fail(QStringLiteral("execute"), QStringLiteral("the connection is not open"));
     setRowsMode(rows);
@@ -173,10 +181,9 @@ Status DbConnection::execute(const QString& statement, const QVariantList& param
                       handle.data() && *static_cast<void* const*>(handle.constData());
     if (odbc) {
         SQLSetStmtAttr(*static_cast<SQLHSTMT const*>(handle.constData()), SQL_ATTR_QUERY_TIMEOUT,
-                       reinterpret_cast<SQLPOINTER>(SQLULEN(queryTimeoutSeconds)), 0);
+                       reinterpret_cast<SQLPOINTER>(SQLULEN(timeout)), 0);
     } else {
-        QSqlQuery(db_).exec(
-            QStringLiteral("SET statement_timeout = %1").arg(queryTimeoutSeconds * 1000));
+        QSqlQuery(db_).exec(QStringLiteral("SET statement_timeout = %1").arg(timeout * 1000));
     }
     for (const QVariant& parameter : parameters)
         query_->addBindValue(parameter);

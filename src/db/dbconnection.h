@@ -49,8 +49,10 @@ public:
                    // cannot scan in parallel for a cursor, so a scan without index takes longer
     };
     // Runs one statement with the values bound to its "?" placeholders, in order.
+    // Runs one statement with the values bound to its "?" placeholders, in order. It gives up
+    // after the given seconds (0: kQueryTimeoutSeconds).
     Status execute(const QString& statement, const QVariantList& parameters = {},
-                   Rows rows = Rows::Few);
+                   Rows rows = Rows::Few, int timeoutSeconds = 0);
     // Moves to the next row; false after the last one or on a failure.
     bool next();
     // After next() gave false: whether the walk reached the end of the rows, or why not.
@@ -67,6 +69,8 @@ public:
 
     void close();
 
+    // Whether a failure was the statement giving up after its time.
+    static bool TimedOut(const Status& status);
     // Lets tests wait seconds instead of a minute for a statement to give up.
     static void SetQueryTimeoutForTesting(int seconds);
 

@@ -6,6 +6,8 @@
 #include "searchquery.h"
 #include "textforms.h"
 
+#include <QTimeZone>
+
 #include <new>
 
 namespace dbRoutines {
@@ -28,15 +30,19 @@ struct Probe {
 Probe probe(const QString& driverClause) {
     DbConnection connection;
     Status status = connection.open(ProbeConnectionString(driverClause));
+    // The test query gives up like the login: a locked table must not hold the start for a
+    // minute per driver name.
     if (status)
-        status = connection.execute(kTestQuery);
+        status = connection.execute(kTestQuery, {}, DbConnection::Rows::Few,
+                                    DbConnection::kLoginTimeoutSeconds);
     if (status) {
         while (connection.next()) {
         }
         status = connection.endOfRows();
     }
     if (!status)
-        return {status, connection.openFailure()};
+        return {status, DbConnection::TimedOut(status) ? DbConnection::OpenFailure::TimedOut
+                                                       : connection.openFailure()};
     connection.close();
     return {};
 }
@@ -189,8 +195,16 @@ Status ReadCalls(const SearchQuery& query, DbConnection::Rows rows,
                  const std::function<bool(const CallRecord&)>& reader) {
     DbConnection connection;
     Status status = connection.open(WorkingConnectionString(DbDriver));
-    if (status)
+    if (status) {
+        // The session keeps the program's time zone, so that the day of a start held with its
+        // zone (timestamptz) and its shown time agree with the user's clock; a plain timestamp
+        // is not affected. A zone the server does not know leaves the server's own.
+        const QString zone = QString::fromUtf8(QTimeZone::systemTimeZoneId());
+        if (!zone.isEmpty())
+            (void)connection.execute(QStringLiteral("SELECT set_config('TimeZone', ?, false)"),
+                                     {zone});
         status = connection.execute(query.statement, query.parameters, rows);
+    }
     if (!status)
         return status;
     CallRecord call;

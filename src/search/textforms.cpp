@@ -47,6 +47,21 @@ template <typename View> std::optional<qint64> driverTimestamp(View text) {
     if (text.size() < 19 || at(text, 4) != u'-' || at(text, 7) != u'-' || at(text, 10) != u' ' ||
         at(text, 13) != u':' || at(text, 16) != u':')
         return std::nullopt;
+    // A start held with its zone ends with the session's offset, +09 or -03:30: the time before
+    // it is already the session's (the program's) local time.
+    for (qsizetype i = text.size() - 1; i > 19; --i) {
+        const char16_t c = at(text, i);
+        if (c == u'+' || c == u'-') {
+            const qsizetype zone = text.size() - i;
+            const bool hours = zone == 3 && digits(text, i + 1, 2) >= 0;
+            const bool minutes = zone == 6 && digits(text, i + 1, 2) >= 0 &&
+                                 at(text, i + 3) == u':' && digits(text, i + 4, 2) >= 0;
+            if (!hours && !minutes)
+                return std::nullopt;
+            text = text.first(i);
+            break;
+        }
+    }
     if (text.size() > 19 && (at(text, 19) != u'.' || text.size() == 20 || !allDigits(text, 20)))
         return std::nullopt;
     const auto field = [&text](qsizetype from, qsizetype count) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "about.h"
+#include "result.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -98,7 +99,7 @@ private:
     void createMenus();
     void setClientWidth(int width);
     // Fills the extension list from the database when it has no entries yet.
-    void fillExtensionsIfEmpty();
+    Status fillExtensionsIfEmpty();
 
     QPointer<ABOUT> about_;
 };

@@ -15,6 +15,7 @@
 #include "googlecode.h"
 #include "login.h"
 #include "messagebox.h"
+#include "queuedinput.h"
 #include "searchquery.h"
 #include "statustext.h"
 #include "textforms.h"
@@ -70,8 +71,11 @@ void Form1::Form_Load() {
 
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const Result<QString> driver = dbRoutines::FindDriver();
-    if (driver)
-        fillExtensionsIfEmpty();
+    if (driver) {
+        // The list stays empty when it cannot be read (a locked table): the status says why.
+        if (const Status filled = fillExtensionsIfEmpty(); !filled)
+            statusSummary->setFullText(QStringLiteral("Extension list failed: ") + filled.reason());
+    }
     QGuiApplication::restoreOverrideCursor();
     if (!driver)
         ShowLinetallyMessage(this, dbRoutines::kConnectFailed, driver.reason());
@@ -102,12 +106,14 @@ void Form1::mnuSettingsDbUP_Click() {
         fillExtensionsIfEmpty();
 }
 
-void Form1::fillExtensionsIfEmpty() {
+Status Form1::fillExtensionsIfEmpty() {
     if (Combo3->count() > 0)
-        return;
+        return {};
     const QSignalBlocker quiet(Combo3);
-    Combo3->addItems(dbRoutines::FillExtensionList().value);
+    const Result<QStringList> extensions = dbRoutines::FillExtensionList();
+    Combo3->addItems(extensions.value);
     Combo3->setCurrentIndex(-1);
+    return extensions.status;
 }
 
 void Form1::mnuHelpAbout_Click() {
@@ -126,11 +132,13 @@ void Form1::mnuHelpDebug_Click() {
 
 void Form1::Command1_Click() {
     Diagnostics::RunOdbcSelfTest();
+    DiscardQueuedInput();
 }
 
 void Form1::Command3_Click() {
-    ShowLinetallyMessage(this, Diagnostics::RunOleDbSelfTest().ok() ? QStringLiteral("Connected")
-                                                                    : QStringLiteral("Failed"));
+    const bool connected = Diagnostics::RunOleDbSelfTest().ok();
+    DiscardQueuedInput();
+    ShowLinetallyMessage(this, connected ? QStringLiteral("Connected") : QStringLiteral("Failed"));
 }
 
 void Form1::Command4_Click() {
@@ -232,6 +240,7 @@ void Form1::searchnow() {
         listed ? TextForms::CallsSummaryText(listItems->count(), listItems->talkSeconds(),
                                              listItems->rows().unreadableDurations())
                : QStringLiteral("Search failed: ") + listed.reason());
+    DiscardQueuedInput();
 }
 
 void Form1::RefreshGraph() {

@@ -5,6 +5,8 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QScopeGuard>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -31,6 +33,7 @@ private slots:
     void serverDown();
     void silentServerTimesOut();
     void credentialsWithSeparatorsLogIn();
+    void lockedProbeTableGivesUp();
     void impostorGetsNoPassword_data();
     void impostorGetsNoPassword();
     void extensionList_data();
@@ -218,6 +221,33 @@ void TestDbRoutines::credentialsWithSeparatorsLogIn() {
     TestDatabase::storeCredentials(TestDatabase::user(),
                                    TestDatabase::password() + ";Server=127.0.0.2");
     QVERIFY(!FindDriver().ok());
+}
+
+// Another session holds the test query's table: the probe's statement gives up like its login
+// does, and the other driver names are not tried against the same lock.
+void TestDbRoutines::lockedProbeTableGivesUp() {
+    QSqlDatabase holder = QSqlDatabase::addDatabase("QPSQL", "probe-lock-holder");
+    holder.setHostName("127.0.0.1");
+    holder.setPort(5480);
+    holder.setDatabaseName("phonesystem");
+    holder.setUserName(qEnvironmentVariable("LINETALLY_TEST_SUPERUSER"));
+    holder.setPassword(qEnvironmentVariable("LINETALLY_TEST_SUPERPASSWORD"));
+    QVERIFY(holder.open());
+    QVERIFY(holder.transaction());
+    QVERIFY(QSqlQuery(holder).exec("LOCK TABLE public.calldetails IN ACCESS EXCLUSIVE MODE"));
+    DbDriver.clear();
+    QElapsedTimer clock;
+    clock.start();
+    const Result<QString> found = FindDriver();
+    const qint64 elapsed = clock.elapsed();
+    holder.rollback();
+    holder.close();
+    holder = QSqlDatabase();
+    QSqlDatabase::removeDatabase("probe-lock-holder");
+    QVERIFY(!found.ok());
+    QVERIFY2(found.reason().contains("statement timeout"), qPrintable(found.reason()));
+    qInfo("the probe gave up after %lld ms", elapsed);
+    QVERIFY2(elapsed < 25000, qPrintable(QString::number(elapsed)));
 }
 
 void TestDbRoutines::impostorGetsNoPassword_data() {

@@ -30,6 +30,7 @@ private slots:
     void serverStoppedBeforeSearch();
     void lockedTableGivesUp();
     void nativeRouteKeepsEachValue();
+    void zonedStartsFollowTheProgramsZone();
 
 private:
     QStringList listed(const CallListModel& list) const;
@@ -144,6 +145,24 @@ void TestSearchDb::integerColumns() {
     QCOMPARE(listed(list), QStringList{"5550001111|101|3/1/2024 3:15:42 PM|00:01:00"});
     QVERIFY(!search("From", "abc", list));
     QCOMPARE(list.count(), 0);
+}
+
+// The start held with its zone, the server in another zone than the program (UTC in the tests):
+// a call at 23:30 UTC belongs to that day and hour, as the user's clock reads it.
+void TestSearchDb::zonedStartsFollowTheProgramsZone() {
+    QVERIFY(TestDatabase::execAll({
+        "TRUNCATE public.callhistory2",
+        "ALTER TABLE public.callhistory2 ALTER COLUMN starttime TYPE timestamptz",
+        "ALTER ROLE " + TestDatabase::user() + " SET timezone = 'Pacific/Auckland'",
+        "INSERT INTO public.callhistory2 (from_no, to_no, dur, starttime) VALUES "
+        "('101', '102', '00:01:00', '2024-03-01 23:30:00+00'), "
+        "('101', '103', '00:01:00', '2024-03-02 00:30:00+00')",
+    }));
+    CallListModel list;
+    const bool found = search("From", "101", list);
+    QVERIFY(TestDatabase::exec("ALTER ROLE " + TestDatabase::user() + " RESET timezone"));
+    QVERIFY(found);
+    QCOMPARE(listed(list), QStringList{"101|102|3/1/2024 11:30:00 PM|00:01:00"});
 }
 
 void TestSearchDb::readsManyRowsWhole_data() {

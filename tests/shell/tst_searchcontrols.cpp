@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -46,6 +47,7 @@ private slots:
     void newSearchListsByStartTime();
     void talkTimeCountsEveryDuration();
     void outOfMemoryIsASearchFailure();
+    void clicksQueuedDuringSearchAreDropped();
     void statusSaysWhatTheSearchGave_data();
     void statusSaysWhatTheSearchGave();
 
@@ -273,6 +275,30 @@ void TestSearchControls::outOfMemoryIsASearchFailure() {
     QCOMPARE(window->statusPanel1->text(), QString());
     QTest::mouseClick(window->Command2, Qt::LeftButton);
     QCOMPARE(window->listItems->count(), 5);
+}
+
+// Three clicks on Search made while a search blocked the window wait in the queue: they must not
+// start three more searches once it ends.
+void TestSearchControls::clicksQueuedDuringSearchAreDropped() {
+    pick(window->Combo2, window->Combo2->itemText(0));
+    pick(window->Combo1, "Both");
+    pick(window->Combo3, "101");
+    QSignalSpy searches(window->listItems, &QAbstractItemModel::rowsInserted);
+    const QPointF centre = QRectF(window->Command2->rect()).center();
+    for (int i = 0; i < 3; ++i) {
+        for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+            QCoreApplication::postEvent(
+                window->Command2,
+                new QMouseEvent(type, centre, window->Command2->mapToGlobal(centre), Qt::LeftButton,
+                                type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                                Qt::NoModifier));
+    }
+    window->Command2_Click();
+    QCoreApplication::processEvents();
+    QCOMPARE(searches.count(), 1);
+    // Input made after the search is taken as usual.
+    QTest::mouseClick(window->Command2, Qt::LeftButton);
+    QCOMPARE(searches.count(), 2);
 }
 
 void TestSearchControls::statusSaysWhatTheSearchGave_data() {
