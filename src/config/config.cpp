@@ -1,11 +1,11 @@
 #include "config.h"
 
 #include "settingsfile.h"
+#include "userhome.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 namespace config {
 
@@ -61,7 +61,9 @@ bool store(Names& names, Values& values, const QByteArray& name, const QByteArra
     return false; // all slots are taken by other names: the setting is dropped
 }
 
-void parse(Names& names, Values& values, const QByteArray& fileBytes) {
+// Gives how many settings found no room.
+int parse(Names& names, Values& values, const QByteArray& fileBytes) {
+    int dropped = 0;
     qsizetype lineStart = 0;
     const qsizetype size = fileBytes.size();
     while (lineStart < size) {
@@ -75,9 +77,10 @@ void parse(Names& names, Values& values, const QByteArray& fileBytes) {
         lineStart = next;
 
         const qsizetype equals = line.indexOf('=');
-        if (equals > 0)
-            store(names, values, line.left(equals), line.mid(equals + 1));
+        if (equals > 0 && !store(names, values, line.left(equals), line.mid(equals + 1)))
+            ++dropped;
     }
+    return dropped;
 }
 
 QByteArray serialize(const Names& names, const Values& values) {
@@ -145,6 +148,13 @@ void ClearConfig() {
     changedNames.clear();
 }
 
+QString PerUserConfigFolder(const QString& xdgConfigHome, const QString& home) {
+    const QString base = !xdgConfigHome.isEmpty() && QDir::isAbsolutePath(xdgConfigHome)
+                             ? xdgConfigHome
+                             : QDir(home).filePath(QStringLiteral(".config"));
+    return QDir::cleanPath(QDir(base).filePath(QStringLiteral("linetally")));
+}
+
 bool IsInstalledCopy(const QString& executableFolder) {
     const QDir bin(executableFolder);
     return bin.dirName() == QLatin1String("bin") &&
@@ -168,7 +178,8 @@ const DefaultLocation& defaultLocation() {
         const QFileInfo there(beside);
         if (there.exists() || there.isSymLink() || !IsInstalledCopy(folder))
             return DefaultLocation{beside, false};
-        const QString own = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+        const QString own =
+            PerUserConfigFolder(qEnvironmentVariable("XDG_CONFIG_HOME"), UserHomeFolder());
         return DefaultLocation{QDir(own).filePath(QStringLiteral("local.cfg")), true};
     }();
     return location;
@@ -215,6 +226,8 @@ Status SaveConfig() {
                                      .arg(QString::fromLocal8Bit(name)));
     }
 
+    // Another copy saving at the same time waits: each reads what the other wrote.
+    const SettingsFolderLock lock(path);
     const SettingsFileRead current = ReadSettingsFile(path);
     switch (current.state) {
     case SettingsFileRead::State::NotAFile:
@@ -236,7 +249,12 @@ Status SaveConfig() {
     // What is in the file now, with this copy's own changes written over it.
     Names names;
     Values values;
-    parse(names, values, current.bytes);
+    if (const int dropped = parse(names, values, current.bytes); dropped > 0)
+        return failure(path, QStringLiteral("it holds %1 more settings than the %2 Linetally "
+                                            "keeps, which a save would drop, so it is left as "
+                                            "it is")
+                                 .arg(dropped)
+                                 .arg(kSlotCount));
     for (const QByteArray& name : changedNames)
         store(names, values, name, GetConfigBytes(name));
 

@@ -53,6 +53,9 @@ void ClearConfig();
 QString ConfigFilePath();
 // Lets tests keep local.cfg in a folder of their own; the program always uses the default.
 void SetConfigFilePath(const QString& path);
+// The per-user folder of the settings: $XDG_CONFIG_HOME/linetally when that is an absolute path
+// (a relative one is invalid and ignored), else HOME/.config/linetally.
+QString PerUserConfigFolder(const QString& xdgConfigHome, const QString& home);
 // True when the executable sits in an installed tree: <prefix>/bin beside
 // <prefix>/share/applications/<desktop entry>.
 bool IsInstalledCopy(const QString& executableFolder);

@@ -28,10 +28,25 @@ struct SettingsFileRead {
 
 SettingsFileRead ReadSettingsFile(const QString& path);
 
+// Holds the settings file's folder for one copy of the program from its reading to its
+// replacing, so that two copies saving at once do not lose one's change. Where the folder cannot
+// be locked, nothing waits.
+class SettingsFolderLock {
+public:
+    explicit SettingsFolderLock(const QString& settingsPath);
+    ~SettingsFolderLock();
+    SettingsFolderLock(const SettingsFolderLock&) = delete;
+    SettingsFolderLock& operator=(const SettingsFolderLock&) = delete;
+
+private:
+    int fd_ = -1;
+};
+
 // Writes bytes as the whole file. Where the folder allows, a new file is written beside the old
 // one, flushed to disk and renamed over it, keeping the old file's owner where it can; where only
 // the file itself is writable, it is rewritten in place. On failure the old file is left exactly
-// as it was, except when rewriting in place fails part-way.
+// as it was, except when rewriting in place fails part-way. Temporary files of this user that a
+// save killed part-way left behind (they may hold the password) are removed first.
 Status ReplaceSettingsFile(const QString& path, const QByteArray& bytes);
 
 } // namespace config

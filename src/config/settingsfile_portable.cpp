@@ -49,6 +49,9 @@ SettingsFileRead ReadSettingsFile(const QString& path) {
     return result;
 }
 
+SettingsFolderLock::SettingsFolderLock(const QString&) {}
+SettingsFolderLock::~SettingsFolderLock() = default;
+
 Status ReplaceSettingsFile(const QString& path, const QByteArray& bytes) {
     const QFileInfo info(path);
     if (info.isSymLink() || (info.exists() && !info.isFile()))

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -79,6 +80,22 @@ void syncFolder(const QByteArray& folder) {
     }
 }
 
+// Removes the temporary files a killed save of this user left beside the settings file. The
+// folder lock keeps any other copy from writing one meanwhile.
+void removeStaleTemporaries(const QByteArray& folder, const QByteArray& name) {
+    const QByteArray prefix = "." + name + ".";
+    const QDir dir(QFile::decodeName(folder));
+    for (const QString& entry :
+         dir.entryList({QFile::decodeName(prefix) + QStringLiteral("??????")},
+                       QDir::Files | QDir::Hidden | QDir::System)) {
+        const QByteArray file = folder + "/" + QFile::encodeName(entry);
+        struct stat found {};
+        if (::lstat(file.constData(), &found) == 0 && S_ISREG(found.st_mode) &&
+            found.st_uid == ::geteuid())
+            ::unlink(file.constData());
+    }
+}
+
 // Writes a new file beside the old one and renames it over it. When the folder does not allow a
 // new file, createError holds the system's error and nothing was written.
 QString replaceAtomically(const QByteArray& path, const QByteArray& folder, const QByteArray& name,
@@ -138,6 +155,15 @@ QString replaceInPlace(const QByteArray& path, const struct stat& old, const QBy
     struct stat opened {};
     if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || !sameFile(opened, old))
         return fail(QStringLiteral("it changed while it was being saved"));
+    // The file holds the password: one of our own becomes readable by us only before anything
+    // is written; another user's that others may read is not given it at all.
+    if (opened.st_uid == ::geteuid()) {
+        if (::fchmod(fd, S_IRUSR | S_IWUSR) != 0)
+            return fail(systemReason(errno));
+    } else if (opened.st_mode & (S_IRGRP | S_IROTH)) {
+        return fail(QStringLiteral("it belongs to another user and others may read it, so the "
+                                   "password is not written into it"));
+    }
     // Claim the room first, so that a full disk is found before a byte of the old file changes.
     if (bytes.size() > opened.st_size &&
         ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, off_t(bytes.size())) != 0 && errno != EOPNOTSUPP &&
@@ -147,7 +173,6 @@ QString replaceInPlace(const QByteArray& path, const struct stat& old, const QBy
         return fail(QStringLiteral("%1; the file may now be incomplete").arg(systemReason(errno)));
     if (::ftruncate(fd, off_t(bytes.size())) != 0 || ::fsync(fd) != 0)
         return fail(QStringLiteral("%1; the file may now be incomplete").arg(systemReason(errno)));
-    ::fchmod(fd, S_IRUSR | S_IWUSR); // another user's file keeps its mode
     if (::close(fd) != 0)
         return systemReason(errno);
     return {};
@@ -234,6 +259,7 @@ QString replaceSettingsFile(const QString& path, const QByteArray& bytes) {
         return systemReason(errno);
     }
 
+    removeStaleTemporaries(folder, name);
     int createError = 0;
     const QString atomicFailure =
         replaceAtomically(native, folder, name, exists ? &old : nullptr, bytes, createError);
@@ -251,6 +277,20 @@ QString replaceSettingsFile(const QString& path, const QByteArray& bytes) {
 }
 
 } // namespace
+
+SettingsFolderLock::SettingsFolderLock(const QString& settingsPath) {
+    const QByteArray folder = QFile::encodeName(QFileInfo(settingsPath).absolutePath());
+    fd_ = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd_ < 0)
+        return;
+    while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+    }
+}
+
+SettingsFolderLock::~SettingsFolderLock() {
+    if (fd_ >= 0)
+        ::close(fd_); // and so unlocked
+}
 
 Status ReplaceSettingsFile(const QString& path, const QByteArray& bytes) {
     const QString reason = replaceSettingsFile(path, bytes);

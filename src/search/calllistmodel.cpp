@@ -15,8 +15,11 @@ int CallListModel::columnCount(const QModelIndex& parent) const {
 QVariant CallListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= count() || index.column() >= kColumnCount)
         return {};
-    if (role == Qt::DisplayRole)
-        return text(index.row(), index.column());
+    if (role == Qt::DisplayRole) {
+        // Numbers come from outside: what reorders or hides text is shown as itself.
+        return index.column() < 2 ? TextForms::VisibleText(text(index.row(), index.column()))
+                                  : text(index.row(), index.column());
+    }
     return {};
 }
 

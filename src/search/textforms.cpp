@@ -6,6 +6,7 @@
 #include <QLocale>
 #include <QTime>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -273,6 +274,34 @@ qsizetype WriteTalkTime(qint64 seconds, char* out) {
         out[n++] = char('0' + part % 10);
     }
     return n;
+}
+
+QString VisibleText(const QString& text) {
+    static const struct {
+        char16_t mark;
+        const char* name;
+    } kMarks[] = {{u'\u061C', "ALM"}, {u'\u200E', "LRM"}, {u'\u200F', "RLM"}, {u'\u202A', "LRE"},
+                  {u'\u202B', "RLE"}, {u'\u202C', "PDF"}, {u'\u202D', "LRO"}, {u'\u202E', "RLO"},
+                  {u'\u2066', "LRI"}, {u'\u2067', "RLI"}, {u'\u2068', "FSI"}, {u'\u2069', "PDI"}};
+    QString shown;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20) {
+            shown += QChar(char16_t(0x2400 + u));
+            continue;
+        }
+        if (u == 0x7F) {
+            shown += QChar(char16_t(0x2421));
+            continue;
+        }
+        const auto* mark = std::find_if(std::begin(kMarks), std::end(kMarks),
+                                        [u](const auto& m) { return m.mark == u; });
+        if (mark != std::end(kMarks))
+            shown += u'[' + QLatin1String(mark->name) + u']';
+        else
+            shown += c;
+    }
+    return shown;
 }
 
 QString TalkTimeText(qint64 seconds) {

@@ -52,6 +52,11 @@ QString DurationText(qint32 seconds);
 // one duration reader (TimeFunctions) reads wherever a length is needed.
 std::optional<qint32> StoredDurationSeconds(QByteArrayView text);
 
+// A number as the window shows it: control characters as their pictures (U+2400 onwards) and the
+// marks that reorder text as their names in brackets ([RLO]), so that what is shown is what the
+// web lookup searches. No digit is added.
+QString VisibleText(const QString& text);
+
 // h:mm:ss with as many hours as there are: 1:23:45, 27:00:00, -0:05:00.
 QString TalkTimeText(qint64 seconds);
 // The same into out, which holds 24 characters; gives the length.

@@ -256,8 +256,8 @@ void Form1::ListView1_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, i
     if (selected < 0)
         return; // no row to read: the entries keep their captions and no pop-up opens
     const CallRow& call = listItems->row(selected);
-    mnuHiddenMIFrom->setText(kLookupPrefix + menuText(call.callFrom));
-    mnuHiddenMITo->setText(kLookupPrefix + menuText(call.callTo));
+    mnuHiddenMIFrom->setText(kLookupPrefix + menuText(TextForms::VisibleText(call.callFrom)));
+    mnuHiddenMITo->setText(kLookupPrefix + menuText(TextForms::VisibleText(call.callTo)));
     mnuHiddenMIFrom->setEnabled(call.callFrom.size() >= 10);
     mnuHiddenMITo->setEnabled(call.callTo.size() >= 10);
     if (button == Qt::RightButton)

@@ -19,6 +19,8 @@ private slots:
         QFile::remove(ConfigFilePath());
     }
 
+    void perUserFolder_data();
+    void perUserFolder();
     void loadAndRewrite_data();
     void loadAndRewrite();
     void fullTables();
@@ -168,6 +170,23 @@ void TestConfig::emptyValueIsStored() {
     SetConfig(QStringLiteral("dbuser"), QString());
     QCOMPARE(SerializeConfig(), QByteArray("DBUSER=\r\n"));
     QCOMPARE(GetConfig(QStringLiteral("dbuser")), QString());
+}
+
+void TestConfig::perUserFolder_data() {
+    QTest::addColumn<QString>("xdg");
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("no XDG_CONFIG_HOME") << ""
+                                        << "/home/op/.config/linetally";
+    QTest::newRow("absolute") << "/srv/conf"
+                              << "/srv/conf/linetally";
+    QTest::newRow("relative is invalid") << "conf"
+                                         << "/home/op/.config/linetally";
+}
+
+void TestConfig::perUserFolder() {
+    QFETCH(QString, xdg);
+    QFETCH(QString, folder);
+    QCOMPARE(PerUserConfigFolder(xdg, "/home/op"), folder);
 }
 
 QTEST_GUILESS_MAIN(TestConfig)

@@ -29,6 +29,8 @@ enum class Setup {
     OtherOwner,
     UnwritableFolder,
     UnwritableFolderFullDisk,
+    UnwritableFolderOpenFile,   // the user's own file, mode 0666
+    UnwritableFolderOthersFile, // root's file, mode 0666
     TwoCopies,
 };
 Q_DECLARE_METATYPE(Setup)
@@ -61,6 +63,8 @@ mode_t typeOf(const QString& path) {
 class TestSettingsFile : public QObject {
     Q_OBJECT
 private slots:
+    void copiesSavingAtOnce();
+    void staleTemporaryIsRemoved();
     void initTestCase();
     void cleanup();
     void saving_data();
@@ -154,6 +158,12 @@ bool TestSettingsFile::prepare(Setup setup, const QByteArray& before) {
         // The folder stays root's: the other user can write the file but not the folder.
         return writeFile(path, before) && ::chown(file.constData(), otherUid, otherGid) == 0 &&
                ::chmod(file.constData(), 0600) == 0;
+    case Setup::UnwritableFolderOpenFile:
+        return writeFile(path, before) && ::chown(file.constData(), otherUid, otherGid) == 0 &&
+               ::chmod(file.constData(), 0666) == 0;
+    case Setup::UnwritableFolderOthersFile:
+        // Root's file, which anyone may read and write, in root's folder.
+        return writeFile(path, before) && ::chmod(file.constData(), 0666) == 0;
     case Setup::PlainFile:
     case Setup::TwoCopies:
         return writeFile(path, before);
@@ -218,6 +228,10 @@ void TestSettingsFile::saving_data() {
     QTest::newRow("100 other names")
         << Setup::PlainFile << hundred << QStringList{"dbuser=u", "dbpass=p"} << false << "" << true
         << hundred + "DBUSER=u\r\nDBPASS=p\r\n";
+    const QByteArray tooMany = hundred + "NAME101=101\r\n";
+    QTest::newRow("101 other names: nothing dropped")
+        << Setup::PlainFile << tooMany << QStringList{"dbuser=u"} << false << "" << false
+        << tooMany;
     QByteArray huge = "DBUSER=u\r\n";
     while (huge.size() < 10 * 1024 * 1024)
         huge += "FILLER" + QByteArray::number(huge.size()) + "=" + QByteArray(100, 'f') + "\r\n";
@@ -229,6 +243,12 @@ void TestSettingsFile::saving_data() {
     QTest::newRow("writable file in an unwritable folder")
         << Setup::UnwritableFolder << kOld << QStringList{"dbuser=new"} << true << "old" << true
         << QByteArray("DBUSER=new\r\n");
+    QTest::newRow("world-readable file of one's own, rewritten in place")
+        << Setup::UnwritableFolderOpenFile << kOld << QStringList{"dbpass=secret"} << true << "old"
+        << true << QByteArray("DBUSER=old\r\nDBPASS=secret\r\n");
+    QTest::newRow("another user's world-readable file gets no password")
+        << Setup::UnwritableFolderOthersFile << kOld << QStringList{"dbpass=secret"} << true
+        << "old" << false << kOld;
     QTest::newRow("unwritable folder, full disk")
         << Setup::UnwritableFolderFullDisk << kOld << QStringList{"dbpass=" + bigPassword} << true
         << "old" << false << kOld;
@@ -304,11 +324,44 @@ void TestSettingsFile::saving() {
         QCOMPARE(now.st_uid, old.st_uid);
         if (saved)
             QCOMPARE(now.st_mode & 07777, mode_t(0600));
-        if (setup == Setup::UnwritableFolder)
+        if (setup == Setup::UnwritableFolder || setup == Setup::UnwritableFolderOpenFile)
             QCOMPARE(now.st_ino, old.st_ino); // rewritten in place
+        if (setup == Setup::UnwritableFolderOthersFile)
+            QCOMPARE(now.st_mode & 07777, mode_t(0666));
         break;
     }
     }
+}
+
+// Two copies saving at the same moment, again and again: neither loses the other's setting.
+void TestSettingsFile::copiesSavingAtOnce() {
+    QVERIFY(prepare(Setup::PlainFile, kOld));
+    for (int round = 0; round < 20; ++round) {
+        const QString value = QString::number(round);
+        QProcess* first = startProbe({"first=" + value}, false);
+        QProcess* second = startProbe({"second=" + value}, false);
+        QVERIFY(first->waitForFinished(20000) && second->waitForFinished(20000));
+        QCOMPARE(first->exitCode(), 0);
+        QCOMPARE(second->exitCode(), 0);
+        const QByteArray now = readAll(path);
+        QVERIFY2(now.contains("FIRST=" + value.toUtf8() + "\r\n") &&
+                     now.contains("SECOND=" + value.toUtf8() + "\r\n"),
+                 now.constData());
+        delete first;
+        delete second;
+    }
+}
+
+// A save killed part-way left a temporary file (with the password): the next save removes it.
+void TestSettingsFile::staleTemporaryIsRemoved() {
+    QVERIFY(prepare(Setup::PlainFile, kOld));
+    const QString stale = folder + "/.local.cfg.Ab12Cd";
+    QVERIFY(writeFile(stale, "DBPASS=secret\r\n"));
+    QProcess* probe = startProbe({"dbuser=new"}, false);
+    QVERIFY(probe->waitForFinished(20000));
+    QCOMPARE(probe->exitCode(), 0);
+    QVERIFY(!QFile::exists(stale));
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"local.cfg"});
 }
 
 QTEST_GUILESS_MAIN(TestSettingsFile)

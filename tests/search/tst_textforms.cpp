@@ -84,6 +84,10 @@ void TestTextForms::summary() {
     QCOMPARE(TextForms::CallsSummaryText(1, 330), QStringLiteral("1 call, 0:05:30 talk time"));
     QCOMPARE(TextForms::CallsSummaryText(17, 5025), QStringLiteral("17 calls, 1:23:45 talk time"));
     QCOMPARE(TextForms::CallsSummaryText(2, 97200), QStringLiteral("2 calls, 27:00:00 talk time"));
+    // What reorders or hides text is shown, and adds no digit for the web lookup.
+    QCOMPARE(TextForms::VisibleText(QStringLiteral("+44\u202E7770691")),
+             QStringLiteral("+44[RLO]7770691"));
+    QCOMPARE(TextForms::VisibleText(QStringLiteral("1\t2")), QStringLiteral("1\u24092"));
     QCOMPARE(TextForms::CallsSummaryText(18, 96199, 1),
              QStringLiteral("18 calls, 26:43:19 talk time, 1 duration unreadable"));
 }
