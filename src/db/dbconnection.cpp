@@ -138,10 +138,17 @@ Status DbConnection::open(const QString& connectionString) {
     openFailure_ = OpenFailure::None;
     QElapsedTimer clock;
     clock.start();
+    stallGuard_.noteSocketsBefore();
     if (!db_.open()) {
         const QString reason = errorText(db_.lastError());
         openFailure_ = classifyOpenFailure(reason, clock.elapsed());
         return fail(QStringLiteral("open"), reason);
+    }
+    if (const auto pairs = ParseConnectionString(connectionString)) {
+        bool ok = false;
+        const uint port = pairValue(*pairs, QStringLiteral("PORT")).trimmed().toUInt(&ok);
+        if (ok && port > 0 && port < 65536)
+            stallGuard_.findSocket(quint16(port));
     }
     return {};
 }
@@ -187,6 +194,7 @@ Status DbConnection::execute(const QString& statement, const QVariantList& param
     }
     for (const QVariant& parameter : parameters)
         query_->addBindValue(parameter);
+    const StallScope waiting(stallGuard_);
     if (!query_->exec())
         return fail(QStringLiteral("execute"), errorText(query_->lastError()));
     if (odbc)
@@ -196,6 +204,7 @@ Status DbConnection::execute(const QString& statement, const QVariantList& param
 
 bool DbConnection::next() {
     rowBytes_.clear();
+    const StallScope waiting(stallGuard_);
     if (odbcRows_) {
         if (odbcRows_->fetch())
             return true;

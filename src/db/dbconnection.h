@@ -11,6 +11,7 @@
 
 #include "dbvalue.h"
 #include "result.h"
+#include "stallguard.h"
 
 class OdbcRows;
 
@@ -82,6 +83,7 @@ private:
     QSqlDatabase db_;
     std::unique_ptr<QSqlQuery> query_;
     std::unique_ptr<OdbcRows> odbcRows_; // the ODBC statement's rows, read directly
+    StallGuard stallGuard_;              // bounds each wait for the server
     std::vector<QByteArray> rowBytes_;   // the current row's values read through Qt SQL
     QString rowsFailure_;                // why the walk over the rows stopped early
     OpenFailure openFailure_ = OpenFailure::None;

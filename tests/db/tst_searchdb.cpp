@@ -6,9 +6,12 @@
 #include "searchquery.h"
 #include "testdatabase.h"
 
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QtTest>
+
+#include <unistd.h>
 
 using namespace dbRoutines;
 
@@ -31,6 +34,7 @@ private slots:
     void lockedTableGivesUp();
     void nativeRouteKeepsEachValue();
     void zonedStartsFollowTheProgramsZone();
+    void stalledServerGivesUp();
 
 private:
     QStringList listed(const CallListModel& list) const;
@@ -163,6 +167,44 @@ void TestSearchDb::zonedStartsFollowTheProgramsZone() {
     QVERIFY(TestDatabase::exec("ALTER ROLE " + TestDatabase::user() + " RESET timezone"));
     QVERIFY(found);
     QCOMPARE(listed(list), QStringList{"101|102|3/1/2024 11:30:00 PM|00:01:00"});
+}
+
+// The server stops answering in the middle of a statement (its process is stopped, as a dropped
+// tunnel would leave it): the call gives up after the client's own limit, shortened here from 75
+// seconds to 3, however long the server's own timeout would take.
+void TestSearchDb::stalledServerGivesUp() {
+    if (::geteuid() != 0)
+        QSKIP("stopping the server's process needs root");
+    QProcess stopper;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("PGPASSWORD", qEnvironmentVariable("LINETALLY_TEST_SUPERPASSWORD"));
+    stopper.setProcessEnvironment(env);
+    // Waits for the statement, stops its server process, and lets it go on when told (or after
+    // a minute at the latest).
+    stopper.start("bash",
+                  {"-c", QString("for i in $(seq 600); do pid=$(psql -X -Atq -h 127.0.0.1 "
+                                 "-p 5480 -U %1 -d phonesystem -c \"SELECT pid FROM "
+                                 "pg_stat_activity WHERE query LIKE 'SELECT pg_sleep(30)%%' "
+                                 "AND pid <> pg_backend_pid()\"); [ -n \"$pid\" ] && "
+                                 "break; sleep 0.05; done; kill -STOP $pid; echo stopped; "
+                                 "read -t 60 _; kill -CONT $pid")
+                             .arg(qEnvironmentVariable("LINETALLY_TEST_SUPERUSER"))});
+    QVERIFY(stopper.waitForStarted());
+    StallGuard::SetLimitForTesting(3);
+    DbConnection connection;
+    QVERIFY(connection.open(WorkingConnectionString(DbDriver)));
+    QElapsedTimer clock;
+    clock.start();
+    const Status result = connection.execute("SELECT pg_sleep(30)");
+    const qint64 elapsed = clock.elapsed();
+    StallGuard::SetLimitForTesting(StallGuard::kLimitSeconds);
+    stopper.write("\n");
+    stopper.closeWriteChannel();
+    QVERIFY(stopper.waitForFinished(70000));
+    QVERIFY(stopper.readAllStandardOutput().contains("stopped"));
+    QVERIFY(!result.ok());
+    qInfo("gave up after %lld ms: %s", elapsed, qPrintable(result.reason()));
+    QVERIFY2(elapsed < 20000, qPrintable(QString::number(elapsed)));
 }
 
 void TestSearchDb::readsManyRowsWhole_data() {
