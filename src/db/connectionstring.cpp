@@ -107,3 +107,11 @@ QString NormalizeConnectionString(const QString& text) {
     }
     return out;
 }
+
+QString ConnectionValue(const ConnectionPairs& pairs, const QString& key) {
+    for (const auto& [name, value] : pairs) {
+        if (name.compare(key, Qt::CaseInsensitive) == 0)
+            return value;
+    }
+    return {};
+}

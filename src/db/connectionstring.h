@@ -21,6 +21,9 @@ QString QuoteConnectionValue(const QString& value);
 // closing brace, or on a piece without "=".
 std::optional<ConnectionPairs> ParseConnectionString(const QString& text);
 
+// The value of a key (compared ignoring case), empty when there is none.
+QString ConnectionValue(const ConnectionPairs& pairs, const QString& key);
+
 // The string the driver gets: each key trimmed, each value kept exactly as written. A string
 // that cannot be parsed is passed on unchanged for the driver to reject.
 QString NormalizeConnectionString(const QString& text);

@@ -114,22 +114,14 @@ Status checkLocalServer(const QString& host, const QString& port) {
     return ok && number > 0 && number < 65536 ? CheckLocalListener(quint16(number)) : Status();
 }
 
-QString pairValue(const ConnectionPairs& pairs, const QString& key) {
-    for (const auto& [name, value] : pairs) {
-        if (name.compare(key, Qt::CaseInsensitive) == 0)
-            return value;
-    }
-    return {};
-}
-
 } // namespace
 
 Status DbConnection::open(const QString& connectionString) {
     if (!db_.isValid())
         return fail(QStringLiteral("open"), QStringLiteral("the Qt SQL driver is not available"));
     if (const auto pairs = ParseConnectionString(connectionString)) {
-        if (Status listener = checkLocalServer(pairValue(*pairs, QStringLiteral("Server")),
-                                               pairValue(*pairs, QStringLiteral("PORT")));
+        if (Status listener = checkLocalServer(ConnectionValue(*pairs, QStringLiteral("Server")),
+                                               ConnectionValue(*pairs, QStringLiteral("PORT")));
             !listener)
             return fail(QStringLiteral("open"), listener.reason());
     }
@@ -146,7 +138,7 @@ Status DbConnection::open(const QString& connectionString) {
     }
     if (const auto pairs = ParseConnectionString(connectionString)) {
         bool ok = false;
-        const uint port = pairValue(*pairs, QStringLiteral("PORT")).trimmed().toUInt(&ok);
+        const uint port = ConnectionValue(*pairs, QStringLiteral("PORT")).trimmed().toUInt(&ok);
         if (ok && port > 0 && port < 65536)
             stallGuard_.findSocket(quint16(port));
     }

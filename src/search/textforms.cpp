@@ -72,32 +72,35 @@ template <typename View> std::optional<qint64> driverTimestamp(View text) {
         {field(0, 4), field(5, 2), field(8, 2), field(11, 2), field(14, 2), field(17, 2)});
 }
 
-// The driver's form of a duration into out, which holds 16 characters: [-]hh:mm:ss with as
-// many hours as there are. Gives the length.
-qsizetype writeDuration(qint32 seconds, char* out) {
-    qint64 magnitude = seconds < 0 ? -qint64(seconds) : qint64(seconds);
+// [-]h:mm:ss into out (24 characters), with at least so many digits of hours; gives the length.
+// Written by hand: the terminal reports write one for every call they list.
+qsizetype writeClock(qint64 seconds, int hourDigits, char* out) {
+    const quint64 magnitude = seconds < 0 ? 0 - quint64(seconds) : quint64(seconds);
     qsizetype n = 0;
     if (seconds < 0)
         out[n++] = '-';
-    char hours[12];
+    char hours[20];
     int count = 0;
-    qint64 h = magnitude / 3600;
+    quint64 h = magnitude / 3600;
     do {
         hours[count++] = char('0' + h % 10);
         h /= 10;
     } while (h > 0);
-    if (count < 2)
+    while (count < hourDigits)
         hours[count++] = '0';
     while (count > 0)
         out[n++] = hours[--count];
-    const auto two = [&out, &n](qint64 value) {
+    for (const quint64 part : {magnitude / 60 % 60, magnitude % 60}) {
         out[n++] = ':';
-        out[n++] = char('0' + value / 10);
-        out[n++] = char('0' + value % 10);
-    };
-    two(magnitude / 60 % 60);
-    two(magnitude % 60);
+        out[n++] = char('0' + part / 10);
+        out[n++] = char('0' + part % 10);
+    }
     return n;
+}
+
+// The driver's form of a duration: at least two digits of hours.
+qsizetype writeDuration(qint32 seconds, char* out) {
+    return writeClock(seconds, 2, out);
 }
 
 } // namespace
@@ -241,7 +244,7 @@ std::optional<qint32> StoredDurationSeconds(QByteArrayView text) {
     if (!seconds || *seconds != std::trunc(*seconds) || *seconds <= double(CallRows::kNoDuration) ||
         *seconds > std::numeric_limits<qint32>::max())
         return std::nullopt;
-    char written[16];
+    char written[24];
     const qint32 whole = qint32(*seconds);
     if (QByteArrayView(written, writeDuration(whole, written)) != text)
         return std::nullopt;
@@ -249,31 +252,12 @@ std::optional<qint32> StoredDurationSeconds(QByteArrayView text) {
 }
 
 QString DurationText(qint32 seconds) {
-    char written[16];
+    char written[24];
     return QString::fromLatin1(written, writeDuration(seconds, written));
 }
 
 qsizetype WriteTalkTime(qint64 seconds, char* out) {
-    // Written by hand: the terminal reports write it for every call they list.
-    const quint64 magnitude = seconds < 0 ? 0 - quint64(seconds) : quint64(seconds);
-    qsizetype n = 0;
-    if (seconds < 0)
-        out[n++] = '-';
-    char hours[20];
-    int count = 0;
-    quint64 h = magnitude / 3600;
-    do {
-        hours[count++] = char('0' + h % 10);
-        h /= 10;
-    } while (h > 0);
-    while (count > 0)
-        out[n++] = hours[--count];
-    for (const quint64 part : {magnitude / 60 % 60, magnitude % 60}) {
-        out[n++] = ':';
-        out[n++] = char('0' + part / 10);
-        out[n++] = char('0' + part % 10);
-    }
-    return n;
+    return writeClock(seconds, 1, out);
 }
 
 QString VisibleText(const QString& text) {

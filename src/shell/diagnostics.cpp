@@ -31,14 +31,6 @@ Status runTestQuery(DbConnection& connection, bool readFields) {
     return {};
 }
 
-QString pairValue(const ConnectionPairs& pairs, const QString& key) {
-    for (const auto& [name, value] : pairs) {
-        if (name.compare(key, Qt::CaseInsensitive) == 0)
-            return value;
-    }
-    return {};
-}
-
 } // namespace
 
 QString OdbcSelfTestConnectionString() {
@@ -69,14 +61,15 @@ Status RunOleDbSelfTest() {
     if (!pairs)
         return Status::failure(QStringLiteral("the self-test's connection string is malformed"));
     bool portOk = false;
-    const int port = pairValue(*pairs, QStringLiteral("PORT")).toInt(&portOk);
+    const int port = ConnectionValue(*pairs, QStringLiteral("PORT")).toInt(&portOk);
     if (!portOk)
         return Status::failure(QStringLiteral("the self-test's port is not a number"));
     DbConnection connection(QStringLiteral("QPSQL"));
-    const Status opened = connection.openNative(pairValue(*pairs, QStringLiteral("Data Source")),
-                                                port, pairValue(*pairs, QStringLiteral("Location")),
-                                                pairValue(*pairs, QStringLiteral("User ID")),
-                                                pairValue(*pairs, QStringLiteral("Password")));
+    const Status opened =
+        connection.openNative(ConnectionValue(*pairs, QStringLiteral("Data Source")), port,
+                              ConnectionValue(*pairs, QStringLiteral("Location")),
+                              ConnectionValue(*pairs, QStringLiteral("User ID")),
+                              ConnectionValue(*pairs, QStringLiteral("Password")));
     return opened ? runTestQuery(connection, false) : opened;
 }
 
