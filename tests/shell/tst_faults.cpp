@@ -80,7 +80,8 @@ void TestFaults::serverStoppedDuringLongSearch() {
     QTest::keyClicks(window->Text1, "9000");
     QTest::keyClick(window->Text1, Qt::Key_Return);
     const int listed = window->listItems->count();
-    QVERIFY(stopper.waitForFinished(60000));
+    // It may have ended while the window handled its events after the search.
+    QVERIFY(stopper.state() == QProcess::NotRunning || stopper.waitForFinished(60000));
     QVERIFY(TestDatabase::startServer());
     qInfo("rows listed when the server went away: %d of 1000000", listed);
     QVERIFY(listed < 1000000);
