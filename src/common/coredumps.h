@@ -14,6 +14,9 @@ inline void KeepMemoryPrivate() {
 #ifdef Q_OS_LINUX
     const rlimit none{0, 0};
     ::setrlimit(RLIMIT_CORE, &none);
+#ifndef __SANITIZE_ADDRESS__
+    // (A sanitizer build stays traceable: LeakSanitizer traces the process at its end.)
     ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+#endif
 #endif
 }

@@ -2,12 +2,15 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QWidget>
 
 namespace {
 
 class InputDropper : public QObject {
 public:
-    bool eventFilter(QObject*, QEvent* event) override {
+    explicit InputDropper(const QList<QWidget*>& controls) : controls_(controls) {}
+
+    bool eventFilter(QObject* receiver, QEvent* event) override {
         switch (event->type()) {
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
@@ -16,17 +19,29 @@ public:
         case QEvent::KeyRelease:
         case QEvent::Wheel:
         case QEvent::Shortcut:
-            return true;
+            return meantFor(receiver);
         default:
             return false;
         }
     }
+
+private:
+    // The control itself, or anything inside it, its drop-down list included.
+    bool meantFor(QObject* receiver) const {
+        for (QObject* object = receiver; object; object = object->parent()) {
+            if (controls_.contains(qobject_cast<QWidget*>(object)))
+                return true;
+        }
+        return false;
+    }
+
+    QList<QWidget*> controls_;
 };
 
 } // namespace
 
-void DiscardQueuedInput() {
-    InputDropper dropper;
+void DiscardQueuedInput(const QList<QWidget*>& controls) {
+    InputDropper dropper(controls);
     QCoreApplication::instance()->installEventFilter(&dropper);
     QCoreApplication::processEvents();
     QCoreApplication::instance()->removeEventFilter(&dropper);

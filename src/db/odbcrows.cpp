@@ -98,9 +98,11 @@ bool OdbcRows::describeColumns() {
     for (SQLSMALLINT i = 0; i < count; ++i) {
         SQLSMALLINT sqlType = 0, digits = 0, nullable = 0, nameLength = 0;
         SQLULEN size = 0;
-        SQLCHAR name[1];
-        if (!SQL_SUCCEEDED(SQLDescribeCol(statement_, SQLUSMALLINT(i + 1), name, 1, &nameLength,
-                                          &sqlType, &size, &digits, &nullable)))
+        // Room for the whole name: the driver manager converts it into this buffer and does not
+        // keep to a short one (seen under AddressSanitizer).
+        SQLCHAR name[256];
+        if (!SQL_SUCCEEDED(SQLDescribeCol(statement_, SQLUSMALLINT(i + 1), name, sizeof name,
+                                          &nameLength, &sqlType, &size, &digits, &nullable)))
             sqlType = SQL_UNKNOWN_TYPE;
         Column& column = columns_[size_t(i)];
         if (isPlainTimestamp(statement_, SQLUSMALLINT(i + 1), sqlType)) {

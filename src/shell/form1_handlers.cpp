@@ -132,12 +132,12 @@ void Form1::mnuHelpDebug_Click() {
 
 void Form1::Command1_Click() {
     Diagnostics::RunOdbcSelfTest();
-    DiscardQueuedInput();
+    DiscardQueuedInput({Command1, Command3});
 }
 
 void Form1::Command3_Click() {
     const bool connected = Diagnostics::RunOleDbSelfTest().ok();
-    DiscardQueuedInput();
+    DiscardQueuedInput({Command1, Command3});
     ShowLinetallyMessage(this, connected ? QStringLiteral("Connected") : QStringLiteral("Failed"));
 }
 
@@ -240,7 +240,8 @@ void Form1::searchnow() {
         listed ? TextForms::CallsSummaryText(listItems->count(), listItems->talkSeconds(),
                                              listItems->rows().unreadableDurations())
                : QStringLiteral("Search failed: ") + listed.reason());
-    DiscardQueuedInput();
+    // What would start another search: the Search button, the three lists, the number box.
+    DiscardQueuedInput({Command2, Combo1, Combo2, Combo3, Text1});
 }
 
 void Form1::RefreshGraph() {

@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <unistd.h>
+
 namespace {
 
 struct Run {
@@ -83,6 +85,7 @@ private slots:
     void injectionFindsNothing_data();
     void injectionFindsNothing();
     void credentialsFromAPipe();
+    void noCoreDumps();
 
 private:
     Run run(const QStringList& arguments, const QByteArray& input = {},
@@ -452,6 +455,29 @@ void TestReports::credentialsFromAPipe() {
     QCOMPARE(file.permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup),
              QFileDevice::Permissions());
     QCOMPARE(run({"calls", "--all"}).status, 0);
+}
+
+// The process holds the password: it writes no core dump.
+void TestReports::noCoreDumps() {
+    if (::geteuid() != 0)
+        QSKIP("a process that cannot be dumped shows its limits to root only");
+    QProcess program;
+    program.start(LINETALLY_BINARY, {"credentials", "--config", settings_});
+    QVERIFY(program.waitForStarted());
+    const auto coreLimit = [&program] {
+        QFile limits(QString("/proc/%1/limits").arg(program.processId()));
+        if (!limits.open(QIODevice::ReadOnly))
+            return QByteArray();
+        for (const QByteArray& line : limits.readAll().split('\n')) {
+            if (line.startsWith("Max core file size"))
+                return line.simplified();
+        }
+        return QByteArray();
+    };
+    // It waits for its input once it has set its limits.
+    QTRY_COMPARE(coreLimit(), QByteArray("Max core file size 0 0 bytes"));
+    program.closeWriteChannel();
+    QVERIFY(program.waitForFinished(30000));
 }
 
 QTEST_GUILESS_MAIN(TestReports)

@@ -132,18 +132,27 @@ void TestLogin::failureNamesTheCause_data() {
     QTest::addColumn<bool>("serverStopped");
     QTest::addColumn<QString>("cause");
     QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
     const QString user = TestDatabase::user();
     for (const bool atStartup : {true, false}) {
         const char* where = atStartup ? "start-up, " : "dialog, ";
         QTest::newRow(QByteArray(where) + "wrong password")
-            << atStartup << false << "password authentication failed" << user;
+            << atStartup << false << "password authentication failed" << user << "not-the-password";
         QTest::newRow(QByteArray(where) + "server stopped")
-            << atStartup << true << "Connection refused" << user;
+            << atStartup << true << "Connection refused" << user << TestDatabase::password();
     }
+    // Passwords that are words of the server's own message: the message is shown as the server
+    // wrote it.
+    QTest::newRow("dialog, password that is a word of the message")
+        << false << false << "password authentication failed for user \"" + user + "\"" << user
+        << "password";
+    QTest::newRow("dialog, password inside the user name")
+        << false << false << "for user \"" + user + "\"" << user << user.mid(1, 3);
     // The server repeats the user name: markup in it is shown as typed.
     QTest::newRow("dialog, markup in the user name")
         << false << false << "<h1>big</h1><a href=\"https://x\">y</a>"
-        << "<h1>big</h1><a href=\"https://x\">y</a>";
+        << "<h1>big</h1><a href=\"https://x\">y</a>"
+        << "not-the-password";
 }
 
 void TestLogin::failureNamesTheCause() {
@@ -151,7 +160,7 @@ void TestLogin::failureNamesTheCause() {
     QFETCH(bool, serverStopped);
     QFETCH(QString, cause);
     QFETCH(QString, user);
-    const QString password = serverStopped ? TestDatabase::password() : "not-the-password";
+    QFETCH(QString, password);
     MessageBoxAnswerer answerer;
     if (serverStopped)
         QVERIFY(TestDatabase::stopServer());
@@ -171,7 +180,8 @@ void TestLogin::failureNamesTheCause() {
     QCOMPARE(answerer.texts().value(0), "Linetally failed to connect to your 3CX database.");
     const QString reason = answerer.informativeTexts().value(0);
     QVERIFY2(reason.contains(cause), qPrintable(reason));
-    QVERIFY2(!reason.contains(password), qPrintable(reason));
+    if (password.size() > 8) // short ones are words of any message; the server never says them
+        QVERIFY2(!reason.contains(password), qPrintable(reason));
     QVERIFY(answerer.allPlainText());
 }
 

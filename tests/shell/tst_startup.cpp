@@ -1,10 +1,12 @@
 #include "clock.h"
 #include "config.h"
+#include "dbconnection.h"
 #include "dbroutines.h"
 #include "dialogs.h"
 #include "endprogram.h"
 #include "form1.h"
 #include "form2.h"
+#include "statustext.h"
 #include "testdatabase.h"
 #include "textforms.h"
 
@@ -13,6 +15,8 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -33,6 +37,7 @@ private slots:
     void unwritableSettingsAreReported();
     void readOnlyFolderStartup();
     void noticeAboveSplashKeepsProgram();
+    void lockedExtensionsSayWhy();
 
 private:
     void writeSettings(const QByteArray& bytes);
@@ -264,6 +269,35 @@ void TestStartup::noticeAboveSplashKeepsProgram() {
     QVERIFY(splashShownWithNotice);
     QVERIFY2(splash->mainWindow() && splash->mainWindow()->isVisible(),
              "the program ended with the notice");
+}
+
+// Another session holds the extension table: the list stays empty and the status says why.
+void TestStartup::lockedExtensionsSayWhy() {
+    writeSettings("DBUSER=" + TestDatabase::user().toUtf8() +
+                  "\r\nDBPASS=" + TestDatabase::password().toUtf8() + "\r\n");
+    config::LoadConfig();
+    QSqlDatabase holder = QSqlDatabase::addDatabase("QPSQL", "extension-lock-holder");
+    holder.setHostName("127.0.0.1");
+    holder.setPort(5480);
+    holder.setDatabaseName("phonesystem");
+    holder.setUserName(qEnvironmentVariable("LINETALLY_TEST_SUPERUSER"));
+    holder.setPassword(qEnvironmentVariable("LINETALLY_TEST_SUPERPASSWORD"));
+    QVERIFY(holder.open());
+    QVERIFY(holder.transaction());
+    QVERIFY(QSqlQuery(holder).exec("LOCK TABLE public.dnallocation IN ACCESS EXCLUSIVE MODE"));
+    DbConnection::SetQueryTimeoutForTesting(3);
+    MessageBoxAnswerer answerer;
+    Form1 window;
+    window.Form_Load();
+    DbConnection::SetQueryTimeoutForTesting(DbConnection::kQueryTimeoutSeconds);
+    holder.rollback();
+    holder.close();
+    holder = QSqlDatabase();
+    QSqlDatabase::removeDatabase("extension-lock-holder");
+    QCOMPARE(window.Combo3->count(), 0);
+    QVERIFY2(window.statusSummary->fullText().startsWith("Extension list failed: ") &&
+                 window.statusSummary->fullText().contains("statement timeout"),
+             qPrintable(window.statusSummary->fullText()));
 }
 
 QTEST_MAIN(TestStartup)
