@@ -226,24 +226,14 @@ void TestDbRoutines::credentialsWithSeparatorsLogIn() {
 // Another session holds the test query's table: the probe's statement gives up like its login
 // does, and the other driver names are not tried against the same lock.
 void TestDbRoutines::lockedProbeTableGivesUp() {
-    QSqlDatabase holder = QSqlDatabase::addDatabase("QPSQL", "probe-lock-holder");
-    holder.setHostName("127.0.0.1");
-    holder.setPort(5480);
-    holder.setDatabaseName("phonesystem");
-    holder.setUserName(qEnvironmentVariable("LINETALLY_TEST_SUPERUSER"));
-    holder.setPassword(qEnvironmentVariable("LINETALLY_TEST_SUPERPASSWORD"));
-    QVERIFY(holder.open());
-    QVERIFY(holder.transaction());
-    QVERIFY(QSqlQuery(holder).exec("LOCK TABLE public.calldetails IN ACCESS EXCLUSIVE MODE"));
+    TestDatabase::TableLock lock("public.calldetails");
+    QVERIFY(lock.held());
     DbDriver.clear();
     QElapsedTimer clock;
     clock.start();
     const Result<QString> found = FindDriver();
     const qint64 elapsed = clock.elapsed();
-    holder.rollback();
-    holder.close();
-    holder = QSqlDatabase();
-    QSqlDatabase::removeDatabase("probe-lock-holder");
+    lock.release();
     QVERIFY(!found.ok());
     QVERIFY2(found.reason().contains("statement timeout"), qPrintable(found.reason()));
     qInfo("the probe gave up after %lld ms", elapsed);

@@ -272,15 +272,8 @@ void TestSearchDb::serverStoppedBeforeSearch() {
 // Another session holds the table locked; the search gives up after its timeout, shortened here
 // from a minute to a few seconds, and the next search works once the lock is gone.
 void TestSearchDb::lockedTableGivesUp() {
-    QSqlDatabase holder = QSqlDatabase::addDatabase("QPSQL", "lock-holder");
-    holder.setHostName("127.0.0.1");
-    holder.setPort(5480);
-    holder.setDatabaseName("phonesystem");
-    holder.setUserName(qEnvironmentVariable("LINETALLY_TEST_SUPERUSER"));
-    holder.setPassword(qEnvironmentVariable("LINETALLY_TEST_SUPERPASSWORD"));
-    QVERIFY(holder.open());
-    QVERIFY(holder.transaction());
-    QVERIFY(QSqlQuery(holder).exec("LOCK TABLE public.callhistory2 IN ACCESS EXCLUSIVE MODE"));
+    TestDatabase::TableLock lock("public.callhistory2");
+    QVERIFY(lock.held());
 
     DbConnection::SetQueryTimeoutForTesting(3);
     CallListModel list;
@@ -291,10 +284,7 @@ void TestSearchDb::lockedTableGivesUp() {
     const QString failure = found.reason();
     const qint64 elapsed = clock.elapsed();
     DbConnection::SetQueryTimeoutForTesting(DbConnection::kQueryTimeoutSeconds);
-    holder.rollback();
-    holder.close();
-    holder = QSqlDatabase();
-    QSqlDatabase::removeDatabase("lock-holder");
+    lock.release();
 
     QVERIFY(!result);
     QVERIFY2(elapsed >= 2500 && elapsed < 15000, qPrintable(QString::number(elapsed)));

@@ -276,24 +276,14 @@ void TestStartup::lockedExtensionsSayWhy() {
     writeSettings("DBUSER=" + TestDatabase::user().toUtf8() +
                   "\r\nDBPASS=" + TestDatabase::password().toUtf8() + "\r\n");
     config::LoadConfig();
-    QSqlDatabase holder = QSqlDatabase::addDatabase("QPSQL", "extension-lock-holder");
-    holder.setHostName("127.0.0.1");
-    holder.setPort(5480);
-    holder.setDatabaseName("phonesystem");
-    holder.setUserName(qEnvironmentVariable("LINETALLY_TEST_SUPERUSER"));
-    holder.setPassword(qEnvironmentVariable("LINETALLY_TEST_SUPERPASSWORD"));
-    QVERIFY(holder.open());
-    QVERIFY(holder.transaction());
-    QVERIFY(QSqlQuery(holder).exec("LOCK TABLE public.dnallocation IN ACCESS EXCLUSIVE MODE"));
+    TestDatabase::TableLock lock("public.dnallocation");
+    QVERIFY(lock.held());
     DbConnection::SetQueryTimeoutForTesting(3);
     MessageBoxAnswerer answerer;
     Form1 window;
     window.Form_Load();
     DbConnection::SetQueryTimeoutForTesting(DbConnection::kQueryTimeoutSeconds);
-    holder.rollback();
-    holder.close();
-    holder = QSqlDatabase();
-    QSqlDatabase::removeDatabase("extension-lock-holder");
+    lock.release();
     QCOMPARE(window.Combo3->count(), 0);
     QVERIFY2(window.statusSummary->fullText().startsWith("Extension list failed: ") &&
                  window.statusSummary->fullText().contains("statement timeout"),

@@ -199,14 +199,7 @@ int TestUserRun::visibleWindows() {
 }
 
 bool TestUserRun::waitForVisibleWindows(int count) {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < kWaitMs) {
-        if (visibleWindows() == count)
-            return true;
-        QTest::qWait(50);
-    }
-    return false;
+    return QTest::qWaitFor([&] { return visibleWindows() == count; }, kWaitMs);
 }
 
 QRect TestUserRun::geometry(const QString& window) {

@@ -147,4 +147,31 @@ void storeCredentials(const QString& userName, const QString& pass) {
     config::SetConfig(QStringLiteral("dbpass"), pass);
 }
 
+TableLock::TableLock(const QString& table)
+    : name_(QStringLiteral("table-lock-%1").arg(quintptr(this))) {
+    QSqlDatabase holder = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name_);
+    holder.setHostName(QStringLiteral("127.0.0.1"));
+    holder.setPort(5480);
+    holder.setDatabaseName(QStringLiteral("phonesystem"));
+    holder.setUserName(env("LINETALLY_TEST_SUPERUSER"));
+    holder.setPassword(env("LINETALLY_TEST_SUPERPASSWORD"));
+    held_ =
+        holder.open() && holder.transaction() &&
+        QSqlQuery(holder).exec(QStringLiteral("LOCK TABLE %1 IN ACCESS EXCLUSIVE MODE").arg(table));
+}
+
+void TableLock::release() {
+    if (name_.isEmpty())
+        return;
+    {
+        QSqlDatabase holder = QSqlDatabase::database(name_, false);
+        if (holder.isOpen())
+            holder.rollback();
+        holder.close();
+    }
+    QSqlDatabase::removeDatabase(name_);
+    name_.clear();
+    held_ = false;
+}
+
 } // namespace TestDatabase

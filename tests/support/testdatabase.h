@@ -32,6 +32,22 @@ bool startServer();
 // Writes a local.cfg with the login role's credentials into the folder.
 void storeCredentials(const QString& user, const QString& password);
 
+// Another session holding a table with ACCESS EXCLUSIVE, until release() or the end of scope.
+class TableLock {
+public:
+    explicit TableLock(const QString& table);
+    ~TableLock() { release(); }
+    TableLock(const TableLock&) = delete;
+    TableLock& operator=(const TableLock&) = delete;
+
+    bool held() const { return held_; }
+    void release();
+
+private:
+    QString name_;
+    bool held_ = false;
+};
+
 } // namespace TestDatabase
 
 #define REQUIRE_TEST_DATABASE()                                                                    \
