@@ -128,6 +128,11 @@ void SetConfig(const QString& name, const QString& value) {
     SetConfigBytes(name.toLocal8Bit(), value.toLocal8Bit());
 }
 
+QString DatabaseOwnerAccount() {
+    const QString named = GetConfig(QStringLiteral("DBOWNER")).trimmed();
+    return named.isEmpty() ? QStringLiteral("postgres") : named;
+}
+
 bool FitsOnOneLine(const QString& value) {
     return !value.contains(u'\r') && !value.contains(u'\n');
 }

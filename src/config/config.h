@@ -30,6 +30,9 @@ void LoadConfig();
 Status SaveConfig();
 QString GetConfig(const QString& name);
 void SetConfig(const QString& name, const QString& value);
+// The account the database service runs as, whose programs may be given the password: the
+// DBOWNER setting, else "postgres".
+QString DatabaseOwnerAccount();
 
 // Byte-level forms, used by the file reader and by callers that must not re-encode.
 QByteArray GetConfigBytes(const QByteArray& name);

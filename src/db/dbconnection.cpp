@@ -1,9 +1,10 @@
 #include "dbconnection.h"
 
+#include "config.h"
 #include "connectionstring.h"
 #include "dblog.h"
-#include "listenerowner.h"
 #include "odbcrows.h"
+#include "peercheck.h"
 
 #include <QElapsedTimer>
 #include <QSqlDriver>
@@ -102,16 +103,23 @@ Status DbConnection::fail(const QString& where, const QString& message) {
 
 namespace {
 
-// A connection to a port of this machine is checked for who listens there before any
-// credentials go out.
-Status checkLocalServer(const QString& host, const QString& port) {
-    const QString server = host.trimmed();
-    if (server != QLatin1String("127.0.0.1") && server != QLatin1String("localhost") &&
-        server != QLatin1String("::1"))
-        return {};
+// The port libpq connects to when the connection string names none.
+constexpr quint16 kDefaultServerPort = 5432;
+
+quint16 serverPort(const QString& connectionString) {
+    const auto pairs = ParseConnectionString(connectionString);
+    if (!pairs)
+        return kDefaultServerPort;
     bool ok = false;
-    const uint number = port.trimmed().toUInt(&ok);
-    return ok && number > 0 && number < 65536 ? CheckLocalListener(quint16(number)) : Status();
+    const uint port = ConnectionValue(*pairs, QStringLiteral("PORT")).trimmed().toUInt(&ok);
+    return ok && port > 0 && port < 65536 ? quint16(port) : kDefaultServerPort;
+}
+
+// Checks every connection the login makes to the port on this machine before the password goes
+// out on it.
+platform::PeerCheck checkPeersOn(quint16 port) {
+    return platform::PeerCheck(port, config::DatabaseOwnerAccount(),
+                               std::chrono::seconds(DbConnection::kLoginTimeoutSeconds));
 }
 
 } // namespace
@@ -119,29 +127,25 @@ Status checkLocalServer(const QString& host, const QString& port) {
 Status DbConnection::open(const QString& connectionString) {
     if (!db_.isValid())
         return fail(QStringLiteral("open"), QStringLiteral("the Qt SQL driver is not available"));
-    if (const auto pairs = ParseConnectionString(connectionString)) {
-        if (Status listener = checkLocalServer(ConnectionValue(*pairs, QStringLiteral("Server")),
-                                               ConnectionValue(*pairs, QStringLiteral("PORT")));
-            !listener)
-            return fail(QStringLiteral("open"), listener.reason());
-    }
+    const quint16 port = serverPort(connectionString);
     db_.setDatabaseName(NormalizeConnectionString(connectionString));
     db_.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(kLoginTimeoutSeconds));
     openFailure_ = OpenFailure::None;
     QElapsedTimer clock;
     clock.start();
     stallGuard_.noteSocketsBefore();
+    const platform::PeerCheck peers = checkPeersOn(port);
     if (!db_.open()) {
+        // A refused listener is the reason, not the driver's words for the failed connect.
+        if (const Status refused = peers.refusal(); !refused) {
+            openFailure_ = OpenFailure::Other;
+            return fail(QStringLiteral("open"), refused.reason());
+        }
         const QString reason = errorText(db_.lastError());
         openFailure_ = classifyOpenFailure(reason, clock.elapsed());
         return fail(QStringLiteral("open"), reason);
     }
-    if (const auto pairs = ParseConnectionString(connectionString)) {
-        bool ok = false;
-        const uint port = ConnectionValue(*pairs, QStringLiteral("PORT")).trimmed().toUInt(&ok);
-        if (ok && port > 0 && port < 65536)
-            stallGuard_.findSocket(quint16(port));
-    }
+    stallGuard_.findSocket(port);
     return {};
 }
 
@@ -149,16 +153,19 @@ Status DbConnection::openNative(const QString& host, int port, const QString& da
                                 const QString& user, const QString& password) {
     if (!db_.isValid())
         return fail(QStringLiteral("open"), QStringLiteral("the Qt SQL driver is not available"));
-    if (Status listener = checkLocalServer(host, QString::number(port)); !listener)
-        return fail(QStringLiteral("open"), listener.reason());
     db_.setHostName(host);
     db_.setPort(port);
     db_.setDatabaseName(database);
     db_.setUserName(user);
     db_.setPassword(password);
     db_.setConnectOptions(QStringLiteral("connect_timeout=%1").arg(kLoginTimeoutSeconds));
-    if (!db_.open())
+    const platform::PeerCheck peers =
+        checkPeersOn(port > 0 && port < 65536 ? quint16(port) : kDefaultServerPort);
+    if (!db_.open()) {
+        if (const Status refused = peers.refusal(); !refused)
+            return fail(QStringLiteral("open"), refused.reason());
         return fail(QStringLiteral("open"), errorText(db_.lastError()));
+    }
     return {};
 }
 

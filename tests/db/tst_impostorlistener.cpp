@@ -1,0 +1,123 @@
+#include "dbconnection.h"
+#include "testdatabase.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <grp.h>
+#include <pwd.h>
+#include <unistd.h>
+
+// Another user's program that listens on the database's port while the database is down, and
+// asks whoever connects for the password in clear text. Nothing may reach it, however its
+// listening is timed against the program's connection attempts.
+class TestImpostorListener : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void nothingReachesIt_data();
+    void nothingReachesIt();
+};
+
+void TestImpostorListener::initTestCase() {
+    REQUIRE_TEST_DATABASE();
+}
+
+void TestImpostorListener::nothingReachesIt_data() {
+    QTest::addColumn<bool>("native"); // Qt's PostgreSQL driver instead of ODBC
+    QTest::addColumn<QString>("account");
+    QTest::addColumn<int>("openMs"); // 0: it listens all the time
+    QTest::addColumn<int>("closedMs");
+    QTest::addColumn<int>("attempts");
+    QTest::newRow("nobody, listening 3 ms of every 6") << false << "nobody" << 3 << 3 << 120;
+    QTest::newRow("nobody, listening 1 ms of every 3") << false << "nobody" << 1 << 2 << 120;
+    QTest::newRow("daemon, listening 3 ms of every 6") << false << "daemon" << 3 << 3 << 120;
+    QTest::newRow("daemon, listening all the time") << false << "daemon" << 0 << 0 << 10;
+    QTest::newRow("nobody, listening all the time") << false << "nobody" << 0 << 0 << 10;
+    QTest::newRow("native, nobody, listening 3 ms of every 6") << true << "nobody" << 3 << 3 << 120;
+    QTest::newRow("native, daemon, listening all the time") << true << "daemon" << 0 << 0 << 10;
+}
+
+void TestImpostorListener::nothingReachesIt() {
+    QFETCH(bool, native);
+    QFETCH(QString, account);
+    QFETCH(int, openMs);
+    QFETCH(int, closedMs);
+    QFETCH(int, attempts);
+    if (::geteuid() != 0)
+        QSKIP("a listener of another user needs root to start");
+    const passwd* owner = ::getpwnam(account.toLocal8Bit().constData());
+    if (!owner)
+        QSKIP(qPrintable("this system has no account " + account));
+    const uid_t uid = owner->pw_uid;
+    const gid_t gid = owner->pw_gid;
+
+    // The checkout may sit in a folder the other user cannot enter.
+    QTemporaryDir stage(QDir::tempPath() + "/linetally-impostor-XXXXXX");
+    QVERIFY(stage.isValid());
+    QVERIFY(QFile::setPermissions(
+        stage.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                          QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
+    const QString program = stage.filePath("togglelistener");
+    QVERIFY(QFile::copy(TOGGLELISTENER, program));
+
+    QVERIFY(TestDatabase::stopServer());
+    QProcess impostor;
+    const auto restore = qScopeGuard([&] {
+        impostor.kill();
+        impostor.waitForFinished();
+        TestDatabase::startServer();
+    });
+    impostor.setChildProcessModifier([uid, gid] {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)
+            ::_exit(3);
+    });
+    impostor.start(program, {"5480", QString::number(openMs), QString::number(closedMs)});
+    QByteArray said;
+    const bool listening = QTest::qWaitFor(
+        [&] {
+            said += impostor.readAllStandardOutput();
+            return said.contains("listening\n") || impostor.state() == QProcess::NotRunning;
+        },
+        30000);
+    if (!said.contains("listening\n"))
+        QFAIL(qPrintable(QStringLiteral("the listener of %1 did not start (%2): %3")
+                             .arg(account, listening ? "it ended" : "no word in 30 s",
+                                  QString::fromLocal8Bit(impostor.readAllStandardError()))));
+
+    const QString named = QStringLiteral("a program of the user %1 (uid %2)").arg(account).arg(uid);
+    int refusedNamingIt = 0;
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        const QString password = QStringLiteral("stolen-%1").arg(attempt);
+        DbConnection connection(native ? QStringLiteral("QPSQL") : QStringLiteral("QODBC"));
+        const Status opened =
+            native ? connection.openNative("127.0.0.1", 5480, "phonesystem", TestDatabase::user(),
+                                           password)
+                   : connection.open(QStringLiteral("Driver={PostgreSQL Unicode};Server=127.0.0.1;"
+                                                    "PORT=5480;Database=phonesystem;UID=%1;PWD=%2")
+                                         .arg(TestDatabase::user(), password));
+        QVERIFY(!opened);
+        if (opened.reason().contains(named))
+            ++refusedNamingIt;
+        said += impostor.readAllStandardOutput();
+    }
+    impostor.closeWriteChannel();
+    QVERIFY(impostor.waitForFinished(30000));
+    said += impostor.readAllStandardOutput();
+
+    const int captured = int(said.count("password "));
+    qInfo("%d of %d attempts gave the password to the listener of %s; %d were refused naming it",
+          captured, attempts, qPrintable(account), refusedNamingIt);
+    QCOMPARE(captured, 0);
+    // Not a byte, not even the user name of the login.
+    QCOMPARE(said.count("received "), 0);
+    QVERIFY(refusedNamingIt > 0);
+    if (openMs == 0)
+        QCOMPARE(refusedNamingIt, attempts);
+}
+
+QTEST_GUILESS_MAIN(TestImpostorListener)
+#include "tst_impostorlistener.moc"
