@@ -2,6 +2,7 @@
 
 #include "commands.h"
 #include "config.h"
+#include "peercheck.h"
 #include "versiontext.h"
 
 #include <QCommandLineParser>
@@ -95,6 +96,13 @@ std::optional<int> HandleCommandLine(int argc, char* argv[]) {
     usage += commands +
              QStringLiteral("\nSettings (the database user name and password) are kept in:\n  %1\n")
                  .arg(QDir::toNativeSeparators(config::ConfigFilePath()));
+    usage +=
+        platform::ChecksConnectionPeers()
+            ? QStringLiteral("\nThe password goes only to a program of root, of the database's "
+                             "service account\n(postgres, or DBOWNER in the settings) or "
+                             "of yourself.\n")
+            : QStringLiteral("\nThis system does not tell who listens on the database's port: "
+                             "the password goes\nto whatever program holds it.\n");
     if (!parser.parse(QCoreApplication::arguments())) {
         err << parser.errorText() << "\n\n" << usage;
         return kUsage;
