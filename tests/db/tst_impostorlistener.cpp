@@ -1,3 +1,4 @@
+#include "config.h"
 #include "dbconnection.h"
 #include "testdatabase.h"
 
@@ -20,6 +21,8 @@ private slots:
     void initTestCase();
     void nothingReachesIt_data();
     void nothingReachesIt();
+    void serviceAccountFromSettings_data();
+    void serviceAccountFromSettings();
 };
 
 void TestImpostorListener::initTestCase() {
@@ -117,6 +120,35 @@ void TestImpostorListener::nothingReachesIt() {
     QVERIFY(refusedNamingIt > 0);
     if (openMs == 0)
         QCOMPARE(refusedNamingIt, attempts);
+}
+
+// The database itself runs as postgres: it gets the password unless the settings name another
+// account as the database's.
+void TestImpostorListener::serviceAccountFromSettings_data() {
+    QTest::addColumn<QString>("owner"); // the DBOWNER setting
+    QTest::addColumn<bool>("given");
+    QTest::newRow("not set") << "" << true;
+    QTest::newRow("postgres") << "postgres" << true;
+    QTest::newRow("another account") << "daemon" << false;
+    QTest::newRow("an account that does not exist") << "no-such-account" << false;
+}
+
+void TestImpostorListener::serviceAccountFromSettings() {
+    QFETCH(QString, owner);
+    QFETCH(bool, given);
+    if (::getpwnam("postgres") && ::getpwnam("postgres")->pw_uid == ::geteuid())
+        QSKIP("the test runs as the database's own account");
+    config::SetConfig("DBOWNER", owner);
+    const auto unset = qScopeGuard([] { config::SetConfig("DBOWNER", QString()); });
+    DbConnection connection;
+    const Status opened =
+        connection.open(QStringLiteral("Driver={PostgreSQL Unicode};Server=127.0.0.1;PORT=5480;"
+                                       "Database=phonesystem;UID=%1;PWD=%2")
+                            .arg(TestDatabase::user(), TestDatabase::password()));
+    QCOMPARE(opened.ok(), given);
+    if (!given)
+        QVERIFY2(opened.reason().contains("held by a program of the user postgres"),
+                 qPrintable(opened.reason()));
 }
 
 QTEST_GUILESS_MAIN(TestImpostorListener)
