@@ -23,9 +23,9 @@ void AddReportOptions(QCommandLineParser& parser, const QString& command) {
                         "a stored number's digits, however either is written."),
          QStringLiteral("exact|contains")},
         {QStringLiteral("format"),
-         QStringLiteral("table for people (default), csv (RFC 4180) or jsonl (a JSON object a "
-                        "line)."),
-         QStringLiteral("table|csv|jsonl")},
+         QStringLiteral("table for people (default), csv (RFC 4180), jsonl (a JSON object a "
+                        "line) or xlsx (a spreadsheet file, with --output)."),
+         QStringLiteral("table|csv|jsonl|xlsx")},
         {QStringLiteral("output"),
          QStringLiteral("Write to this file, replaced only once the report is complete."),
          QStringLiteral("FILE")},
@@ -137,12 +137,17 @@ Result<ReportRequest> ReadReportRequest(const QCommandLineParser& parser, const 
         request.format = Format::Csv;
     else if (format == QLatin1String("jsonl"))
         request.format = Format::JsonLines;
+    else if (format == QLatin1String("xlsx"))
+        request.format = Format::Xlsx;
     else
-        return fail(QStringLiteral("--format %1: it is table, csv or jsonl").arg(format));
+        return fail(QStringLiteral("--format %1: it is table, csv, jsonl or xlsx").arg(format));
 
     request.outputPath = parser.value(QStringLiteral("output"));
     if (parser.isSet(QStringLiteral("output")) && request.outputPath.isEmpty())
         return fail(QStringLiteral("--output: name a file"));
+    if (request.format == Format::Xlsx && request.outputPath.isEmpty())
+        return fail(QStringLiteral("--format xlsx: a spreadsheet is a file; name it with "
+                                   "--output FILE"));
 
     if (command != QLatin1String("summary"))
         return Succeeded(request);
