@@ -7,6 +7,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QLoggingCategory>
 #include <QDir>
 #include <QTextStream>
 
@@ -58,7 +59,11 @@ std::optional<int> HandleCommandLine(int argc, char* argv[]) {
     std::unique_ptr<QCoreApplication> application;
     if (qstrcmp(argv[1], "report") == 0) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+        // Under cron there is no XDG_RUNTIME_DIR, which the platform only warns about; a
+        // cron job would mail that warning every time.
+        QLoggingCategory::setFilterRules(QStringLiteral("default.warning=false"));
         application = std::make_unique<QGuiApplication>(argc, argv);
+        QLoggingCategory::setFilterRules(QString());
     } else {
         application = std::make_unique<QCoreApplication>(argc, argv);
     }
