@@ -304,7 +304,7 @@ int RunSummary(const QStringList& arguments) {
             for (int h = 0; h < 24 && ok; ++h) {
                 const HourFigures& f = hours[size_t(h)];
                 ok = writer.row({Cell::of(QByteArrayView(hourText(h))), Cell::of(f.calls),
-                                 Cell::duration(QByteArrayView(talkTime(f.talkSeconds)), f.talkSeconds),
+                                 Cell::duration(QByteArrayView(talkTime(f.talkSeconds)), std::floor(f.talkSeconds)),
                                  Cell::of(qint64(std::floor(f.talkSeconds))),
                                  Cell::of(qint64(f.mostAtOnce))});
             }
@@ -342,7 +342,7 @@ int RunSummary(const QStringList& arguments) {
                 const QByteArray date = day.toString(Qt::ISODate).toUtf8();
                 const QByteArray busiestText = busiest ? hourText(*busiest) : QByteArray();
                 ok = writer.row({Cell::of(QByteArrayView(date)), Cell::of(calls),
-                                 Cell::duration(QByteArrayView(talkTime(talk)), talk),
+                                 Cell::duration(QByteArrayView(talkTime(talk)), std::floor(talk)),
                                  Cell::of(qint64(std::floor(talk))),
                                  busiest ? Cell::of(QByteArrayView(busiestText)) : Cell::null(),
                                  busiest ? Cell::of(qint64(figures[size_t(*busiest)].mostAtOnce))
@@ -375,7 +375,7 @@ int RunSummary(const QStringList& arguments) {
                     break;
                 ok = writer.row({Cell::of(QByteArrayView(number)), Cell::of(f.calls()),
                                  Cell::of(f.placed), Cell::of(f.received),
-                                 Cell::duration(QByteArrayView(talkTime(f.talkSeconds)), f.talkSeconds),
+                                 Cell::duration(QByteArrayView(talkTime(f.talkSeconds)), std::floor(f.talkSeconds)),
                                  Cell::of(qint64(std::floor(f.talkSeconds)))});
             }
             return writer.end();
