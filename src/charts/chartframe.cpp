@@ -2,6 +2,8 @@
 
 #include <QPainter>
 
+#include <limits>
+
 namespace charts::frame {
 
 qreal LabelHeight(const QRectF& area) {
@@ -32,10 +34,11 @@ qint64 ScaleTop(qint64 most) {
     qint64 power = 1;
     while (power <= most / 10)
         power *= 10;
-    for (const qint64 step : {1, 2, 5, 10})
+    for (const qint64 step : {1, 2, 5})
         if (step * power >= most)
             return step * power;
-    return 10 * power;
+    // Ten times the power, where that can be counted at all.
+    return power <= std::numeric_limits<qint64>::max() / 10 ? 10 * power : most;
 }
 
 QRectF CountAxis(QPainter& painter, const QRectF& area, qint64 most, qint64& top) {
