@@ -38,10 +38,10 @@ void PaintByDay(QPainter& painter, const QRectF& area, const DayCounts& calls) {
     painter.setPen(frame::kAxis);
     for (qsizetype i = 0; i < days; i += every) {
         const qreal x = plot.left() + slot * (qreal(i) + 0.5);
-        painter.drawText(QRectF(x - labelWidth / 2, plot.bottom() + label * 0.2, labelWidth,
-                                label * 1.4),
-                         Qt::AlignHCenter | Qt::AlignTop,
-                         calls[size_t(i)].first.toString(QStringLiteral("MM-dd")));
+        painter.drawText(
+            QRectF(x - labelWidth / 2, plot.bottom() + label * 0.2, labelWidth, label * 1.4),
+            Qt::AlignHCenter | Qt::AlignTop,
+            calls[size_t(i)].first.toString(QStringLiteral("MM-dd")));
     }
     painter.restore();
 }

@@ -19,17 +19,17 @@ void PaintByHour(QPainter& painter, const QRectF& area, const HourCounts& calls)
     painter.setPen(Qt::NoPen);
     painter.setBrush(frame::kBar);
     for (int hour = 0; hour < 24; ++hour) {
-        const qreal height = plot.height() * qreal(std::max<qint64>(0, calls[size_t(hour)])) /
-                             qreal(top);
-        painter.drawRect(QRectF(plot.left() + slot * (hour + 0.15), plot.bottom() - height,
-                                slot * 0.7, height));
+        const qreal height =
+            plot.height() * qreal(std::max<qint64>(0, calls[size_t(hour)])) / qreal(top);
+        painter.drawRect(
+            QRectF(plot.left() + slot * (hour + 0.15), plot.bottom() - height, slot * 0.7, height));
     }
     painter.setPen(frame::kAxis);
     for (int hour = 0; hour < 24; hour += 3)
-        painter.drawText(QRectF(plot.left() + slot * hour, plot.bottom() + label * 0.2, slot * 3,
-                                label * 1.4),
-                         Qt::AlignLeft | Qt::AlignTop,
-                         QStringLiteral("%1:00").arg(hour, 2, 10, QLatin1Char('0')));
+        painter.drawText(
+            QRectF(plot.left() + slot * hour, plot.bottom() + label * 0.2, slot * 3, label * 1.4),
+            Qt::AlignLeft | Qt::AlignTop,
+            QStringLiteral("%1:00").arg(hour, 2, 10, QLatin1Char('0')));
     painter.restore();
 }
 

@@ -23,22 +23,20 @@ void PaintWeekByHour(QPainter& painter, const QRectF& area, const WeekHourCounts
     const QLocale locale;
     for (int day = 0; day < 7; ++day) {
         painter.setPen(frame::kAxis);
-        painter.drawText(QRectF(chart.left(), grid.top() + cellHeight * day, dayWidth - label * 0.4,
-                                cellHeight),
-                         Qt::AlignRight | Qt::AlignVCenter,
-                         locale.dayName(day + 1, QLocale::ShortFormat));
+        painter.drawText(
+            QRectF(chart.left(), grid.top() + cellHeight * day, dayWidth - label * 0.4, cellHeight),
+            Qt::AlignRight | Qt::AlignVCenter, locale.dayName(day + 1, QLocale::ShortFormat));
         for (int hour = 0; hour < 24; ++hour) {
             const qint64 count = std::max<qint64>(0, calls[size_t(day)][size_t(hour)]);
             // White for none, the bar colour for the most, in proportion between.
             const qreal share = most > 0 ? qreal(count) / qreal(most) : 0;
-            const QColor fill = QColor::fromRgbF(
-                float(1 - share * (1 - frame::kBar.redF())),
-                float(1 - share * (1 - frame::kBar.greenF())),
-                float(1 - share * (1 - frame::kBar.blueF())));
+            const QColor fill = QColor::fromRgbF(float(1 - share * (1 - frame::kBar.redF())),
+                                                 float(1 - share * (1 - frame::kBar.greenF())),
+                                                 float(1 - share * (1 - frame::kBar.blueF())));
             painter.setPen(QPen(QColor(0xD0, 0xD0, 0xD0), 0));
             painter.setBrush(fill);
-            painter.drawRect(QRectF(grid.left() + cellWidth * hour,
-                                    grid.top() + cellHeight * day, cellWidth, cellHeight));
+            painter.drawRect(QRectF(grid.left() + cellWidth * hour, grid.top() + cellHeight * day,
+                                    cellWidth, cellHeight));
         }
     }
     painter.setPen(frame::kAxis);

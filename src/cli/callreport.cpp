@@ -6,8 +6,7 @@
 
 namespace cli {
 
-CallReportTally::CallReportTally(const ReportFilter& filter, const QStringList& extensions,
-                                 int top)
+CallReportTally::CallReportTally(const ReportFilter& filter, const QStringList& extensions, int top)
     : filter_(filter), extensions_(extensions), top_(top),
       tally_([this](QDate day, const Activity::DayFigures& figures) {
           qint64 calls = 0;
@@ -73,10 +72,9 @@ QString FilterText(const ReportFilter& filter) {
     const QString direction = filter.direction == Direction::To     ? QStringLiteral("calls to")
                               : filter.direction == Direction::From ? QStringLiteral("calls from")
                                                                     : QStringLiteral("calls of");
-    return QStringLiteral("%1 %2%3")
-        .arg(direction, *filter.number,
-             filter.digitsAnywhere ? QStringLiteral(" (its digits anywhere in a number)")
-                                   : QString());
+    return QStringLiteral("%1 %2%3").arg(
+        direction, *filter.number,
+        filter.digitsAnywhere ? QStringLiteral(" (its digits anywhere in a number)") : QString());
 }
 
 } // namespace cli

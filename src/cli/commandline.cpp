@@ -6,9 +6,9 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QGuiApplication>
 #include <QLoggingCategory>
-#include <QDir>
 #include <QTextStream>
 
 #include <memory>

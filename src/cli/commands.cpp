@@ -304,7 +304,8 @@ int RunSummary(const QStringList& arguments) {
             for (int h = 0; h < 24 && ok; ++h) {
                 const HourFigures& f = hours[size_t(h)];
                 ok = writer.row({Cell::of(QByteArrayView(hourText(h))), Cell::of(f.calls),
-                                 Cell::duration(QByteArrayView(talkTime(f.talkSeconds)), std::floor(f.talkSeconds)),
+                                 Cell::duration(QByteArrayView(talkTime(f.talkSeconds)),
+                                                std::floor(f.talkSeconds)),
                                  Cell::of(qint64(std::floor(f.talkSeconds))),
                                  Cell::of(qint64(f.mostAtOnce))});
             }
@@ -375,7 +376,8 @@ int RunSummary(const QStringList& arguments) {
                     break;
                 ok = writer.row({Cell::of(QByteArrayView(number)), Cell::of(f.calls()),
                                  Cell::of(f.placed), Cell::of(f.received),
-                                 Cell::duration(QByteArrayView(talkTime(f.talkSeconds)), std::floor(f.talkSeconds)),
+                                 Cell::duration(QByteArrayView(talkTime(f.talkSeconds)),
+                                                std::floor(f.talkSeconds)),
                                  Cell::of(qint64(std::floor(f.talkSeconds)))});
             }
             return writer.end();

@@ -18,8 +18,7 @@ bool RowWriter::xlsxHeader() {
                 .arg(QDir::toNativeSeparators(QDir::tempPath()), xlsxFile_->errorString()));
         return false;
     }
-    auto created =
-        files::XlsxWorkbook::Create(xlsxFile_->fileName(), TextForms::StartTimeFormat());
+    auto created = files::XlsxWorkbook::Create(xlsxFile_->fileName(), TextForms::StartTimeFormat());
     if (!created) {
         xlsxFailure_ = created.status;
         return false;
@@ -78,8 +77,8 @@ Status RowWriter::xlsxEnd() {
     // The workbook wrote its own file; read it from the start through a new descriptor.
     QFile written(xlsxFile_->fileName());
     if (!written.open(QIODevice::ReadOnly))
-        return Status::failure(QStringLiteral("The spreadsheet cannot be read back: %1")
-                                   .arg(written.errorString()));
+        return Status::failure(
+            QStringLiteral("The spreadsheet cannot be read back: %1").arg(written.errorString()));
     QByteArray chunk(256 * 1024, Qt::Uninitialized);
     for (;;) {
         const qint64 read = written.read(chunk.data(), chunk.size());

@@ -90,11 +90,11 @@ private:
         text(QRectF(0, y, page_.width(), pt(24)), Qt::AlignLeft | Qt::AlignVCenter,
              QStringLiteral("Call report"), fontOf(18, true));
         y += pt(28);
-        const QString period =
-            figures_.first == figures_.last
-                ? figures_.first.toString(Qt::ISODate)
-                : QStringLiteral("%1 to %2").arg(figures_.first.toString(Qt::ISODate),
-                                                  figures_.last.toString(Qt::ISODate));
+        const QString period = figures_.first == figures_.last
+                                   ? figures_.first.toString(Qt::ISODate)
+                                   : QStringLiteral("%1 to %2")
+                                         .arg(figures_.first.toString(Qt::ISODate),
+                                              figures_.last.toString(Qt::ISODate));
         text(QRectF(0, y, page_.width(), pt(14)), Qt::AlignLeft | Qt::AlignVCenter,
              QStringLiteral("Period: ") + period, fontOf(10));
         y += pt(14);
@@ -191,8 +191,8 @@ private:
             break;
         }
         case TableLine::Kind::Nothing:
-            text(QRectF(0, y, page_.width(), height), Qt::AlignLeft | Qt::AlignVCenter,
-                 line.first, fontOf(9));
+            text(QRectF(0, y, page_.width(), height), Qt::AlignLeft | Qt::AlignVCenter, line.first,
+                 fontOf(9));
             break;
         }
     }

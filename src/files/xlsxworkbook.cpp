@@ -41,9 +41,8 @@ XlsxCell XlsxCell::duration(std::optional<double> seconds, QByteArrayView fallba
     return {Kind::Duration, *seconds, fallback};
 }
 
-Result<std::unique_ptr<XlsxWorkbook>> XlsxWorkbook::Create(const QString& path,
-                                                           const QString& dateTimeFormat,
-                                                           int sheetRows) {
+Result<std::unique_ptr<XlsxWorkbook>>
+XlsxWorkbook::Create(const QString& path, const QString& dateTimeFormat, int sheetRows) {
     std::unique_ptr<XlsxWorkbook> workbook(new XlsxWorkbook);
     workbook->sheetRows_ = std::max(1, std::min(sheetRows, kSheetRows));
     const QByteArray tmp = QDir::tempPath().toLocal8Bit();
@@ -76,9 +75,9 @@ XlsxWorkbook::~XlsxWorkbook() {
 Status XlsxWorkbook::written(int error, const char* what) {
     if (error == LXW_NO_ERROR)
         return {};
-    return Status::failure(QStringLiteral("The spreadsheet's %1 cannot be written: %2")
-                               .arg(QLatin1String(what),
-                                    QString::fromUtf8(lxw_strerror(lxw_error(error)))));
+    return Status::failure(
+        QStringLiteral("The spreadsheet's %1 cannot be written: %2")
+            .arg(QLatin1String(what), QString::fromUtf8(lxw_strerror(lxw_error(error)))));
 }
 
 Status XlsxWorkbook::addSheet(const QString& name, std::vector<XlsxColumn> columns) {
@@ -97,14 +96,14 @@ Status XlsxWorkbook::startSheet(const QString& name) {
             c = u'_';
     sheet_ = workbook_add_worksheet(book_, utf8(shown.left(31)).constData());
     if (!sheet_)
-        return Status::failure(QStringLiteral("The spreadsheet cannot hold a sheet named %1")
-                                   .arg(shown));
+        return Status::failure(
+            QStringLiteral("The spreadsheet cannot hold a sheet named %1").arg(shown));
     rowInSheet_ = 0;
     for (size_t c = 0; c < columns_.size(); ++c) {
         const double width = std::max<qsizetype>(columns_[c].width, columns_[c].title.size()) + 2;
-        if (const Status set = written(
-                worksheet_set_column(sheet_, lxw_col_t(c), lxw_col_t(c), width, nullptr),
-                "column width");
+        if (const Status set =
+                written(worksheet_set_column(sheet_, lxw_col_t(c), lxw_col_t(c), width, nullptr),
+                        "column width");
             !set)
             return set;
         if (const Status set =
@@ -156,8 +155,8 @@ Status XlsxWorkbook::row(const std::vector<XlsxCell>& cells) {
             error = worksheet_write_number(sheet_, at, column, cell.number, dateTime_);
             break;
         case XlsxCell::Kind::Duration:
-            error = worksheet_write_number(sheet_, at, column, cell.number / kSecondsPerDay,
-                                           duration_);
+            error =
+                worksheet_write_number(sheet_, at, column, cell.number / kSecondsPerDay, duration_);
             break;
         case XlsxCell::Kind::Text: {
             // Always a string cell (never a formula). Text that is no UTF-8 is written with

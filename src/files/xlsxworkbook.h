@@ -30,7 +30,8 @@ struct XlsxColumn {
 struct XlsxCell {
     enum class Kind { Empty, Number, Text, DateTime, Duration };
     Kind kind = Kind::Empty;
-    double number = 0; // Number: the value; DateTime: the spreadsheet's day count; Duration: seconds
+    double number =
+        0; // Number: the value; DateTime: the spreadsheet's day count; Duration: seconds
     QByteArrayView text; // Text, and the fallback of DateTime and Duration
 
     static XlsxCell empty() { return {}; }
@@ -49,9 +50,8 @@ public:
     static constexpr int kSheetRows = 1048575;
 
     // dateTimeFormat is the Qt date-time format (QLocale's letters) that start times are shown in.
-    static Result<std::unique_ptr<XlsxWorkbook>> Create(const QString& path,
-                                                        const QString& dateTimeFormat,
-                                                        int sheetRows = kSheetRows);
+    static Result<std::unique_ptr<XlsxWorkbook>>
+    Create(const QString& path, const QString& dateTimeFormat, int sheetRows = kSheetRows);
     ~XlsxWorkbook();
     XlsxWorkbook(const XlsxWorkbook&) = delete;
     XlsxWorkbook& operator=(const XlsxWorkbook&) = delete;

@@ -68,9 +68,9 @@ void TestFileReports::initTestCase() {
     settings_ = dir_.filePath("local.cfg");
     QFile file(settings_);
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(("DBUSER=" + TestDatabase::user() + "\r\nDBPASS=" + TestDatabase::password() +
-                "\r\n")
-                   .toUtf8());
+    file.write(
+        ("DBUSER=" + TestDatabase::user() + "\r\nDBPASS=" + TestDatabase::password() + "\r\n")
+            .toUtf8());
 }
 
 void TestFileReports::init() {
@@ -107,8 +107,8 @@ Run TestFileReports::run(const QStringList& arguments) {
 
 // Numbers are string cells as stored (leading 0 and + kept, "=1+1" no formula), starts are
 // date-time cells, durations [h]:mm:ss cells of the stored length; a start that is no date
-// belongs to no period. Control characters take the spreadsheet's escape, and a megabyte number is cut
-// to what a cell holds.
+// belongs to no period. Control characters take the spreadsheet's escape, and a megabyte number is
+// cut to what a cell holds.
 void TestFileReports::callsSpreadsheetHoldsTheStoredValues() {
     const QString path = dir_.filePath("calls.xlsx");
     const Run result = run({"calls", "--from", "2026-12-01", "--to", "2026-12-31", "--all",
@@ -148,10 +148,14 @@ void TestFileReports::summarySheetsSum_data() {
     QTest::addColumn<QString>("by");
     QTest::addColumn<QString>("sheet");
     QTest::addColumn<int>("talkColumn");
-    QTest::newRow("hour") << "hour" << "By hour" << 2;
-    QTest::newRow("day") << "day" << "By day" << 2;
-    QTest::newRow("extension") << "extension" << "By extension" << 4;
-    QTest::newRow("number") << "number" << "By number" << 4;
+    QTest::newRow("hour") << "hour"
+                          << "By hour" << 2;
+    QTest::newRow("day") << "day"
+                         << "By day" << 2;
+    QTest::newRow("extension") << "extension"
+                               << "By extension" << 4;
+    QTest::newRow("number") << "number"
+                            << "By number" << 4;
 }
 
 // Each summary is one sheet whose talk times are duration cells; those of the calls by hour and
@@ -185,13 +189,14 @@ void TestFileReports::summarySheetsSum() {
 // The figures of page one and the tables, as pdftotext reads them, are those SQL gives.
 void TestFileReports::reportFiguresEqualSql() {
     const QString path = dir_.filePath("report.pdf");
-    const Run result = run({"report", "--from", "2026-12-01", "--to", "2026-12-31", "--output",
-                            path});
+    const Run result =
+        run({"report", "--from", "2026-12-01", "--to", "2026-12-31", "--output", path});
     QCOMPARE(result.status, 0);
     QCOMPARE(result.err, QByteArray());
     const QString text = QString::fromUtf8(runTool("pdftotext", {"-layout", path, "-"}))
                              .replace(QRegularExpression("[ \\t]+"), " ");
-    const QString calls = TestDatabase::scalar("SELECT count(*) FROM public.callhistory2 WHERE isfinite(starttime)");
+    const QString calls =
+        TestDatabase::scalar("SELECT count(*) FROM public.callhistory2 WHERE isfinite(starttime)");
     const qint64 talk = TestDatabase::scalar("SELECT floor(sum(extract(epoch FROM dur))) FROM "
                                              "public.callhistory2 WHERE dur > '0' AND "
                                              "isfinite(starttime)")
@@ -228,8 +233,7 @@ void TestFileReports::refusals_data() {
         << QStringList{"calls", "--all", "--format", "xlsx", "--output", missing + ".xlsx"} << 5
         << "cannot be written";
     QTest::newRow("summary xlsx unwritable")
-        << QStringList{"summary", "--by", "day", "--format", "xlsx", "--output",
-                       missing + ".xlsx"}
+        << QStringList{"summary", "--by", "day", "--format", "xlsx", "--output", missing + ".xlsx"}
         << 5 << "cannot be written";
     QTest::newRow("report unwritable")
         << QStringList{"report", "--output", missing + ".pdf"} << 5 << "cannot be written";

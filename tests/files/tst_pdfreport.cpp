@@ -99,19 +99,21 @@ void TestPdfReport::figuresAreText_data() {
 
     files::ReportFigures odd = weekFigures();
     odd.talkSeconds = std::numeric_limits<double>::infinity();
-    odd.filter = QStringLiteral("calls of 1\x01" "2");
+    odd.filter = QStringLiteral("calls of 1\x01"
+                                "2");
     odd.topNumbers = {{QByteArray("1\x1b[2J\xff"), 1, 0, -5},
                       {QByteArray(1 << 20, '9'), 0, 1, 1e300}};
-    QTest::newRow("odd values") << odd
-                                << QStringList{"Calls: calls of 1",
-                                               "Talk time unknown Peak at once 17",
-                                               "[2J", " 1 1 0 -0:00:05", "1 0 1 unknown", "Page 2 of 2"};
+    QTest::newRow("odd values") << odd << QStringList{"Calls: calls of 1",
+                                                      "Talk time unknown Peak at once 17",
+                                                      "[2J",
+                                                      " 1 1 0 -0:00:05",
+                                                      "1 0 1 unknown",
+                                                      "Page 2 of 2"};
 
     files::ReportFigures many = weekFigures();
     for (int i = 0; i < 150; ++i)
         many.topNumbers.push_back({QByteArray::number(5550000 + i), 1, 0, 60});
-    QTest::newRow("many numbers") << many
-                                  << QStringList{"5550149 1 1 0 0:01:00", "Page 5 of 5"};
+    QTest::newRow("many numbers") << many << QStringList{"5550149 1 1 0 0:01:00", "Page 5 of 5"};
 }
 
 void TestPdfReport::figuresAreText() {
@@ -121,10 +123,13 @@ void TestPdfReport::figuresAreText() {
     QVERIFY(!path.isEmpty());
     const QString text =
         QString::fromUtf8(runTool(QStringLiteral("pdftotext"), {"-layout", path, "-"}));
-    const QString simplified = text.split(u'\n').replaceInStrings(
-        QRegularExpression(QStringLiteral("\\s+")), QStringLiteral(" ")).join(u'\n');
+    const QString simplified =
+        text.split(u'\n')
+            .replaceInStrings(QRegularExpression(QStringLiteral("\\s+")), QStringLiteral(" "))
+            .join(u'\n');
     for (const QString& line : expected)
-        QVERIFY2(simplified.contains(line), qPrintable(line + QStringLiteral(" in ") + simplified.right(600)));
+        QVERIFY2(simplified.contains(line),
+                 qPrintable(line + QStringLiteral(" in ") + simplified.right(600)));
 }
 
 void TestPdfReport::paperIsTheOneAsked_data() {

@@ -81,8 +81,13 @@ void TestXlsxWorkbook::textStaysText_data() {
                               << "=HYPERLINK(\"http://x\")";
     QTest::newRow("at sign") << QByteArray("@SUM(A1)") << "@SUM(A1)";
     // Characters XML cannot hold take the spreadsheet's own escape, which spreadsheets undo.
-    QTest::newRow("control characters") << QByteArray("a\x01" "b\tc\x1f") << "a_x0001_b\tc_x001F_";
-    QTest::newRow("not UTF-8") << QByteArray("1\xff\xfe" "2") << QString::fromUtf8("1\xff\xfe" "2");
+    QTest::newRow("control characters") << QByteArray("a\x01"
+                                                      "b\tc\x1f")
+                                        << "a_x0001_b\tc_x001F_";
+    QTest::newRow("not UTF-8") << QByteArray("1\xff\xfe"
+                                             "2")
+                               << QString::fromUtf8("1\xff\xfe"
+                                                    "2");
     QTest::newRow("a megabyte") << QByteArray(1 << 20, '7') << QString(32767, u'7');
     QTest::newRow("empty") << QByteArray("") << QString();
 }
@@ -184,10 +189,14 @@ void TestXlsxWorkbook::longReportsGoOnInTheNextSheet() {
 void TestXlsxWorkbook::qtFormatsBecomeSpreadsheetFormats_data() {
     QTest::addColumn<QString>("qt");
     QTest::addColumn<QString>("spreadsheet");
-    QTest::newRow("United States") << "M/d/yyyy h:mm:ss AP" << "m/d/yyyy h:mm:ss AM/PM";
-    QTest::newRow("Germany") << "dd.MM.yyyy HH:mm:ss" << "dd.mm.yyyy hh:mm:ss";
-    QTest::newRow("ISO") << "yyyy-MM-dd HH:mm:ss" << "yyyy-mm-dd hh:mm:ss";
-    QTest::newRow("literal") << "d/M/yyyy H'h'mm:ss" << "d/m/yyyy h\"h\"mm:ss";
+    QTest::newRow("United States") << "M/d/yyyy h:mm:ss AP"
+                                   << "m/d/yyyy h:mm:ss AM/PM";
+    QTest::newRow("Germany") << "dd.MM.yyyy HH:mm:ss"
+                             << "dd.mm.yyyy hh:mm:ss";
+    QTest::newRow("ISO") << "yyyy-MM-dd HH:mm:ss"
+                         << "yyyy-mm-dd hh:mm:ss";
+    QTest::newRow("literal") << "d/M/yyyy H'h'mm:ss"
+                             << "d/m/yyyy h\"h\"mm:ss";
     QTest::newRow("other letters") << "yyyy\u5e74M\u6708d\u65e5 HH:mm:ss"
                                    << "yyyy\\\u5e74m\\\u6708d\\\u65e5 hh:mm:ss";
 }
