@@ -10,6 +10,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/mount.h>
+#include <unistd.h>
+
 namespace {
 
 struct Run {
@@ -56,9 +59,11 @@ private slots:
     void reportFiguresEqualSql();
     void refusals_data();
     void refusals();
+    void fullDiskLeavesTheOldFile_data();
+    void fullDiskLeavesTheOldFile();
 
 private:
-    Run run(const QStringList& arguments);
+    Run run(const QStringList& arguments, const QString& tempFolder = {});
     QTemporaryDir dir_;
     QString settings_;
 };
@@ -87,9 +92,11 @@ void TestFileReports::init() {
     }));
 }
 
-Run TestFileReports::run(const QStringList& arguments) {
+Run TestFileReports::run(const QStringList& arguments, const QString& tempFolder) {
     QProcess program;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (!tempFolder.isEmpty())
+        env.insert("TMPDIR", tempFolder);
     env.remove("DISPLAY");
     env.remove("WAYLAND_DISPLAY");
     env.remove("QT_QPA_PLATFORM");
@@ -247,6 +254,51 @@ void TestFileReports::refusals() {
     QCOMPARE(result.status, status);
     QVERIFY2(result.err.contains(message.toUtf8()), result.err.constData());
     QVERIFY(!QFileInfo::exists(QDir::tempPath() + "/linetally-no-such-folder"));
+}
+
+void TestFileReports::fullDiskLeavesTheOldFile_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("tempOnFullDisk"); // else the file itself goes to the full disk
+    const QStringList calls = {"calls", "--from",   "2026-12-01", "--to",    "2026-12-31",
+                               "--all", "--format", "xlsx",       "--output"};
+    QTest::newRow("spreadsheet") << calls << false;
+    QTest::newRow("spreadsheet's own temporary files") << calls << true;
+    QTest::newRow("report") << QStringList{"report", "--from",     "2026-12-01",
+                                           "--to",   "2026-12-31", "--output"}
+                            << false;
+}
+
+// A disk that fills up while the file is written gives status 5, and the file that was there
+// stays as it was, with nothing half-written beside it.
+void TestFileReports::fullDiskLeavesTheOldFile() {
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, tempOnFullDisk);
+    QTemporaryDir disk;
+    if (::geteuid() != 0 ||
+        ::mount("tmpfs", QFile::encodeName(disk.path()).constData(), "tmpfs", 0, "size=64k") != 0)
+        QSKIP("cannot mount a small tmpfs here (needs root): the full-disk case is not tested");
+    const auto unmount = qScopeGuard([&] { ::umount(QFile::encodeName(disk.path()).constData()); });
+    const QString folder = tempOnFullDisk ? dir_.path() : disk.path();
+    const QString path = folder + "/old-file";
+    QFile old(path);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("old");
+    old.close();
+    QFile filler(disk.filePath("filler"));
+    QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    const QByteArray block(1024, 'x');
+    while (filler.write(block) == block.size()) {
+    }
+    filler.close();
+
+    const Run result = run(arguments << path, tempOnFullDisk ? disk.path() : QString());
+    QCOMPARE(result.status, 5);
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("old"));
+    QStringList expected = {"filler"};
+    if (!tempOnFullDisk)
+        expected << "old-file";
+    QCOMPARE(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), expected);
 }
 
 QTEST_GUILESS_MAIN(TestFileReports)
