@@ -519,8 +519,6 @@ int RunReport(const QStringList& arguments) {
     const Result<ReportRequest> request = ReadReportRequest(parser, command);
     if (!request)
         return usageError(command, request.reason());
-    if (parser.isSet(QStringLiteral("format")))
-        return usageError(command, QStringLiteral("--format: the report is always a PDF"));
     if (request.value.outputPath.isEmpty())
         return usageError(command, QStringLiteral("--output: name the PDF file to write"));
     int top = 10;

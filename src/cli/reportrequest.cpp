@@ -22,14 +22,19 @@ void AddReportOptions(QCommandLineParser& parser, const QString& command) {
          QStringLiteral("exact: the number as stored (default); contains: its digits anywhere in "
                         "a stored number's digits, however either is written."),
          QStringLiteral("exact|contains")},
-        {QStringLiteral("format"),
-         QStringLiteral("table for people (default), csv (RFC 4180), jsonl (a JSON object a "
-                        "line) or xlsx (a spreadsheet file, with --output)."),
-         QStringLiteral("table|csv|jsonl|xlsx")},
         {QStringLiteral("output"),
          QStringLiteral("Write to this file, replaced only once the report is complete."),
          QStringLiteral("FILE")},
     });
+    // The PDF report has one format only.
+    if (command != QLatin1String("report")) {
+        parser.addOptions({
+            {QStringLiteral("format"),
+             QStringLiteral("table for people (default), csv (RFC 4180), jsonl (a JSON object a "
+                            "line) or xlsx (a spreadsheet file, with --output)."),
+             QStringLiteral("table|csv|jsonl|xlsx")},
+        });
+    }
     if (command == QLatin1String("summary")) {
         parser.addOptions({
             {QStringLiteral("by"),
@@ -130,7 +135,8 @@ Result<ReportRequest> ReadReportRequest(const QCommandLineParser& parser, const 
         return fail(QStringLiteral("--match %1: it is exact or contains").arg(match));
     }
 
-    const QString format = parser.value(QStringLiteral("format"));
+    const QString format =
+        command == QLatin1String("report") ? QString() : parser.value(QStringLiteral("format"));
     if (format.isEmpty() || format == QLatin1String("table"))
         request.format = Format::Table;
     else if (format == QLatin1String("csv"))

@@ -235,7 +235,7 @@ void TestFileReports::refusals_data() {
         << QStringList{"calls", "--all", "--format", "xlsx"} << 2 << "--format xlsx";
     QTest::newRow("report without a file") << QStringList{"report", "--all"} << 2 << "--output";
     QTest::newRow("report as csv")
-        << QStringList{"report", "--format", "csv", "--output", "x.pdf"} << 2 << "--format";
+        << QStringList{"report", "--format", "csv", "--output", "x.pdf"} << 2 << "format";
     QTest::newRow("xlsx unwritable")
         << QStringList{"calls", "--all", "--format", "xlsx", "--output", missing + ".xlsx"} << 5
         << "cannot be written";
