@@ -39,8 +39,6 @@ class TestXlsxWorkbook : public QObject {
 private slots:
     void textStaysText_data();
     void textStaysText();
-    void timesAreDateAndDurationCells_data();
-    void timesAreDateAndDurationCells();
     void longReportsGoOnInTheNextSheet();
     void qtFormatsBecomeSpreadsheetFormats_data();
     void qtFormatsBecomeSpreadsheetFormats();
@@ -108,39 +106,6 @@ void TestXlsxWorkbook::textStaysText() {
     const QJsonArray cell = rows[1].toArray()[0].toArray();
     QCOMPARE(cell[0].toString(), "s");
     QCOMPARE(cell[1].toString(), read);
-}
-
-void TestXlsxWorkbook::timesAreDateAndDurationCells_data() {
-    QTest::addColumn<int>("column");
-    QTest::addColumn<QString>("type");
-    QTest::addColumn<QVariant>("value");
-    QTest::addColumn<QString>("numberFormat");
-    QTest::newRow("start") << 1 << "d" << QVariant("2026-12-08T15:15:42")
-                           << "m/d/yyyy h:mm:ss AM/PM";
-    QTest::newRow("duration") << 2 << "d" << QVariant(330.0) << "[h]:mm:ss";
-    QTest::newRow("count") << 3 << "n" << QVariant(17.0) << "General";
-}
-
-void TestXlsxWorkbook::timesAreDateAndDurationCells() {
-    QFETCH(int, column);
-    QFETCH(QString, type);
-    QFETCH(QVariant, value);
-    QFETCH(QString, numberFormat);
-    const QJsonArray sheets =
-        writeRows({{files::XlsxCell::of(QByteArrayView("101")),
-                    files::XlsxCell::dateTime(2026, 12, 8, 15, 15, 42, "2026-12-08T15:15:42"),
-                    files::XlsxCell::duration(330, "0:05:30"), files::XlsxCell::of(qint64(17))}},
-                  10);
-    QCOMPARE(sheets.size(), 1);
-    const QJsonObject sheet = sheets[0].toObject();
-    QCOMPARE(sheet["freeze"].toString(), "A2");
-    QCOMPARE(sheet["filter"].toString(), "A1:D2");
-    const QJsonArray header = sheet["rows"].toArray()[0].toArray();
-    QCOMPARE(header[column].toArray()[1].toString(), kColumns[size_t(column)].title);
-    const QJsonArray cell = sheet["rows"].toArray()[1].toArray()[column].toArray();
-    QCOMPARE(cell[0].toString(), type);
-    QCOMPARE(cell[1].toVariant(), value);
-    QCOMPARE(cell[2].toString(), numberFormat);
 }
 
 // A sheet holds a given number of rows; the rows after them go on in "Calls (2)" and so on, each
