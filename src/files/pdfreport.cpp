@@ -144,6 +144,8 @@ private:
         std::vector<TableLine> lines;
         const auto section = [&lines](const QString& title, const QString& first,
                                       const std::vector<NumberRow>& rows) {
+            if (!lines.empty())
+                lines.push_back({TableLine::Kind::Nothing, {}}); // a blank line between
             lines.push_back({TableLine::Kind::Section, title});
             lines.push_back({TableLine::Kind::Columns, first});
             for (const NumberRow& row : rows)
