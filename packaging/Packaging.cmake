@@ -49,8 +49,8 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
-# The shared libraries come from dpkg-shlibdeps; these are loaded at run time and found by no
-# linker: the Qt SQL drivers, the ODBC driver and a font with Arial's metrics.
+# The shared libraries (Qt, libxlsxwriter4) come from dpkg-shlibdeps; these are loaded at run
+# time and found by no linker: the Qt SQL drivers, the ODBC driver and a font with Arial's metrics.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "libqt6sql6-odbc, libqt6sql6-psql, odbc-postgresql, fonts-liberation2")

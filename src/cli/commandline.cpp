@@ -8,7 +8,11 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QGuiApplication>
+#include <QLoggingCategory>
 #include <QTextStream>
+
+#include <memory>
 
 namespace cli {
 
@@ -23,6 +27,7 @@ const Command kCommands[] = {
     {"calls", RunCalls, "the calls of a day or period, as a table, CSV or JSON lines"},
     {"summary", RunSummary, "calls and talk time by hour, day, extension or number"},
     {"chart", RunChart, "the per-minute activity chart of one day for one number, as text"},
+    {"report", RunReport, "a PDF report of a period: totals, charts, extensions, top numbers"},
     {"credentials", RunCredentials,
      "store the database user name and password (asked on the terminal)"},
 };
@@ -50,8 +55,19 @@ std::optional<int> HandleCommandLine(int argc, char* argv[]) {
     if (argc <= 1)
         return std::nullopt;
     // A core application only: it needs no display, so everything here works over a plain SSH
-    // session.
-    QCoreApplication core(argc, argv);
+    // session. The PDF report paints, which takes Qt Gui: on the offscreen platform, which
+    // needs no display either.
+    std::unique_ptr<QCoreApplication> application;
+    if (qstrcmp(argv[1], "report") == 0) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        // Under cron there is no XDG_RUNTIME_DIR, which the platform only warns about; a
+        // cron job would mail that warning every time.
+        QLoggingCategory::setFilterRules(QStringLiteral("default.warning=false"));
+        application = std::make_unique<QGuiApplication>(argc, argv);
+        QLoggingCategory::setFilterRules(QString());
+    } else {
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    }
     QCoreApplication::setApplicationName(QStringLiteral("linetally"));
     QCoreApplication::setApplicationVersion(VersionText());
     const QStringList arguments = QCoreApplication::arguments();

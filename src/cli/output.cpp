@@ -41,7 +41,9 @@ bool Output::flush() {
     if (buffer_.isEmpty())
         return true;
     if (file_) {
-        if (file_->write(buffer_) != buffer_.size()) {
+        // QSaveFile::commit() misses a failure of the last flush of its own buffer (a full
+        // disk under a small report): flush here, where the failure is seen.
+        if (file_->write(buffer_) != buffer_.size() || !file_->flush()) {
             failure_ = QStringLiteral("%1 cannot be written: %2")
                            .arg(QDir::toNativeSeparators(path_), file_->errorString());
             return false;

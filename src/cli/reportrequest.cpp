@@ -22,14 +22,19 @@ void AddReportOptions(QCommandLineParser& parser, const QString& command) {
          QStringLiteral("exact: the number as stored (default); contains: its digits anywhere in "
                         "a stored number's digits, however either is written."),
          QStringLiteral("exact|contains")},
-        {QStringLiteral("format"),
-         QStringLiteral("table for people (default), csv (RFC 4180) or jsonl (a JSON object a "
-                        "line)."),
-         QStringLiteral("table|csv|jsonl")},
         {QStringLiteral("output"),
          QStringLiteral("Write to this file, replaced only once the report is complete."),
          QStringLiteral("FILE")},
     });
+    // The PDF report has one format only.
+    if (command != QLatin1String("report")) {
+        parser.addOptions({
+            {QStringLiteral("format"),
+             QStringLiteral("table for people (default), csv (RFC 4180), jsonl (a JSON object a "
+                            "line) or xlsx (a spreadsheet file, with --output)."),
+             QStringLiteral("table|csv|jsonl|xlsx")},
+        });
+    }
     if (command == QLatin1String("summary")) {
         parser.addOptions({
             {QStringLiteral("by"),
@@ -130,19 +135,25 @@ Result<ReportRequest> ReadReportRequest(const QCommandLineParser& parser, const 
         return fail(QStringLiteral("--match %1: it is exact or contains").arg(match));
     }
 
-    const QString format = parser.value(QStringLiteral("format"));
+    const QString format =
+        command == QLatin1String("report") ? QString() : parser.value(QStringLiteral("format"));
     if (format.isEmpty() || format == QLatin1String("table"))
         request.format = Format::Table;
     else if (format == QLatin1String("csv"))
         request.format = Format::Csv;
     else if (format == QLatin1String("jsonl"))
         request.format = Format::JsonLines;
+    else if (format == QLatin1String("xlsx"))
+        request.format = Format::Xlsx;
     else
-        return fail(QStringLiteral("--format %1: it is table, csv or jsonl").arg(format));
+        return fail(QStringLiteral("--format %1: it is table, csv, jsonl or xlsx").arg(format));
 
     request.outputPath = parser.value(QStringLiteral("output"));
     if (parser.isSet(QStringLiteral("output")) && request.outputPath.isEmpty())
         return fail(QStringLiteral("--output: name a file"));
+    if (request.format == Format::Xlsx && request.outputPath.isEmpty())
+        return fail(QStringLiteral("--format xlsx: a spreadsheet is a file; name it with "
+                                   "--output FILE"));
 
     if (command != QLatin1String("summary"))
         return Succeeded(request);

@@ -54,8 +54,15 @@ void appendVisible(QByteArray& out, QByteArrayView text, int& shownWidth) {
 
 } // namespace
 
-RowWriter::RowWriter(Format format, Output& output, std::vector<Column> columns)
-    : format_(format), output_(output), columns_(std::move(columns)) {}
+RowWriter::RowWriter(Format format, Output& output, std::vector<Column> columns,
+                     const QString& sheet)
+    : format_(format), output_(output), columns_(std::move(columns)), sheet_(sheet) {}
+
+RowWriter::~RowWriter() = default;
+
+Status RowWriter::end() {
+    return format_ == Format::Xlsx ? xlsxEnd() : Status();
+}
 
 bool RowWriter::header() {
     line_.clear();
@@ -76,6 +83,8 @@ bool RowWriter::header() {
         return output_.write(line_);
     case Format::JsonLines:
         return true;
+    case Format::Xlsx:
+        return xlsxHeader();
     }
     while (line_.endsWith(' '))
         line_.chop(1);
@@ -84,9 +93,12 @@ bool RowWriter::header() {
 }
 
 bool RowWriter::row(std::initializer_list<Cell> cells) {
+    if (format_ == Format::Xlsx)
+        return xlsxRow(cells);
     line_.clear();
     size_t i = 0;
-    for (const Cell& cell : cells) {
+    for (const Cell& typed : cells) {
+        const Cell cell = typed.plain();
         const Column& column = columns_[i];
         switch (format_) {
         case Format::Table:
@@ -96,6 +108,8 @@ bool RowWriter::row(std::initializer_list<Cell> cells) {
             if (i > 0)
                 line_ += ',';
             appendCsvCell(cell);
+            break;
+        case Format::Xlsx:
             break;
         case Format::JsonLines:
             line_ += i == 0 ? "{\"" : ",\"";
@@ -117,6 +131,8 @@ bool RowWriter::row(std::initializer_list<Cell> cells) {
         break;
     case Format::JsonLines:
         line_ += "}\n";
+        break;
+    case Format::Xlsx:
         break;
     }
     return output_.write(line_);
@@ -180,6 +196,8 @@ void RowWriter::appendJsonCell(const Cell& cell) {
         appendNumber(line_, cell.number);
         return;
     case Cell::Kind::Text:
+    case Cell::Kind::StartTime:
+    case Cell::Kind::Duration:
         break;
     }
     line_ += '"';

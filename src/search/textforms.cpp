@@ -231,6 +231,12 @@ QString StartTimeText(qint64 startSeconds) {
            QLocale().toString(QTime(at.hour, at.minute, at.second), localeTimeFormat());
 }
 
+QString StartTimeFormat() {
+    if (usForms())
+        return QStringLiteral("M/d/yyyy h:mm:ss AP");
+    return localeDateFormat() + u' ' + localeTimeFormat();
+}
+
 std::optional<qint64> StartSecondsFromDriverText(QByteArrayView text) {
     return driverTimestamp(text);
 }

@@ -40,6 +40,9 @@ inline int SecondOfDay(qint64 startSeconds) {
 // h:mm:ss AM|PM in the United States forms), or the date alone at midnight.
 QString StartTimeText(const DateTimeFields& at);
 QString StartTimeText(qint64 startSeconds);
+// The date and time form of StartTimeText in QLocale's format letters, for files that show a
+// start time in the reader's own form (a spreadsheet's date-time cells).
+QString StartTimeFormat();
 // The driver's text of a timestamp, yyyy-MM-dd hh:mm:ss with any fraction (which the list
 // drops), read as a start time.
 std::optional<qint64> StartSecondsFromDriverText(QByteArrayView text);

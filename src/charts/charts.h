@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QDate>
+#include <QRectF>
+#include <QString>
+
+#include <array>
+#include <utility>
+#include <vector>
+
+class QPainter;
+
+// The report's charts, each drawn on any QPainter (a PDF page, an image, a widget) inside the
+// rectangle given, with its title above and its labels as text. They draw counts of calls and
+// keep their proportions whatever the page size.
+namespace charts {
+
+using HourCounts = std::array<qint64, 24>;
+// Monday first, as ISO 8601 numbers the days.
+using WeekHourCounts = std::array<HourCounts, 7>;
+using DayCounts = std::vector<std::pair<QDate, qint64>>;
+
+// A bar for each hour of the day: the calls started in it.
+void PaintByHour(QPainter& painter, const QRectF& area, const HourCounts& calls);
+// A row for each day of the week, a cell for each hour; the darker, the more calls.
+void PaintWeekByHour(QPainter& painter, const QRectF& area, const WeekHourCounts& calls);
+// A bar for each day of the period.
+void PaintByDay(QPainter& painter, const QRectF& area, const DayCounts& calls);
+
+} // namespace charts
