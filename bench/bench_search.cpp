@@ -14,9 +14,9 @@
 #include "textforms.h"
 
 #include <QApplication>
-#include <QEventLoop>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QHeaderView>
 #include <QProcess>
 #include <QSqlDatabase>

@@ -19,9 +19,9 @@ DbWorker::DbWorker() : context_(std::make_unique<QObject>()) {
     thread_.setObjectName(QStringLiteral("linetally-db"));
     context_->moveToThread(&thread_);
     // Connections opened on the thread join the group, so that cancel() reaches them.
-    QObject::connect(&thread_, &QThread::started, context_.get(),
-                     [this] { CancelGroup::JoinOnThisThread(&cancelGroup_); },
-                     Qt::DirectConnection);
+    QObject::connect(
+        &thread_, &QThread::started, context_.get(),
+        [this] { CancelGroup::JoinOnThisThread(&cancelGroup_); }, Qt::DirectConnection);
     thread_.start();
 }
 
@@ -53,8 +53,7 @@ void DbWorker::start(QObject* receiver, std::function<void(StartOutcome)> done) 
         receiver, [] { return findDriverAndExtensions(true); }, std::move(done));
 }
 
-void DbWorker::fillExtensionList(QObject* receiver,
-                                 std::function<void(Result<QStringList>)> done) {
+void DbWorker::fillExtensionList(QObject* receiver, std::function<void(Result<QStringList>)> done) {
     post<Result<QStringList>>(
         receiver, [] { return dbRoutines::FillExtensionList(); }, std::move(done));
 }

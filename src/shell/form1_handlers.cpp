@@ -33,11 +33,11 @@
 
 #include <new>
 
+namespace {
+
 // How long closing the window waits for a cancelled statement to end before the program ends
 // anyway (a server that does not answer at all).
 constexpr int kCancelWaitMilliseconds = 1500;
-
-namespace {
 
 const QString kSearching = QStringLiteral("Searching");
 const QString kLookupPrefix = QStringLiteral("Google : ");
@@ -73,7 +73,8 @@ void Form1::Form_Load() {
     // finishLoad, and the window is shown once it has ended.
     loading_ = true;
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    worker_->start(this, [this](DbWorker::StartOutcome outcome) { finishLoad(std::move(outcome)); });
+    worker_->start(this,
+                   [this](DbWorker::StartOutcome outcome) { finishLoad(std::move(outcome)); });
 }
 
 void Form1::finishLoad(DbWorker::StartOutcome outcome) {

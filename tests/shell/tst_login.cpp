@@ -240,13 +240,14 @@ void TestLogin::failedTestThenCloseBox() {
         typeAndConnect(dialog, TestDatabase::user(), "wrong");
         QPointer<QWidget> open(dialog);
         // Once the failure's box has been answered and the dialog is on top again.
-        WhenTrue([&answerer, open] {
-            return !answerer.texts().isEmpty() && QApplication::activeModalWidget() == open;
-        },
-                 [open] {
-                     QVERIFY(open && open->isVisible()); // it stays open after a failed test
-                     open->close();                      // the close box
-                 });
+        WhenTrue(
+            [&answerer, open] {
+                return !answerer.texts().isEmpty() && QApplication::activeModalWidget() == open;
+            },
+            [open] {
+                QVERIFY(open && open->isVisible()); // it stays open after a failed test
+                open->close();                      // the close box
+            });
     });
     window.Form_Load();
     QTRY_VERIFY_WITH_TIMEOUT(!window.databaseBusy(), 30000);

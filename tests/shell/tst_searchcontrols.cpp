@@ -9,11 +9,11 @@
 #include "shellfixture.h"
 #include "statustext.h"
 
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QtTest>
 

@@ -37,5 +37,4 @@ void WhenModalOpens(const char* className, std::function<void(QWidget*)> action,
 
 // Runs the action once the condition holds; polls until then (or until timeout). For steps that
 // must happen inside a nested event loop (a modal dialog, a pop-up menu).
-void WhenTrue(std::function<bool()> condition, std::function<void()> action,
-              int timeoutMs = 30000);
+void WhenTrue(std::function<bool()> condition, std::function<void()> action, int timeoutMs = 30000);
