@@ -106,11 +106,6 @@ void CancelGroup::cancel() {
         connection->cancel();
 }
 
-bool CancelGroup::cancelled() const {
-    std::lock_guard lock(mutex_);
-    return cancelled_;
-}
-
 void CancelGroup::add(DbConnection* connection) {
     std::lock_guard lock(mutex_);
     members_.push_back(connection);

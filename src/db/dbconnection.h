@@ -23,7 +23,6 @@ class CancelGroup {
 public:
     // Cancels the statement each member is running; thread-safe.
     void cancel();
-    bool cancelled() const;
 
     // Connections made on the calling thread from now on join the group (nullptr: none).
     static void JoinOnThisThread(CancelGroup* group);
@@ -33,7 +32,7 @@ private:
     void add(DbConnection* connection);
     void remove(DbConnection* connection);
 
-    mutable std::mutex mutex_;
+    std::mutex mutex_;
     std::vector<DbConnection*> members_;
     bool cancelled_ = false;
 };
