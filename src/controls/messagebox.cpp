@@ -14,7 +14,9 @@ QMessageBox* makeBox(QWidget* parent, const QString& text, const QString& inform
     box->setTextFormat(Qt::PlainText);
     if (!informative.isEmpty()) {
         box->setInformativeText(informative);
-        if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+        // The box has no format setting for the informative text: every label it holds shows
+        // plain text, whatever the box named it.
+        for (QLabel* label : box->findChildren<QLabel*>())
             label->setTextFormat(Qt::PlainText);
     }
     return box;

@@ -7,6 +7,8 @@
 #include <QSize>
 #include <QWidget>
 
+#include <algorithm>
+
 // The design measures windows in twips: 15 to a pixel at 96 dots per inch.
 namespace Twips {
 
@@ -32,11 +34,14 @@ inline QFont arial() {
 
 } // namespace Twips
 
-// Places a window in the middle of the primary screen.
+// Places a window in the middle of the primary screen. A window taller or wider than the screen
+// keeps its top left corner, and so its title bar, on the screen.
 inline void CentreOnScreen(QWidget* window) {
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect available = screen->availableGeometry();
         QRect frame(QPoint(), window->size());
-        frame.moveCenter(screen->availableGeometry().center());
-        window->move(frame.topLeft());
+        frame.moveCenter(available.center());
+        window->move(std::max(frame.left(), available.left()),
+                     std::max(frame.top(), available.top()));
     }
 }

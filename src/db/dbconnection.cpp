@@ -88,12 +88,66 @@ void DbConnection::SetQueryTimeoutForTesting(int seconds) {
 
 Q_LOGGING_CATEGORY(lcDb, "linetally.db", QtWarningMsg)
 
-DbConnection::DbConnection(const QString& qtDriver) : name_(uniqueConnectionName()) {
+namespace {
+thread_local CancelGroup* threadCancelGroup = nullptr;
+} // namespace
+
+const QString DbConnection::kCancelled = QStringLiteral("the statement was cancelled");
+
+void CancelGroup::JoinOnThisThread(CancelGroup* group) {
+    threadCancelGroup = group;
+}
+
+void CancelGroup::cancel() {
+    // The lock keeps each member alive while it is cancelled: a closing connection leaves the
+    // group first.
+    std::lock_guard lock(mutex_);
+    cancelled_ = true;
+    for (DbConnection* connection : members_)
+        connection->cancel();
+}
+
+void CancelGroup::add(DbConnection* connection) {
+    std::lock_guard lock(mutex_);
+    members_.push_back(connection);
+    if (cancelled_)
+        connection->cancel();
+}
+
+void CancelGroup::remove(DbConnection* connection) {
+    std::lock_guard lock(mutex_);
+    members_.erase(std::remove(members_.begin(), members_.end(), connection), members_.end());
+}
+
+DbConnection::DbConnection(const QString& qtDriver)
+    : name_(uniqueConnectionName()), group_(threadCancelGroup) {
     db_ = QSqlDatabase::addDatabase(qtDriver, name_);
+    if (group_)
+        group_->add(this);
 }
 
 DbConnection::~DbConnection() {
+    if (group_)
+        group_->remove(this);
     close();
+}
+
+void DbConnection::cancel() {
+    std::lock_guard lock(cancelMutex_);
+    cancelled_ = true;
+    // The driver sends the server a cancel request; the waiting call then fails.
+    if (cancellable_)
+        SQLCancel(static_cast<SQLHSTMT>(cancellable_));
+}
+
+void DbConnection::setCancellable(void* statementHandle) {
+    std::lock_guard lock(cancelMutex_);
+    cancellable_ = statementHandle;
+}
+
+bool DbConnection::isCancelled() const {
+    std::lock_guard lock(cancelMutex_);
+    return cancelled_;
 }
 
 Status DbConnection::fail(const QString& where, const QString& message) {
@@ -175,6 +229,9 @@ Status DbConnection::execute(const QString& statement, const QVariantList& param
         timeoutSeconds > 0 ? std::min(timeoutSeconds, queryTimeoutSeconds) : queryTimeoutSeconds;
     if (!db_.isOpen())
         return fail(QStringLiteral("execute"), QStringLiteral("the connection is not open"));
+    setCancellable(nullptr); // the previous statement's handle goes with it
+    if (isCancelled())
+        return fail(QStringLiteral("execute"), kCancelled);
     setRowsMode(rows);
     odbcRows_.reset();
     rowsFailure_.clear();
@@ -186,6 +243,10 @@ Status DbConnection::execute(const QString& statement, const QVariantList& param
     const bool odbc = db_.driverName() == QLatin1String("QODBC") && handle.isValid() &&
                       handle.data() && *static_cast<void* const*>(handle.constData());
     if (odbc) {
+        setCancellable(*static_cast<SQLHSTMT const*>(handle.constData()));
+        // A cancel that came while the statement was prepared has found nothing to cancel yet.
+        if (isCancelled())
+            return fail(QStringLiteral("execute"), kCancelled);
         SQLSetStmtAttr(*static_cast<SQLHSTMT const*>(handle.constData()), SQL_ATTR_QUERY_TIMEOUT,
                        reinterpret_cast<SQLPOINTER>(SQLULEN(timeout)), 0);
     } else {
@@ -195,7 +256,8 @@ Status DbConnection::execute(const QString& statement, const QVariantList& param
         query_->addBindValue(parameter);
     const StallScope waiting(stallGuard_);
     if (!query_->exec())
-        return fail(QStringLiteral("execute"), errorText(query_->lastError()));
+        return fail(QStringLiteral("execute"),
+                    isCancelled() ? kCancelled : errorText(query_->lastError()));
     if (odbc)
         odbcRows_ = std::make_unique<OdbcRows>(*static_cast<SQLHSTMT const*>(handle.constData()));
     return {};
@@ -285,6 +347,7 @@ int DbConnection::recordCount() const {
 }
 
 void DbConnection::close() {
+    setCancellable(nullptr);
     odbcRows_.reset();
     query_.reset();
     if (db_.isValid()) {

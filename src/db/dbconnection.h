@@ -6,6 +6,7 @@
 #include <QVariant>
 
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -14,6 +15,27 @@
 #include "stallguard.h"
 
 class OdbcRows;
+class DbConnection;
+
+// The connections one worker's operations open, so that another thread can cancel what they
+// wait for. Once cancelled, the group stays so: connections opened in it afterwards fail at once.
+class CancelGroup {
+public:
+    // Cancels the statement each member is running; thread-safe.
+    void cancel();
+
+    // Connections made on the calling thread from now on join the group (nullptr: none).
+    static void JoinOnThisThread(CancelGroup* group);
+
+private:
+    friend class DbConnection;
+    void add(DbConnection* connection);
+    void remove(DbConnection* connection);
+
+    std::mutex mutex_;
+    std::vector<DbConnection*> members_;
+    bool cancelled_ = false;
+};
 
 // The program's stand-in for ADO's Connection and Recordset: one connection, one statement,
 // its rows walked forward and read by position. Failures come back as a Status with the driver's
@@ -70,6 +92,12 @@ public:
 
     void close();
 
+    // Cancels the statement that runs or reads rows now, from any thread; that statement then
+    // fails, and so does every later one on this connection.
+    void cancel();
+    // The reason a cancelled statement gives.
+    static const QString kCancelled;
+
     // Whether a failure was the statement giving up after its time.
     static bool TimedOut(const Status& status);
     // Lets tests wait seconds instead of a minute for a statement to give up.
@@ -78,6 +106,9 @@ public:
 private:
     Status fail(const QString& where, const QString& message);
     void setRowsMode(Rows rows);
+    // The ODBC statement cancel() reaches (nullptr: none).
+    void setCancellable(void* statementHandle);
+    bool isCancelled() const;
 
     QString name_;
     QSqlDatabase db_;
@@ -87,4 +118,8 @@ private:
     std::vector<QByteArray> rowBytes_;   // the current row's values read through Qt SQL
     QString rowsFailure_;                // why the walk over the rows stopped early
     OpenFailure openFailure_ = OpenFailure::None;
+    CancelGroup* group_ = nullptr;
+    mutable std::mutex cancelMutex_; // guards the two below against cancel() on another thread
+    void* cancellable_ = nullptr;
+    bool cancelled_ = false;
 };

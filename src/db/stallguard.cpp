@@ -84,8 +84,9 @@ void StallGuard::findSocket(quint16 serverPort) {
     for (const auto& [fd, inode] : ownSockets()) {
         if (std::find(before_.begin(), before_.end(), inode) == before_.end() &&
             std::find(toServer.begin(), toServer.end(), inode) != toServer.end()) {
-            fd_ = fd;
-            watcher_ = std::make_unique<std::thread>([this] { watch(); });
+            fd_.store(fd);
+            if (!watcher_)
+                watcher_ = std::make_unique<std::thread>([this] { watch(); });
             return;
         }
     }
@@ -115,7 +116,7 @@ void StallGuard::watch() {
         if (Clock::now() - started >= std::chrono::seconds(limitSeconds.load())) {
 #ifdef Q_OS_LINUX
             // The driver's own read fails at once and reports the connection as lost.
-            ::shutdown(fd_, SHUT_RDWR);
+            ::shutdown(fd_.load(), SHUT_RDWR);
 #endif
             inCall_.store(false, std::memory_order_release);
         }

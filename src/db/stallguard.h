@@ -27,7 +27,8 @@ public:
     // The sockets to 127.0.0.1 this process holds now, to tell afterwards which one a new
     // connection opened.
     void noteSocketsBefore();
-    // Finds the connection's socket among those opened since noteSocketsBefore().
+    // Finds the connection's socket among those opened since noteSocketsBefore(). The watcher
+    // starts with the first socket found and keeps watching whichever was found last.
     void findSocket(quint16 serverPort);
 
     // Brackets a call that waits for the server.
@@ -41,7 +42,8 @@ private:
     void watch();
 
     std::vector<unsigned long> before_;
-    int fd_ = -1;
+    // The socket the watcher shuts down; a connection opened again replaces it.
+    std::atomic<int> fd_{-1};
     // Set and cleared around every call without a lock: a day's rows are a million calls.
     std::atomic<bool> inCall_{false};
     std::atomic<std::chrono::steady_clock::rep> callStarted_{0};

@@ -126,18 +126,58 @@ QString localeDateFormat() {
     return format;
 }
 
-// The locale's time with seconds, without its time zone ("t" outside quotes).
+// The locale's time with seconds, without its time zone ("t" outside quotes) and without the
+// brackets and blanks around it: many locales write the zone as "(t)".
 QString localeTimeFormat() {
     const QString format = QLocale().timeFormat(QLocale::LongFormat);
     QString kept;
     bool quoted = false;
-    for (const QChar c : format) {
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        const QChar c = format[i];
         if (c == u'\'')
             quoted = !quoted;
-        if (c != u't' || quoted)
+        if (c != u't' || quoted) {
             kept += c;
+            continue;
+        }
+        while (i + 1 < format.size() && format[i + 1] == u't') // "tt", "ttt": the same field
+            ++i;
+        const auto chopBlanks = [&kept] {
+            while (!kept.isEmpty() && kept.back().isSpace())
+                kept.chop(1);
+        };
+        chopBlanks();
+        const bool opened = !kept.isEmpty() && (kept.back() == u'(' || kept.back() == u'[');
+        if (opened) {
+            kept.chop(1);
+            chopBlanks();
+        }
+        qsizetype next = i + 1;
+        while (next < format.size() && format[next].isSpace())
+            ++next;
+        if (opened && next < format.size() && (format[next] == u')' || format[next] == u']'))
+            ++next;
+        // One blank still parts what stood before the zone from what follows it.
+        if (next < format.size() && !kept.isEmpty())
+            kept += u' ';
+        i = next - 1;
     }
     return kept.trimmed();
+}
+
+// The text with every decimal digit, of whatever script, written as an ASCII one. Some scripts'
+// digits lie outside the Basic Multilingual Plane, as surrogate pairs.
+QString asciiDigits(const QString& text) {
+    QString ascii;
+    ascii.reserve(text.size());
+    for (const char32_t c : text.toUcs4()) {
+        const int digit = QChar::digitValue(c);
+        if (digit >= 0 && QChar::category(c) == QChar::Number_DecimalDigit)
+            ascii += QChar(u'0' + digit);
+        else
+            ascii += QString::fromUcs4(&c, 1);
+    }
+    return ascii;
 }
 
 } // namespace
@@ -159,9 +199,14 @@ QStringList DateListEntries(QDate today) {
 }
 
 QString DateTextToIso(const QString& dateText) {
-    const QDate date = usForms() ? QDate::fromString(dateText, QStringLiteral("M/d/yyyy"))
-                                 : QLocale().toDate(dateText, localeDateFormat());
-    return date.isValid() ? date.toString(Qt::ISODate) : dateText;
+    QDate date = usForms() ? QDate::fromString(dateText, QStringLiteral("M/d/yyyy"))
+                           : QLocale().toDate(dateText, localeDateFormat());
+    // The locale cannot read back its own digits where they lie outside the Basic Multilingual
+    // Plane; read as ASCII digits the date is the same.
+    if (!date.isValid() && !usForms())
+        date = QDate::fromString(asciiDigits(dateText), localeDateFormat());
+    // The server is always sent ASCII digits, also for a text that is no date.
+    return date.isValid() ? date.toString(Qt::ISODate) : asciiDigits(dateText);
 }
 
 std::optional<qint64> StartSecondsOf(const DateTimeFields& at) {

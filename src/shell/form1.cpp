@@ -41,7 +41,7 @@ QComboBox* makeList(QWidget* parent, QRect geometry, const QString& tooltip) {
 
 } // namespace
 
-Form1::Form1() {
+Form1::Form1() : worker_(std::make_unique<DbWorker>()) {
     // The pictures live in a static library, whose resources must be registered by hand.
     Q_INIT_RESOURCE(resources);
     setWindowTitle(QStringLiteral("Linetally"));
@@ -57,6 +57,8 @@ Form1::Form1() {
     setClientWidth(kNormalClientWidth);
     CentreOnScreen(this);
 }
+
+Form1::~Form1() = default;
 
 void Form1::createControls() {
     auto* area = new QWidget(this);

@@ -1,10 +1,13 @@
 #pragma once
 
 #include "about.h"
+#include "dbworker.h"
 #include "result.h"
 
 #include <QMainWindow>
 #include <QPointer>
+
+#include <memory>
 
 class CallListModel;
 class CallListView;
@@ -29,6 +32,7 @@ public:
     static constexpr int kClientHeight = 8415 / 15;
 
     Form1();
+    ~Form1() override;
 
     // Controls, under their design names.
     QComboBox* Combo1; // direction
@@ -67,6 +71,15 @@ public:
     void searchnow();
     void RefreshGraph();
 
+    // Whether the load step, a search or the extension list still waits for the database.
+    bool databaseBusy() const { return loading_ || searching_ || extensionsPending_; }
+
+signals:
+    // The load step has ended: the window may be shown.
+    void loadFinished();
+    // A search has put its rows and its summary in place.
+    void searchFinished();
+
 public slots:
     void Form_Load();
     void Form_Terminate();
@@ -98,8 +111,22 @@ private:
     void createControls();
     void createMenus();
     void setClientWidth(int width);
-    // Fills the extension list from the database when it has no entries yet.
-    Status fillExtensionsIfEmpty();
+    void finishLoad(DbWorker::StartOutcome outcome);
+    void finishSearch(DbWorker::SearchOutcome outcome);
+    // Reads the extension list in the background when it has no entries yet.
+    void fillExtensionsIfEmpty();
+    // Puts the extension list read into Combo3, unless it has entries by now.
+    void putExtensions(const QStringList& extensions);
+    // Cancels what waits for the database, then ends the program.
+    void endProgram();
 
     QPointer<ABOUT> about_;
+    std::unique_ptr<DbWorker> worker_;
+    bool loading_ = false;
+    bool searching_ = false;
+    bool extensionsPending_ = false;
+    bool chartAfterSearch_ = false; // a Search press came while a search ran
+    // The numbers of the row the pop-up was last set up for, as stored.
+    QString lookupFrom_;
+    QString lookupTo_;
 };

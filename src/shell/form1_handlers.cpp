@@ -15,7 +15,6 @@
 #include "googlecode.h"
 #include "login.h"
 #include "messagebox.h"
-#include "queuedinput.h"
 #include "searchquery.h"
 #include "statustext.h"
 #include "textforms.h"
@@ -36,6 +35,10 @@
 
 namespace {
 
+// How long closing the window waits for a cancelled statement to end before the program ends
+// anyway (a server that does not answer at all).
+constexpr int kCancelWaitMilliseconds = 1500;
+
 const QString kSearching = QStringLiteral("Searching");
 const QString kLookupPrefix = QStringLiteral("Google : ");
 
@@ -53,9 +56,6 @@ void searchNumberOnWeb(const QString& number) {
 QString menuText(const QString& text) {
     return QString(text).replace(u'&', QStringLiteral("&&"));
 }
-QString fromMenuText(const QString& text) {
-    return QString(text).replace(QStringLiteral("&&"), QStringLiteral("&"));
-}
 
 } // namespace
 
@@ -69,24 +69,35 @@ void Form1::Form_Load() {
         dialog.exec();
     }
 
+    // The probe and the extension list are read in the background; the load step goes on in
+    // finishLoad, and the window is shown once it has ended.
+    loading_ = true;
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const Result<QString> driver = dbRoutines::FindDriver();
-    if (driver) {
+    worker_->start(this,
+                   [this](DbWorker::StartOutcome outcome) { finishLoad(std::move(outcome)); });
+}
+
+void Form1::finishLoad(DbWorker::StartOutcome outcome) {
+    if (outcome.extensions) {
+        putExtensions(outcome.extensions->value);
         // The list stays empty when it cannot be read (a locked table): the status says why.
-        if (const Status filled = fillExtensionsIfEmpty(); !filled)
-            statusSummary->setFullText(QStringLiteral("Extension list failed: ") + filled.reason());
+        if (!*outcome.extensions)
+            statusSummary->setFullText(QStringLiteral("Extension list failed: ") +
+                                       outcome.extensions->reason());
     }
     QGuiApplication::restoreOverrideCursor();
-    if (!driver)
-        ShowLinetallyMessage(this, dbRoutines::kConnectFailed, driver.reason());
+    if (!outcome.driver)
+        ShowLinetallyMessage(this, dbRoutines::kConnectFailed, outcome.driver.reason());
 
     RefreshGraph();
     reportSaveFailure(this, config::SaveConfig());
     Command1->setFocus();
+    loading_ = false;
+    emit loadFinished();
 }
 
 void Form1::Form_Terminate() {
-    EndProgram();
+    endProgram();
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
@@ -95,6 +106,13 @@ void Form1::closeEvent(QCloseEvent* event) {
 }
 
 void Form1::mnuFileExit_Click() {
+    endProgram();
+}
+
+void Form1::endProgram() {
+    // A statement that waits (a locked table) is cancelled on the server, not left behind.
+    worker_->cancel();
+    (void)worker_->finish(kCancelWaitMilliseconds);
     EndProgram();
 }
 
@@ -106,14 +124,22 @@ void Form1::mnuSettingsDbUP_Click() {
         fillExtensionsIfEmpty();
 }
 
-Status Form1::fillExtensionsIfEmpty() {
+void Form1::fillExtensionsIfEmpty() {
+    if (Combo3->count() > 0 || extensionsPending_)
+        return;
+    extensionsPending_ = true;
+    worker_->fillExtensionList(this, [this](const Result<QStringList>& extensions) {
+        extensionsPending_ = false;
+        putExtensions(extensions.value);
+    });
+}
+
+void Form1::putExtensions(const QStringList& extensions) {
     if (Combo3->count() > 0)
-        return {};
+        return;
     const QSignalBlocker quiet(Combo3);
-    const Result<QStringList> extensions = dbRoutines::FillExtensionList();
-    Combo3->addItems(extensions.value);
+    Combo3->addItems(extensions);
     Combo3->setCurrentIndex(-1);
-    return extensions.status;
 }
 
 void Form1::mnuHelpAbout_Click() {
@@ -131,13 +157,11 @@ void Form1::mnuHelpDebug_Click() {
 }
 
 void Form1::Command1_Click() {
-    Diagnostics::RunOdbcSelfTest();
-    DiscardQueuedInput({Command1, Command3});
+    (void)Diagnostics::RunOdbcSelfTest();
 }
 
 void Form1::Command3_Click() {
     const bool connected = Diagnostics::RunOleDbSelfTest().ok();
-    DiscardQueuedInput({Command1, Command3});
     ShowLinetallyMessage(this, connected ? QStringLiteral("Connected") : QStringLiteral("Failed"));
 }
 
@@ -182,7 +206,11 @@ void Form1::Combo3_Click() {
 
 void Form1::Command2_Click() {
     searchnow();
-    RefreshGraph();
+    // The chart is drawn from the rows the search leaves: once they are there.
+    if (searching_)
+        chartAfterSearch_ = true;
+    else
+        RefreshGraph();
 }
 
 void Form1::Text1_Change() {
@@ -199,12 +227,13 @@ void Form1::searchnow() {
         return;
     if (Combo3->currentText().isEmpty() && Text1->text().isEmpty())
         return;
-    if (statusPanel1->text() == kSearching)
+    if (searching_)
         return;
+    searching_ = true;
     statusPanel1->setText(kSearching);
     statusSummary->setFullText(QString());
-    StatusBar1->repaint();
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    // The window stays usable while the search runs in the background.
+    QGuiApplication::setOverrideCursor(Qt::BusyCursor);
 
     SearchChoices choices;
     choices.direction = Combo1->currentText();
@@ -213,18 +242,18 @@ void Form1::searchnow() {
         Combo3->isEnabled() ? Combo3->itemText(Combo3->currentIndex()) : Text1->text();
     // The old rows go first, so that a large list is not held twice.
     listItems->clear();
-    Result<CallRows> listed;
-    // No driver found yet (the database was down at start-up): probe now, so that a database
+    // No driver found yet (the database was down at start-up): probe first, so that a database
     // that is back is found without a restart.
-    if (dbRoutines::DbDriver.isEmpty()) {
-        const Result<QString> driver = dbRoutines::FindDriver();
-        if (!driver)
-            listed = Failed<CallRows>(driver.reason());
-        else
-            fillExtensionsIfEmpty();
-    }
-    if (listed)
-        listed = dbRoutines::RunSearchQuery(BuildSearchQuery(choices));
+    const bool probeFirst = dbRoutines::DbDriver.isEmpty();
+    const bool withExtensions = Combo3->count() == 0 && !extensionsPending_;
+    worker_->search(BuildSearchQuery(choices), probeFirst, withExtensions, this,
+                    [this](DbWorker::SearchOutcome outcome) { finishSearch(std::move(outcome)); });
+}
+
+void Form1::finishSearch(DbWorker::SearchOutcome outcome) {
+    if (outcome.probe && outcome.probe->extensions)
+        putExtensions(outcome.probe->extensions->value);
+    Result<CallRows> listed = std::move(outcome.rows);
     try {
         listItems->appendRows(std::move(listed.value));
     } catch (const std::bad_alloc&) {
@@ -240,8 +269,12 @@ void Form1::searchnow() {
         listed ? TextForms::CallsSummaryText(listItems->count(), listItems->talkSeconds(),
                                              listItems->rows().unreadableDurations())
                : QStringLiteral("Search failed: ") + listed.reason());
-    // What would start another search: the Search button, the three lists, the number box.
-    DiscardQueuedInput({Command2, Combo1, Combo2, Combo3, Text1});
+    searching_ = false;
+    if (chartAfterSearch_) {
+        chartAfterSearch_ = false;
+        RefreshGraph();
+    }
+    emit searchFinished();
 }
 
 void Form1::RefreshGraph() {
@@ -256,7 +289,9 @@ void Form1::ListView1_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, i
     const int selected = ListView1->selectedRow();
     if (selected < 0)
         return; // no row to read: the entries keep their captions and no pop-up opens
-    const CallRow& call = listItems->row(selected);
+    const CallRow call = listItems->row(selected);
+    lookupFrom_ = call.callFrom;
+    lookupTo_ = call.callTo;
     mnuHiddenMIFrom->setText(kLookupPrefix + menuText(TextForms::VisibleText(call.callFrom)));
     mnuHiddenMITo->setText(kLookupPrefix + menuText(TextForms::VisibleText(call.callTo)));
     mnuHiddenMIFrom->setEnabled(call.callFrom.size() >= 10);
@@ -266,9 +301,9 @@ void Form1::ListView1_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, i
 }
 
 void Form1::mnuHiddenMIFrom_Click() {
-    searchNumberOnWeb(fromMenuText(mnuHiddenMIFrom->text().mid(kLookupPrefix.size())));
+    searchNumberOnWeb(lookupFrom_);
 }
 
 void Form1::mnuHiddenMITo_Click() {
-    searchNumberOnWeb(fromMenuText(mnuHiddenMITo->text().mid(kLookupPrefix.size())));
+    searchNumberOnWeb(lookupTo_);
 }

@@ -68,9 +68,12 @@ void Form2::Timer1_Timer() {
     // second tick must not open the window again or close the splash twice.
     Timer1->stop();
     main_ = new Form1();
+    // The load step ends once the database has answered; the splash stays until then.
+    connect(main_, &Form1::loadFinished, this, [this] {
+        // The splash goes before the main window appears, whatever boxes were open meanwhile.
+        close();
+        main_->show();
+        main_->Command1->setFocus();
+    });
     main_->Form_Load();
-    // The splash goes before the main window appears, whatever boxes were open meanwhile.
-    close();
-    main_->show();
-    main_->Command1->setFocus();
 }

@@ -3,6 +3,7 @@
 #include "config.h"
 #include "dbconnection.h"
 #include "dbroutines.h"
+#include "dbworker.h"
 #include "searchquery.h"
 #include "testdatabase.h"
 
@@ -32,6 +33,9 @@ private slots:
     void readsManyRowsWhole();
     void serverStoppedBeforeSearch();
     void lockedTableGivesUp();
+    void workerCancelsWaitingStatement_data();
+    void workerCancelsWaitingStatement();
+    void openedAgainGoesOn();
     void nativeRouteKeepsEachValue();
     void zonedStartsFollowTheProgramsZone();
     void stalledServerGivesUp();
@@ -291,6 +295,55 @@ void TestSearchDb::lockedTableGivesUp() {
     QVERIFY2(failure.contains("statement timeout"), qPrintable(failure));
     QVERIFY(search("Both", "101", list));
     QCOMPARE(list.count(), 4);
+}
+
+void TestSearchDb::workerCancelsWaitingStatement_data() {
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<bool>("search"); // or the extension list
+    QTest::newRow("search") << "public.callhistory2" << true;
+    QTest::newRow("extension list") << "public.dnallocation" << false;
+}
+
+// A statement the worker runs waits for a table another session holds: cancelled from this
+// thread, it ends at once with that reason, and so does any later one.
+void TestSearchDb::workerCancelsWaitingStatement() {
+    QFETCH(QString, table);
+    QFETCH(bool, search);
+    TestDatabase::TableLock lock(table);
+    QVERIFY(lock.held());
+    const auto waiting = [&table] {
+        return TestDatabase::scalar("SELECT count(*) FROM pg_stat_activity WHERE wait_event_type "
+                                    "= 'Lock' AND query LIKE '%" +
+                                    table.section('.', 1) + "%'")
+            .toInt();
+    };
+    QObject receiver;
+    DbWorker worker;
+    std::optional<Status> ended;
+    const auto finished = [&ended](const Status& status) { ended = status; };
+    const SearchQuery query = BuildSearchQuery({"Both", "3/1/2024", "101"});
+    if (search)
+        worker.search(query, false, false, &receiver,
+                      [&](DbWorker::SearchOutcome outcome) { finished(outcome.rows.status); });
+    else
+        worker.fillExtensionList(&receiver,
+                                 [&](const Result<QStringList>& read) { finished(read.status); });
+    QTRY_COMPARE_WITH_TIMEOUT(waiting(), 1, 10000);
+    QVERIFY(!ended);
+    worker.cancel();
+    QTRY_VERIFY_WITH_TIMEOUT(ended.has_value(), 2000);
+    QCOMPARE(ended->reason(), DbConnection::kCancelled);
+    QTRY_COMPARE_WITH_TIMEOUT(waiting(), 0, 2000);
+    QVERIFY(worker.finish(2000));
+}
+
+// Opening a connection again finds its new socket; the stall guard's watcher goes on.
+void TestSearchDb::openedAgainGoesOn() {
+    DbConnection connection;
+    QVERIFY(connection.open(WorkingConnectionString(DbDriver)));
+    QVERIFY(connection.open(WorkingConnectionString(DbDriver)));
+    QVERIFY(connection.execute(kTestQuery));
+    QVERIFY(connection.next());
 }
 
 // Qt SQL's own route (the native driver of the second self-test) keeps each value of a row: a

@@ -12,6 +12,8 @@ private slots:
     void summary();
     void localeForms_data();
     void localeForms();
+    void everyLocale_data();
+    void everyLocale();
 };
 
 void TestTextForms::startTimeText_data() {
@@ -108,6 +110,46 @@ void TestTextForms::localeForms_data() {
     QTest::newRow("de_DE") << "de_DE"
                            << "01.03.2024"
                            << "01.03.2024 15:15:42";
+    // Their time forms write the zone in brackets: "H:mm:ss (t)".
+    QTest::newRow("es_ES") << "es_ES"
+                           << "1/3/2024"
+                           << "1/3/2024 15:15:42";
+    QTest::newRow("ca_ES") << "ca_ES"
+                           << "1/3/2024"
+                           << "1/3/2024 15:15:42";
+    QTest::newRow("hr_HR") << "hr_HR"
+                           << "01. 03. 2024."
+                           << "01. 03. 2024. 15:15:42";
+    QTest::newRow("eu_ES") << "eu_ES"
+                           << "2024/3/1"
+                           << "2024/3/1 15:15:42";
+    QTest::newRow("nds_DE, a quoted word") << "nds_DE"
+                                           << "1.03.2024"
+                                           << "1.03.2024 Klock 15.15:42";
+}
+
+void TestTextForms::everyLocale_data() {
+    QTest::addColumn<QLocale>("locale");
+    for (const QLocale& locale :
+         QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory))
+        QTest::newRow(qPrintable(locale.bcp47Name())) << locale;
+}
+
+// In every locale, those whose digits lie outside the Basic Multilingual Plane (Adlam, Chakma)
+// included, the date list's entry reaches the server as the same ISO day, and a start time
+// keeps nothing of the time zone it leaves out.
+void TestTextForms::everyLocale() {
+    QFETCH(QLocale, locale);
+    QLocale::setDefault(locale);
+    const QString entry = TextForms::DateListEntries(QDate(2024, 3, 1)).first();
+    const QString iso = TextForms::DateTextToIso(entry);
+    const QString shown =
+        TextForms::StartTimeText(*TextForms::StartSecondsOf({2024, 3, 1, 15, 15, 42}));
+    QLocale::setDefault(QLocale::c());
+    QCOMPARE(iso, QStringLiteral("2024-03-01"));
+    QVERIFY2(shown.startsWith(entry + u' '), qPrintable(shown));
+    QVERIFY2(!shown.contains(u'(') && !shown.contains(u'[') && shown == shown.trimmed(),
+             qPrintable(shown));
 }
 
 // The date list and "Start Time" in the locale's forms; the day sent to the database is the

@@ -22,16 +22,21 @@ int main(int argc, char* argv[]) {
 
     Form1 window;
     window.show();
-    QTimer::singleShot(100, [&] {
+    // Polls for the credentials dialog: Cancel is pressed once it is open.
+    QTimer cancelWhenOpen;
+    cancelWhenOpen.setInterval(10);
+    QObject::connect(&cancelWhenOpen, &QTimer::timeout, [] {
+        if (auto* dialog = qobject_cast<login*>(QApplication::activeModalWidget()))
+            dialog->Command2->click();
+    });
+    // Once the event loop runs.
+    QTimer::singleShot(0, [&] {
         if (mode == QLatin1String("exit")) {
             window.mnuFileExit->trigger();
         } else if (mode == QLatin1String("close")) {
             window.close();
         } else if (mode == QLatin1String("cancel")) {
-            QTimer::singleShot(200, [] {
-                if (auto* dialog = qobject_cast<login*>(QApplication::activeModalWidget()))
-                    dialog->Command2->click();
-            });
+            cancelWhenOpen.start();
             window.mnuSettingsDbUP->trigger();
         }
         QApplication::exit(3);

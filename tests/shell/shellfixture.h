@@ -42,16 +42,25 @@ inline bool seedCalls() {
                                         " 09:00:00");
 }
 
+// Waits until the window's database work (the load step, a search) has ended.
+inline void settle(const Form1& window) {
+    // Checked after every pass of the event loop, so that thousands of searches in a row do not
+    // each wait a whole polling step.
+    QVERIFY2(QTest::qWaitFor([&window] { return !window.databaseBusy(); }, 30000),
+             "the window's database work did not end");
+}
+
 inline void loadWindow(Form1& window) {
     TestDatabase::storeCredentials(TestDatabase::user(), TestDatabase::password());
     window.Form_Load();
+    settle(window);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 }
 
 // Picks an entry of a drop-down list with the keyboard, as an operator would: open the list,
-// walk to the entry, press Enter.
-inline void pick(QComboBox* combo, const QString& text) {
+// walk to the entry, press Enter. Waits for the search the pick starts, unless told not to.
+inline void pick(QComboBox* combo, const QString& text, bool waitForSearch = true) {
     const int target = combo->findText(text);
     QVERIFY2(target >= 0, qPrintable(text));
     combo->setFocus();
@@ -74,6 +83,9 @@ inline void pick(QComboBox* combo, const QString& text) {
     QTest::keyClick(view, Qt::Key_Return);
     QTRY_VERIFY(!view->isVisible());
     QCOMPARE(combo->currentText(), text);
+    // The pick may have started a search: its rows are wanted next.
+    if (const auto* window = qobject_cast<const Form1*>(combo->window()); window && waitForSearch)
+        settle(*window);
 }
 
 inline QStringList callFroms(const Form1& window) {

@@ -4,6 +4,7 @@
 #include "calltexts.h"
 #include "chartwidget.h"
 #include "form1.h"
+#include "twips.h"
 
 #include <QComboBox>
 #include <QHeaderView>
@@ -38,6 +39,8 @@ private slots:
     void command6Toggles();
     void command6FromOddWidth();
     void wideWindowStaysOnScreen();
+    void centringKeepsTitleBarOnScreen_data();
+    void centringKeepsTitleBarOnScreen();
     void designFontFits_data();
     void designFontFits();
 
@@ -249,6 +252,28 @@ void TestLayout::wideWindowStaysOnScreen() {
     else
         QCOMPARE(window->x(), screen.left());
     QCOMPARE(window->y(), top);
+}
+
+void TestLayout::centringKeepsTitleBarOnScreen_data() {
+    // How much larger than the screen's free area the window is (a large scale factor makes the
+    // designed window taller than a small screen).
+    QTest::addColumn<QSize>("over");
+    QTest::newRow("smaller") << QSize(-200, -100);
+    QTest::newRow("taller") << QSize(-200, 137);
+    QTest::newRow("wider") << QSize(300, -100);
+    QTest::newRow("larger both ways") << QSize(300, 137);
+}
+
+void TestLayout::centringKeepsTitleBarOnScreen() {
+    QFETCH(QSize, over);
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QWidget shown;
+    shown.resize(screen.size() + over);
+    CentreOnScreen(&shown);
+    QCOMPARE(shown.y(), over.height() > 0 ? screen.top()
+                                          : screen.top() + (screen.height() - shown.height()) / 2);
+    QCOMPARE(shown.x(), over.width() > 0 ? screen.left()
+                                         : screen.left() + (screen.width() - shown.width()) / 2);
 }
 
 void TestLayout::command6FromOddWidth() {

@@ -95,13 +95,14 @@ QPoint TestListActions::rowCentre(int row) const {
 
 void TestListActions::rightClickRow(int row, std::function<void(QMenu*)> check) {
     bool opened = false;
-    QTimer::singleShot(50, [&] {
-        auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        opened = popup == window->mnuHidden;
-        check(popup);
-        if (popup && popup->isVisible())
-            popup->close();
-    });
+    WhenTrue([] { return QApplication::activePopupWidget() != nullptr; },
+             [&] {
+                 auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+                 opened = popup == window->mnuHidden;
+                 check(popup);
+                 if (popup && popup->isVisible())
+                     popup->close();
+             });
     QTest::mouseClick(window->ListView1->viewport(), Qt::RightButton, {}, rowCentre(row));
     QTRY_VERIFY(opened);
 }
@@ -120,13 +121,13 @@ void TestListActions::keyboardOpensPopup() {
     window->ListView1->setFocus();
     window->ListView1->selectRow(1);
     QStringList captions;
-    QTimer::singleShot(0, [&] {
-        if (auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
-            if (popup == window->mnuHidden)
-                captions << window->mnuHiddenMIFrom->text() << window->mnuHiddenMITo->text();
-            popup->close();
-        }
-    });
+    WhenTrue([] { return QApplication::activePopupWidget() != nullptr; },
+             [&] {
+                 auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+                 if (popup == window->mnuHidden)
+                     captions << window->mnuHiddenMIFrom->text() << window->mnuHiddenMITo->text();
+                 QApplication::activePopupWidget()->close();
+             });
     QTest::keyClick(window->ListView1, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
     QTRY_COMPARE(captions, (QStringList{"Google : 15551234567", "Google : 101"}));
     QVERIFY(window->mnuHiddenMIFrom->isEnabled());

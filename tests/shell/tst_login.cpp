@@ -168,6 +168,7 @@ void TestLogin::failureNamesTheCause() {
         TestDatabase::storeCredentials(user, password);
         Form1 window;
         window.Form_Load();
+        QTRY_VERIFY_WITH_TIMEOUT(!window.databaseBusy(), 30000);
     } else {
         Form1 owner;
         login dialog(&owner);
@@ -224,6 +225,7 @@ void TestLogin::firstStartWithCorrectCredentials() {
         typeAndConnect(dialog, TestDatabase::user(), TestDatabase::password());
     });
     window.Form_Load();
+    QTRY_VERIFY_WITH_TIMEOUT(!window.databaseBusy(), 30000);
     QVERIFY(dialogBeforeMainWindow);
     QCOMPARE(answerer.texts(), QStringList{"Database Connection Successful"});
     QCOMPARE(readSettings(), "DBUSER=" + TestDatabase::user().toUtf8() +
@@ -236,12 +238,19 @@ void TestLogin::failedTestThenCloseBox() {
     Form1 window;
     WhenModalOpens("login", [&](QWidget* dialog) {
         typeAndConnect(dialog, TestDatabase::user(), "wrong");
-        QTimer::singleShot(200, dialog, [dialog] {
-            QVERIFY(dialog->isVisible()); // the dialog stays open after a failed test
-            dialog->close();              // the close box
-        });
+        QPointer<QWidget> open(dialog);
+        // Once the failure's box has been answered and the dialog is on top again.
+        WhenTrue(
+            [&answerer, open] {
+                return !answerer.texts().isEmpty() && QApplication::activeModalWidget() == open;
+            },
+            [open] {
+                QVERIFY(open && open->isVisible()); // it stays open after a failed test
+                open->close();                      // the close box
+            });
     });
     window.Form_Load();
+    QTRY_VERIFY_WITH_TIMEOUT(!window.databaseBusy(), 30000);
     const QString failed = "Linetally failed to connect to your 3CX database.";
     QCOMPARE(answerer.texts(), (QStringList{failed, failed}));
     QCOMPARE(window.Combo3->count(), 0);
@@ -257,6 +266,7 @@ void TestLogin::userNameWithTrailingBlank() {
     Form1 window;
     WhenModalOpens("login", [&](QWidget* dialog) { typeAndConnect(dialog, "blank ", "pw"); });
     window.Form_Load();
+    QTRY_VERIFY_WITH_TIMEOUT(!window.databaseBusy(), 30000);
     QCOMPARE(answerer.texts(), QStringList{"Database Connection Successful"});
     QCOMPARE(config::GetConfig("dbuser"), QStringLiteral("blank "));
     QCOMPARE(readSettings(), QByteArray("DBUSER=blank \r\nDBPASS=pw\r\n"));
@@ -269,6 +279,7 @@ void TestLogin::passwordWithSeparatorsLogsIn() {
     WhenModalOpens(
         "login", [&](QWidget* dialog) { typeAndConnect(dialog, TestDatabase::user(), "p;w}x{"); });
     window.Form_Load();
+    QTRY_VERIFY_WITH_TIMEOUT(!window.databaseBusy(), 30000);
     QVERIFY(TestDatabase::exec("ALTER ROLE " + TestDatabase::user() + " PASSWORD '" +
                                TestDatabase::password() + "'"));
     QCOMPARE(answerer.texts(), QStringList{"Database Connection Successful"});

@@ -144,6 +144,7 @@ void TestStartup::databaseDownAtStartup() {
     QVERIFY(TestDatabase::stopServer());
     Form1 window;
     window.Form_Load();
+    QTRY_VERIFY_WITH_TIMEOUT(!window.databaseBusy(), 30000);
     QVERIFY(TestDatabase::startServer());
     QCOMPARE(answerer.texts(), QStringList{"Linetally failed to connect to your 3CX database."});
     QCOMPARE(answerer.titles(), QStringList{"Linetally"});
@@ -282,6 +283,7 @@ void TestStartup::lockedExtensionsSayWhy() {
     MessageBoxAnswerer answerer;
     Form1 window;
     window.Form_Load();
+    QTRY_VERIFY_WITH_TIMEOUT(!window.databaseBusy(), 30000);
     DbConnection::SetQueryTimeoutForTesting(DbConnection::kQueryTimeoutSeconds);
     lock.release();
     QCOMPARE(window.Combo3->count(), 0);

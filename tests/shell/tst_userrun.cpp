@@ -130,14 +130,14 @@ bool TestUserRun::startDisplay() {
                      "tcp", "-noreset"});
         if (!xvfb_.waitForStarted())
             return false;
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < kWaitMs && xvfb_.state() == QProcess::Running) {
-            if (x(QStringLiteral("xdotool"), {"getdisplaygeometry"}))
-                return true;
-            QTest::qWait(100);
-        }
-        return false;
+        bool answered = false;
+        (void)QTest::qWaitFor(
+            [&] {
+                answered = x(QStringLiteral("xdotool"), {"getdisplaygeometry"}).has_value();
+                return answered || xvfb_.state() != QProcess::Running;
+            },
+            kWaitMs);
+        return answered;
     }
     return false;
 }
@@ -162,34 +162,36 @@ std::optional<QString> TestUserRun::x(const QString& program, const QStringList&
 }
 
 QString TestUserRun::waitForWindow(const QString& namePattern) {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < kWaitMs) {
-        if (const auto found =
-                x(QStringLiteral("xdotool"), {"search", "--onlyvisible", "--name", namePattern})) {
-            const QStringList ids = found->split(u'\n', Qt::SkipEmptyParts);
-            if (!ids.isEmpty())
-                return ids.last();
-        }
-        QTest::qWait(100);
-    }
-    return {};
+    QString id;
+    (void)QTest::qWaitFor(
+        [&] {
+            if (const auto found = x(QStringLiteral("xdotool"),
+                                     {"search", "--onlyvisible", "--name", namePattern})) {
+                const QStringList ids = found->split(u'\n', Qt::SkipEmptyParts);
+                if (!ids.isEmpty())
+                    id = ids.last();
+            }
+            return !id.isEmpty();
+        },
+        kWaitMs);
+    return id;
 }
 
 QString TestUserRun::waitForWindowOfSize(QSize size) {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < kWaitMs) {
-        if (const auto found = x(QStringLiteral("xdotool"),
-                                 {"search", "--onlyvisible", "--class", "^linetally$"})) {
-            for (const QString& id : found->split(u'\n', Qt::SkipEmptyParts)) {
-                if (geometry(id).size() == size)
-                    return id;
+    QString match;
+    (void)QTest::qWaitFor(
+        [&] {
+            if (const auto found = x(QStringLiteral("xdotool"),
+                                     {"search", "--onlyvisible", "--class", "^linetally$"})) {
+                for (const QString& id : found->split(u'\n', Qt::SkipEmptyParts)) {
+                    if (geometry(id).size() == size)
+                        match = id;
+                }
             }
-        }
-        QTest::qWait(100);
-    }
-    return {};
+            return !match.isEmpty();
+        },
+        kWaitMs);
+    return match;
 }
 
 int TestUserRun::visibleWindows() {
@@ -334,16 +336,13 @@ void TestUserRun::firstRunFromSplashToExit() {
     // The chart fills in once the search is done; wait for it rather than for a fixed time.
     QImage shot;
     QString fault;
-    QElapsedTimer clock;
-    clock.start();
-    do {
-        QTest::qWait(250);
+    const auto chartDrawn = [&] {
         frame = geometry(main);
         shot = screenshot();
         fault.clear();
         if (frame.width() != Form1::kWideClientWidth) {
             fault = QStringLiteral("the window is %1 px wide").arg(frame.width());
-            continue;
+            return false;
         }
         const QPoint chart = frame.topLeft() + inClient(QPoint(Twips::px(ChartWidget::kLeftTwips),
                                                                Twips::px(ChartWidget::kTopTwips)));
@@ -358,7 +357,9 @@ void TestUserRun::firstRunFromSplashToExit() {
             else if ((to == qRgb(64, 64, 64)) != toExpected)
                 fault = QStringLiteral("minute %1: to-cell %2").arg(minute).arg(rgb(to));
         }
-    } while (!fault.isEmpty() && clock.elapsed() < kWaitMs);
+        return fault.isEmpty();
+    };
+    (void)QTest::qWaitFor(chartDrawn, kWaitMs);
     if (!fault.isEmpty()) {
         const QString kept = QDir::current().filePath(QStringLiteral("tst_userrun-screen.png"));
         shot.save(kept);

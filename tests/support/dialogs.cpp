@@ -62,3 +62,21 @@ void WhenModalOpens(const char* className, std::function<void(QWidget*)> action,
     });
     timer->start();
 }
+
+void WhenTrue(std::function<bool()> condition, std::function<void()> action, int timeoutMs) {
+    auto* timer = new QTimer;
+    auto waited = std::make_shared<int>(0);
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, waited, condition, action, timeoutMs] {
+        *waited += 10;
+        if (condition()) {
+            timer->stop();
+            timer->deleteLater();
+            action();
+        } else if (*waited > timeoutMs) {
+            timer->stop();
+            timer->deleteLater();
+        }
+    });
+    timer->start();
+}

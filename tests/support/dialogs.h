@@ -34,3 +34,7 @@ private:
 // Runs the action when a modal dialog of type T is open; polls until then (or until timeout).
 void WhenModalOpens(const char* className, std::function<void(QWidget*)> action,
                     int timeoutMs = 30000);
+
+// Runs the action once the condition holds; polls until then (or until timeout). For steps that
+// must happen inside a nested event loop (a modal dialog, a pop-up menu).
+void WhenTrue(std::function<bool()> condition, std::function<void()> action, int timeoutMs = 30000);

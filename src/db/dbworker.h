@@ -1,0 +1,60 @@
+#pragma once
+
+#include "callrows.h"
+#include "dbconnection.h"
+#include "result.h"
+#include "searchquery.h"
+
+#include <QObject>
+#include <QStringList>
+#include <QThread>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+// Runs the window's database work on a thread of its own, one operation after another, so that a
+// slow server or a locked table never freezes the window. Each operation opens its own
+// connection, as the routines always do, and hands what it found to a function run on the
+// receiver's thread: values only, never a widget or a model. When the receiver is gone by then,
+// the value is dropped.
+class DbWorker {
+public:
+    // The start: the driver probe, then the extension list where a driver was found.
+    struct StartOutcome {
+        Result<QString> driver;
+        std::optional<Result<QStringList>> extensions;
+    };
+    // A search, with the probe made first where no driver was known yet.
+    struct SearchOutcome {
+        std::optional<StartOutcome> probe;
+        Result<CallRows> rows;
+    };
+
+    DbWorker();
+    // Cancels what runs and waits for the thread to end.
+    ~DbWorker();
+    DbWorker(const DbWorker&) = delete;
+    DbWorker& operator=(const DbWorker&) = delete;
+
+    void start(QObject* receiver, std::function<void(StartOutcome)> done);
+    void fillExtensionList(QObject* receiver, std::function<void(Result<QStringList>)> done);
+    // probeFirst: find the driver before searching; withExtensions: read the extension list too
+    // once the probe found one.
+    void search(SearchQuery query, bool probeFirst, bool withExtensions, QObject* receiver,
+                std::function<void(SearchOutcome)> done);
+
+    // Cancels the statement that runs now and fails every later one; thread-safe. For closing:
+    // the worker does no more database work afterwards.
+    void cancel();
+    // After cancel(): waits at most so long for the operation that runs to end; whether it did.
+    bool finish(int milliseconds);
+
+private:
+    template <typename T>
+    void post(QObject* receiver, std::function<T()> job, std::function<void(T)> done);
+
+    QThread thread_;
+    std::unique_ptr<QObject> context_; // lives on thread_: the operations run in its events
+    CancelGroup cancelGroup_;
+};
