@@ -165,8 +165,8 @@ void TestStartup::unwritableSettingsAreReported() {
     QCOMPARE(splash.Label2->text(), QStringLiteral("v1.1.1"));
 }
 
-// A folder nobody can write, holding working credentials: every save fails. The operator leaves
-// the first failure box open until the splash's timer has fired.
+// A folder nobody can write, holding a read-only file with working credentials: the start-up
+// saves have nothing to write, so no failure box opens and the main window comes.
 void TestStartup::readOnlyFolderStartup() {
     QTemporaryDir locked;
     const QString path = locked.filePath("local.cfg");
@@ -216,15 +216,12 @@ void TestStartup::readOnlyFolderStartup() {
     splash->Form_Load();
     splash->show();
     QTRY_VERIFY_WITH_TIMEOUT(splash->mainWindow() && splash->mainWindow()->isVisible(), 30000);
-    QTRY_COMPARE_WITH_TIMEOUT(boxes.size(), 2, 30000);
     QTRY_COMPARE(QApplication::activeModalWidget(), nullptr);
     unlock();
     QTRY_VERIFY(splashHiddenWhenMainShown);
     QVERIFY(!splash->isVisible());
-    // One box per failed save: the splash's and the main window's.
-    QCOMPARE(boxes.size(), 2);
-    for (const QString& text : boxes)
-        QVERIFY2(text.contains(path), qPrintable(text));
+    // Both load steps have run their saves by now.
+    QCOMPARE(boxes, QStringList());
     // The main window works: nothing modal is left and the extensions came.
     QCOMPARE(QApplication::activeModalWidget(), nullptr);
     QCOMPARE(splash->mainWindow()->Combo3->count(), 2);
