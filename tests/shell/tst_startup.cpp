@@ -36,6 +36,7 @@ private slots:
     void databaseDownAtStartup();
     void unwritableSettingsAreReported();
     void readOnlyFolderStartup();
+    void heldSettingsFolderStartup();
     void noticeAboveSplashKeepsProgram();
     void lockedExtensionsSayWhy();
 
@@ -224,6 +225,37 @@ void TestStartup::readOnlyFolderStartup() {
     QCOMPARE(boxes, QStringList());
     // The main window works: nothing modal is left and the extensions came.
     QCOMPARE(QApplication::activeModalWidget(), nullptr);
+    QCOMPARE(splash->mainWindow()->Combo3->count(), 2);
+}
+
+// Another program holds the settings folder and never lets go: each start-up save gives up after
+// the wait and says why, and the main window comes.
+void TestStartup::heldSettingsFolderStartup() {
+    writeSettings("DBUSER=" + TestDatabase::user().toUtf8() +
+                  "\r\nDBPASS=" + TestDatabase::password().toUtf8() + "\r\n");
+    QProcess holder;
+    holder.start("/usr/bin/python3", {"-c",
+                                      "import fcntl, os, sys\n"
+                                      "fd = os.open(sys.argv[1], os.O_RDONLY)\n"
+                                      "fcntl.flock(fd, fcntl.LOCK_EX)\n"
+                                      "print('held', flush=True)\n"
+                                      "sys.stdin.read()\n",
+                                      dir.path()});
+    QVERIFY(holder.waitForReadyRead(20000));
+    config::SetFolderLockWaitForTesting(std::chrono::milliseconds(100));
+    MessageBoxAnswerer answerer;
+    Form2::SetSplashDelayForTesting(200);
+    auto* splash = new Form2;
+    Form2::SetSplashDelayForTesting(Form2::kSplashMilliseconds);
+    splash->Form_Load();
+    splash->show();
+    QTRY_VERIFY_WITH_TIMEOUT(splash->mainWindow() && splash->mainWindow()->isVisible(), 30000);
+    QTRY_COMPARE(answerer.texts().size(), 2);
+    config::SetFolderLockWaitForTesting(config::kFolderLockWait);
+    holder.closeWriteChannel();
+    QVERIFY(holder.waitForFinished(20000));
+    for (const QString& text : answerer.texts())
+        QVERIFY2(text.contains("held its folder"), qPrintable(text));
     QCOMPARE(splash->mainWindow()->Combo3->count(), 2);
 }
 
