@@ -46,6 +46,8 @@ struct CommandHelp {
     QString synopsis;
     QString description;
     QString examples;
+    // False for a command whose mistaken argument may be a password: errors do not repeat it.
+    bool repeatsArguments = true;
 };
 
 // Parses a command's options; the status to end with when it is done already (help or a
@@ -61,7 +63,9 @@ std::optional<int> parse(QCommandLineParser& parser, const QString& command,
                       QStringLiteral("Read the settings from this file instead of local.cfg."),
                       QStringLiteral("FILE")});
     if (!parser.parse(QStringList{QStringLiteral("linetally ") + command} + arguments))
-        return usageError(command, parser.errorText());
+        return usageError(command, help.repeatsArguments
+                                       ? parser.errorText()
+                                       : QStringLiteral("an unknown option or a missing value"));
     if (parser.isSet(helpOption)) {
         QString text = parser.helpText();
         // The first line names the program by its path; the synopsis says more.
@@ -450,7 +454,8 @@ int RunCredentials(const QStringList& arguments) {
                             "the user name and the second the password."),
              QStringLiteral("  linetally credentials\n"
                             "  printf '%s\\n%s\\n' \"$user\" \"$password\" | linetally "
-                            "credentials\n")}))
+                            "credentials\n"),
+             false}))
         return *done;
     // An argument may be the password typed in the wrong place: it is never repeated.
     if (!parser.positionalArguments().isEmpty())

@@ -475,6 +475,9 @@ void TestReports::credentialsRefusals_data() {
     QTest::newRow("an argument is not repeated") << "printf 'u\\npw\\n'"
                                                  << "hunter2-secret"
                                                  << "credentials takes no arguments";
+    QTest::newRow("an unknown option is not repeated") << "printf 'u\\npw\\n'"
+                                                       << "--hunter2-secret"
+                                                       << "an unknown option";
     QTest::newRow("line break in the password") << "printf 'u\\npw\\rmore\\n'"
                                                 << ""
                                                 << "cannot hold line breaks";
