@@ -33,6 +33,7 @@ enum class Setup {
     UnwritableFolderOthersFile, // root's file, mode 0666
     TwoCopies,
     GroupWritableFolder,
+    OpenFolderAbove, // a folder above the settings folder that anyone may write, not sticky
     OthersFolder,
     LinkToOthersFolder, // the settings folder is a link (~/.config) to another user's folder
     OpenOwnFile,        // the user's own file, mode 0666
@@ -173,6 +174,8 @@ bool TestSettingsFile::prepare(Setup setup, const QByteArray& before) {
         return writeFile(path, before) && ::chmod(file.constData(), 0666) == 0;
     case Setup::GroupWritableFolder:
         return writeFile(path, before) && ::chmod(native(folder).constData(), 0775) == 0;
+    case Setup::OpenFolderAbove:
+        return writeFile(path, before) && ::chmod(native(root->path()).constData(), 0777) == 0;
     case Setup::OthersFolder:
         return writeFile(path, before) &&
                ::chown(native(folder).constData(), otherUid, otherGid) == 0;
@@ -265,6 +268,9 @@ void TestSettingsFile::saving_data() {
         << Setup::OtherOwner << kOld << QStringList{"dbuser=new"} << false << "" << false << kOld;
     QTest::newRow("group-writable folder")
         << Setup::GroupWritableFolder << kOld << QStringList{"dbuser=new"} << false << "" << false
+        << kOld;
+    QTest::newRow("folder above anyone may write")
+        << Setup::OpenFolderAbove << kOld << QStringList{"dbuser=new"} << false << "" << false
         << kOld;
     QTest::newRow("another user's folder")
         << Setup::OthersFolder << kOld << QStringList{"dbuser=new"} << false << "" << false << kOld;
@@ -372,11 +378,11 @@ void TestSettingsFile::saving() {
             QCOMPARE(now.st_ino, old.st_ino); // rewritten in place
         if (setup == Setup::UnwritableFolderOthersFile || setup == Setup::OpenOwnFile)
             QCOMPARE(now.st_mode & 07777, mode_t(0666));
-        const bool untrusted = setup == Setup::OtherOwner || setup == Setup::GroupWritableFolder ||
-                               setup == Setup::OthersFolder || setup == Setup::LinkToOthersFolder ||
-                               setup == Setup::OpenOwnFile ||
-                               setup == Setup::UnwritableFolderOpenFile ||
-                               setup == Setup::UnwritableFolderOthersFile;
+        const bool untrusted =
+            setup == Setup::OtherOwner || setup == Setup::OpenFolderAbove ||
+            setup == Setup::GroupWritableFolder || setup == Setup::OthersFolder ||
+            setup == Setup::LinkToOthersFolder || setup == Setup::OpenOwnFile ||
+            setup == Setup::UnwritableFolderOpenFile || setup == Setup::UnwritableFolderOthersFile;
         if (untrusted)
             QVERIFY2(message.contains("bad ownership or modes"), qPrintable(message));
         break;
