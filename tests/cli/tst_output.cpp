@@ -180,7 +180,9 @@ void TestOutput::writing() {
     QFETCH(bool, written);
     QFETCH(QString, says);
     const bool needsRoot = target == Target::OthersOpenFile || target == Target::LinkInSharedDir ||
-                           target == Target::FolderLinkShared || target == Target::LinkToFifoShared;
+                           target == Target::FolderLinkShared ||
+                           target == Target::LinkToFifoShared || target == Target::NullDevice ||
+                           target == Target::FullDevice;
     if (needsRoot && ::geteuid() != 0)
         QSKIP("this case needs root (a file or link of another user, or a device node)");
     QVERIFY(prepare(target));
