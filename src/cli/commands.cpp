@@ -48,6 +48,8 @@ struct CommandHelp {
     QString synopsis;
     QString description;
     QString examples;
+    // False for a command whose mistaken argument may be a password: errors do not repeat it.
+    bool repeatsArguments = true;
 };
 
 // Parses a command's options; the status to end with when it is done already (help or a
@@ -63,7 +65,9 @@ std::optional<int> parse(QCommandLineParser& parser, const QString& command,
                       QStringLiteral("Read the settings from this file instead of local.cfg."),
                       QStringLiteral("FILE")});
     if (!parser.parse(QStringList{QStringLiteral("linetally ") + command} + arguments))
-        return usageError(command, parser.errorText());
+        return usageError(command, help.repeatsArguments
+                                       ? parser.errorText()
+                                       : QStringLiteral("an unknown option or a missing value"));
     if (parser.isSet(helpOption)) {
         QString text = parser.helpText();
         // The first line names the program by its path; the synopsis says more.
@@ -79,6 +83,8 @@ std::optional<int> parse(QCommandLineParser& parser, const QString& command,
 
 // Reads the stored credentials and finds the driver; the status to end with when it fails.
 std::optional<int> connect() {
+    if (const Status trusted = config::SettingsTrust(); !trusted)
+        return failure(kCannotConnect, trusted.reason());
     config::LoadConfig();
     if (config::GetConfig(QStringLiteral("dbuser")).isEmpty())
         return failure(kCannotConnect,
@@ -451,6 +457,9 @@ int RunChart(const QStringList& arguments) {
     return written ? kDone : failure(kOutputFailed, written.reason());
 }
 
+// Far longer than any user name or password; a longer line is not read whole.
+constexpr qsizetype kMaxCredentialBytes = 4096;
+
 int RunCredentials(const QStringList& arguments) {
     const QString command = QStringLiteral("credentials");
     QCommandLineParser parser;
@@ -463,30 +472,39 @@ int RunCredentials(const QStringList& arguments) {
                             "the user name and the second the password."),
              QStringLiteral("  linetally credentials\n"
                             "  printf '%s\\n%s\\n' \"$user\" \"$password\" | linetally "
-                            "credentials\n")}))
+                            "credentials\n"),
+             false}))
         return *done;
+    // An argument may be the password typed in the wrong place: it is never repeated.
     if (!parser.positionalArguments().isEmpty())
-        return usageError(command, QStringLiteral("%1: credentials takes no arguments")
-                                       .arg(parser.positionalArguments().join(u' ')));
+        return usageError(command, QStringLiteral("credentials takes no arguments"));
+    if (const Status trusted = config::SettingsTrust(); !trusted)
+        return failure(kOutputFailed, trusted.reason());
     const bool asking = Terminal::IsTerminal(0);
     const auto ask = [asking](const char* prompt, bool secret) {
         if (asking) {
             std::fputs(prompt, stderr);
             std::fflush(stderr);
         }
-        return Terminal::ReadLine(secret);
+        return Terminal::ReadLine(secret, kMaxCredentialBytes);
     };
-    const auto user = ask("User name: ", false);
-    const auto password = user ? ask("Password: ", true) : std::nullopt;
-    if (!user || !password)
+    const Terminal::Line user = ask("User name: ", false);
+    const Terminal::Line password =
+        user.state == Terminal::Line::State::Read ? ask("Password: ", true) : Terminal::Line{};
+    if (user.state == Terminal::Line::State::TooLong ||
+        password.state == Terminal::Line::State::TooLong)
+        return usageError(command, QStringLiteral("a line of standard input is longer than %1 "
+                                                  "bytes, far longer than a user name or password")
+                                       .arg(kMaxCredentialBytes));
+    if (password.state != Terminal::Line::State::Read)
         return usageError(command, QStringLiteral("standard input ended before the user name "
                                                   "and the password (one line each)"));
+    if (!config::FitsOnOneLine(user.text) || !config::FitsOnOneLine(password.text))
+        return usageError(command, dbRoutines::kLineBreakRefusal);
     config::LoadConfig();
-    const Status tried = dbRoutines::TryCredentials(*user, *password);
+    const Status tried = dbRoutines::TryCredentials(user.text, password.text);
     if (!tried)
-        return failure(kCannotConnect, tried.reason() == dbRoutines::kLineBreakRefusal
-                                           ? tried.reason()
-                                           : dbRoutines::kConnectFailed + u'\n' + tried.reason());
+        return failure(kCannotConnect, dbRoutines::kConnectFailed + u'\n' + tried.reason());
     QTextStream(stdout) << "Database Connection Successful\n";
     const Status saved = config::SaveConfig();
     if (!saved)

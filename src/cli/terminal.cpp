@@ -36,7 +36,7 @@ bool LastWriteHitClosedPipe() {
 #endif
 }
 
-std::optional<QString> ReadLine(bool secret) {
+Line ReadLine(bool secret, qsizetype maxBytes) {
 #ifdef Q_OS_UNIX
     termios saved{};
     const bool hide = secret && IsTerminal(STDIN_FILENO) && ::tcgetattr(STDIN_FILENO, &saved) == 0;
@@ -49,10 +49,15 @@ std::optional<QString> ReadLine(bool secret) {
     Q_UNUSED(secret)
 #endif
     QByteArray line;
-    bool ended = false;
+    bool ended = false, tooLong = false;
+    // One byte more than the limit, for the CR of a CR LF line end.
     for (int c; (c = std::getchar()) != EOF;) {
         if (c == '\n') {
             ended = true;
+            break;
+        }
+        if (line.size() > maxBytes) {
+            tooLong = true;
             break;
         }
         line += char(c);
@@ -63,11 +68,13 @@ std::optional<QString> ReadLine(bool secret) {
         std::fputc('\n', stderr); // the Enter that was not echoed
     }
 #endif
-    if (!ended && line.isEmpty())
-        return std::nullopt;
     if (line.endsWith('\r'))
         line.chop(1);
-    return QString::fromLocal8Bit(line);
+    if (tooLong || line.size() > maxBytes)
+        return {Line::State::TooLong, {}};
+    if (!ended && line.isEmpty())
+        return {Line::State::Ended, {}};
+    return {Line::State::Read, QString::fromLocal8Bit(line)};
 }
 
 } // namespace Terminal

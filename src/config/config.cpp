@@ -18,6 +18,7 @@ using Names = std::array<QByteArray, kTableSize>;
 using Values = std::array<QByteArray, kTableSize>;
 
 QString configPathOverride;
+std::chrono::milliseconds folderLockWait = kFolderLockWait;
 // Upper-cased names this copy has set since it last loaded or saved, in the order first set.
 QList<QByteArray> changedNames;
 
@@ -216,8 +217,29 @@ void SetConfigFilePath(const QString& path) {
     configPathOverride = path;
 }
 
+void SetFolderLockWaitForTesting(std::chrono::milliseconds wait) {
+    folderLockWait = wait;
+}
+
+Status SettingsTrust() {
+    const QString path = ConfigFilePath();
+    if (configPathOverride.isEmpty() && defaultLocation().perUser && !QDir::isAbsolutePath(path))
+        return Status::failure(
+            QStringLiteral("Linetally will not use the settings file %1: HOME or XDG_CONFIG_HOME "
+                           "is not an absolute path, so where it is depends on the working "
+                           "folder.")
+                .arg(QDir::toNativeSeparators(path)));
+    const Status trusted = CheckSettingsTrust(path);
+    if (!trusted)
+        return Status::failure(QStringLiteral("Linetally will not use the settings file %1: %2.")
+                                   .arg(QDir::toNativeSeparators(path), trusted.reason()));
+    return {};
+}
+
 void LoadConfig() {
     // Whatever is not a readable plain file yields no settings; the next save says why.
+    if (!SettingsTrust())
+        return;
     const SettingsFileRead read = ReadSettingsFile(ConfigFilePath());
     LoadConfigFromBytes(read.bytes);
 }
@@ -231,8 +253,15 @@ Status SaveConfig() {
                                      .arg(QString::fromLocal8Bit(name)));
     }
 
+    if (const Status trusted = SettingsTrust(); !trusted)
+        return trusted;
+
     // Another copy saving at the same time waits: each reads what the other wrote.
-    const SettingsFolderLock lock(path);
+    const SettingsFolderLock lock(path, folderLockWait);
+    if (!lock.held())
+        return failure(path, QStringLiteral("another program has held its folder for %1 seconds, "
+                                            "so it is left as it is")
+                                 .arg(double(folderLockWait.count()) / 1000.0));
     const SettingsFileRead current = ReadSettingsFile(path);
     switch (current.state) {
     case SettingsFileRead::State::NotAFile:
@@ -247,7 +276,11 @@ Status SaveConfig() {
                                             "need, so it is left as it is")
                                  .arg(kMaxSettingsFileSize / (1024 * 1024)));
     case SettingsFileRead::State::Missing:
+        break;
     case SettingsFileRead::State::Read:
+        // Only rewriting in the normal form was asked for: a read-only file stays as it is.
+        if (changedNames.isEmpty() && IsReadOnlySettingsFile(path))
+            return {};
         break;
     }
 

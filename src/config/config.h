@@ -6,6 +6,7 @@
 #include "result.h"
 
 #include <array>
+#include <chrono>
 
 // The program's settings: up to 100 name/value pairs kept in two parallel tables and stored in
 // local.cfg. Names and values are held as the file's own bytes, so loading and saving never
@@ -22,12 +23,21 @@ inline constexpr int kTableSize = kSlotCount + kOwnSlotCount + 1;
 extern std::array<QByteArray, kTableSize> ConfigNames;
 extern std::array<QByteArray, kTableSize> ConfigValues;
 
+// Loads nothing from a file someone else could have written (see SettingsTrust).
 void LoadConfig();
 // Rereads the file and writes the settings this copy has set since it last loaded or saved over
 // what is there now, so that two copies running at once do not undo each other. A file that
 // could not be read whole, or that is not a plain file, is left exactly as it is.
-// A failure names the file and the reason.
+// A failure names the file and the reason. With nothing set since the load, a file its owner
+// made read-only is left as it is and that is no failure: nothing was asked to be saved.
+// Another copy holding the settings folder longer than the lock wait leaves the file as it is.
 Status SaveConfig();
+// Whether the settings file and its folders are safe to read: nobody but the user or root can
+// change them, and the path does not hang on a relative HOME or XDG_CONFIG_HOME.
+Status SettingsTrust();
+// How long a save waits for another copy holding the settings folder.
+inline constexpr std::chrono::milliseconds kFolderLockWait{5000};
+void SetFolderLockWaitForTesting(std::chrono::milliseconds wait);
 QString GetConfig(const QString& name);
 void SetConfig(const QString& name, const QString& value);
 // The account the database service runs as, whose programs may be given the password: the

@@ -49,13 +49,25 @@ SettingsFileRead ReadSettingsFile(const QString& path) {
     return result;
 }
 
-SettingsFolderLock::SettingsFolderLock(const QString&) {}
+// Ownership is not checked where there are no POSIX owners and modes.
+Status CheckSettingsTrust(const QString&) {
+    return {};
+}
+
+bool IsReadOnlySettingsFile(const QString& path) {
+    const QFileInfo info(path);
+    return info.isFile() && !info.isSymLink() && !info.isWritable();
+}
+
+SettingsFolderLock::SettingsFolderLock(const QString&, std::chrono::milliseconds) {}
 SettingsFolderLock::~SettingsFolderLock() = default;
 
 Status ReplaceSettingsFile(const QString& path, const QByteArray& bytes) {
     const QFileInfo info(path);
     if (info.isSymLink() || (info.exists() && !info.isFile()))
         return Status::failure(QStringLiteral("it is %1, not a plain file").arg(whatItIs(info)));
+    if (IsReadOnlySettingsFile(path))
+        return Status::failure(QStringLiteral("it is read-only, so it is left as it is"));
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return Status::failure(file.errorString());

@@ -1,4 +1,4 @@
-// The POSIX implementation: lstat and O_NOFOLLOW so that no link is followed, mkostemp, fsync
+// The POSIX implementation: lstat and O_NOFOLLOW so that no link is followed, mkostemps, fsync
 // and rename for a replacement in one step, fchown to keep the owner, fallocate to find a full
 // disk before the old file changes. Other systems build settingsfile_portable.cpp.
 
@@ -9,13 +9,16 @@
 #include <QFileInfo>
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 namespace config {
 
@@ -80,14 +83,23 @@ void syncFolder(const QByteArray& folder) {
     }
 }
 
+// The program's own temporary files beside local.cfg: .local.cfg.linetally-XXXXXX.tmp. The name
+// is distinctive, so that no file of the user's own (a .local.cfg.backup) is ever taken for one.
+constexpr char kTemporaryMark[] = ".linetally-";
+constexpr char kTemporarySuffix[] = ".tmp";
+
+QByteArray temporaryTemplate(const QByteArray& folder, const QByteArray& name) {
+    return folder + "/." + name + kTemporaryMark + "XXXXXX" + kTemporarySuffix;
+}
+
 // Removes the temporary files a killed save of this user left beside the settings file. The
 // folder lock keeps any other copy from writing one meanwhile.
 void removeStaleTemporaries(const QByteArray& folder, const QByteArray& name) {
-    const QByteArray prefix = "." + name + ".";
+    const QString pattern =
+        QFile::decodeName("." + name + kTemporaryMark + "??????" + kTemporarySuffix);
     const QDir dir(QFile::decodeName(folder));
     for (const QString& entry :
-         dir.entryList({QFile::decodeName(prefix) + QStringLiteral("??????")},
-                       QDir::Files | QDir::Hidden | QDir::System)) {
+         dir.entryList({pattern}, QDir::Files | QDir::Hidden | QDir::System)) {
         const QByteArray file = folder + "/" + QFile::encodeName(entry);
         struct stat found {};
         if (::lstat(file.constData(), &found) == 0 && S_ISREG(found.st_mode) &&
@@ -100,8 +112,8 @@ void removeStaleTemporaries(const QByteArray& folder, const QByteArray& name) {
 // new file, createError holds the system's error and nothing was written.
 QString replaceAtomically(const QByteArray& path, const QByteArray& folder, const QByteArray& name,
                           const struct stat* old, const QByteArray& bytes, int& createError) {
-    QByteArray temporary = folder + "/." + name + ".XXXXXX";
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    QByteArray temporary = temporaryTemplate(folder, name);
+    const int fd = ::mkostemps(temporary.data(), int(sizeof kTemporarySuffix - 1), O_CLOEXEC);
     if (fd < 0) {
         createError = errno;
         return {};
@@ -243,6 +255,43 @@ SettingsFileRead ReadSettingsFile(const QString& path) {
 
 namespace {
 
+// Root may write anything: a file of one's own counts as read-only by its owner write bit alone.
+bool isReadOnly(const QByteArray& path, const struct stat& file) {
+    if (file.st_uid == ::geteuid())
+        return !(file.st_mode & S_IWUSR);
+    return ::faccessat(AT_FDCWD, path.constData(), W_OK, AT_EACCESS) != 0;
+}
+
+bool trustedOwner(uid_t owner) {
+    return owner == 0 || owner == ::geteuid();
+}
+
+QString ownerName(uid_t owner) {
+    if (const passwd* account = ::getpwuid(owner); account && account->pw_name)
+        return QString::fromLocal8Bit(account->pw_name);
+    return QString::number(owner);
+}
+
+// Why the file or folder could have been changed by someone else; empty when it could not.
+// Sticky folders (/tmp) above the settings may be shared: no one can rename another's entry.
+QString untrustedBecause(const struct stat& found, bool mayBeSharedWhenSticky) {
+    if (!trustedOwner(found.st_uid))
+        return QStringLiteral("it belongs to %1").arg(ownerName(found.st_uid));
+    if (found.st_mode & (S_IWGRP | S_IWOTH)) {
+        if (mayBeSharedWhenSticky && S_ISDIR(found.st_mode) && (found.st_mode & S_ISVTX))
+            return {};
+        return QStringLiteral("other users can write to it");
+    }
+    return {};
+}
+
+Status badOwnershipOrModes(const QString& what, const QString& reason) {
+    return Status::failure(
+        QStringLiteral("bad ownership or modes for %1 (%2); only you or root may be able to "
+                       "change the settings")
+            .arg(QDir::toNativeSeparators(what), reason));
+}
+
 QString replaceSettingsFile(const QString& path, const QByteArray& bytes) {
     const QByteArray native = QFile::encodeName(path);
     const QFileInfo info(path);
@@ -254,6 +303,8 @@ QString replaceSettingsFile(const QString& path, const QByteArray& bytes) {
     if (::lstat(native.constData(), &old) == 0) {
         if (!S_ISREG(old.st_mode))
             return QStringLiteral("it is %1, not a plain file").arg(whatItIs(old.st_mode));
+        if (isReadOnly(native, old))
+            return QStringLiteral("it is read-only, so it is left as it is");
         exists = true;
     } else if (errno != ENOENT) {
         return systemReason(errno);
@@ -278,12 +329,69 @@ QString replaceSettingsFile(const QString& path, const QByteArray& bytes) {
 
 } // namespace
 
-SettingsFolderLock::SettingsFolderLock(const QString& settingsPath) {
+Status CheckSettingsTrust(const QString& path) {
+    const QFileInfo info(path);
+    const QByteArray file = QFile::encodeName(info.absoluteFilePath());
+    struct stat found {};
+    if (::lstat(file.constData(), &found) == 0 && S_ISREG(found.st_mode)) {
+        if (const QString reason = untrustedBecause(found, false); !reason.isEmpty())
+            return badOwnershipOrModes(info.absoluteFilePath(), reason);
+    }
+    // The folder that really holds the file, or the nearest one there is when it is still to
+    // be made, and every folder above it.
+    QString folder = info.absolutePath();
+    bool settingsFolder = true;
+    while (!QFileInfo::exists(folder) && folder != QDir::rootPath()) {
+        folder = QFileInfo(folder).absolutePath();
+        settingsFolder = false;
+    }
+    char* real = ::realpath(QFile::encodeName(folder).constData(), nullptr);
+    if (!real)
+        return Status::failure(QStringLiteral("%1 cannot be reached: %2")
+                                   .arg(QDir::toNativeSeparators(folder), systemReason(errno)));
+    QString current = QFile::decodeName(real);
+    std::free(real);
+    for (;;) {
+        if (::stat(QFile::encodeName(current).constData(), &found) != 0)
+            return Status::failure(
+                QStringLiteral("%1 cannot be reached: %2")
+                    .arg(QDir::toNativeSeparators(current), systemReason(errno)));
+        if (const QString reason = untrustedBecause(found, !settingsFolder); !reason.isEmpty())
+            return badOwnershipOrModes(current, reason);
+        if (current == QDir::rootPath())
+            return {};
+        current = QFileInfo(current).absolutePath();
+        settingsFolder = false;
+    }
+}
+
+bool IsReadOnlySettingsFile(const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    struct stat found {};
+    return ::lstat(native.constData(), &found) == 0 && S_ISREG(found.st_mode) &&
+           isReadOnly(native, found);
+}
+
+SettingsFolderLock::SettingsFolderLock(const QString& settingsPath,
+                                       std::chrono::milliseconds wait) {
     const QByteArray folder = QFile::encodeName(QFileInfo(settingsPath).absolutePath());
     fd_ = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd_ < 0)
         return;
-    while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+    // Polled rather than blocking, so that a lock another user never lets go of costs this copy
+    // the wait and no more.
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    for (;;) {
+        if (::flock(fd_, LOCK_EX | LOCK_NB) == 0)
+            return;
+        if (errno != EWOULDBLOCK && errno != EINTR)
+            return; // a folder that cannot be locked holds nothing up
+        if (std::chrono::steady_clock::now() >= deadline) {
+            held_ = false;
+            return;
+        }
+        const timespec pause{0, 10 * 1000000L};
+        ::nanosleep(&pause, nullptr);
     }
 }
 

@@ -85,6 +85,8 @@ private slots:
     void injectionFindsNothing_data();
     void injectionFindsNothing();
     void credentialsFromAPipe();
+    void credentialsRefusals_data();
+    void credentialsRefusals();
     void noCoreDumps();
 
 private:
@@ -369,6 +371,8 @@ void TestReports::exitStatuses_data() {
     QTest::newRow("output folder missing")
         << "" << QStringList{"calls", "--all", "--output", "/no/such/folder/x.csv"} << 5
         << "/no/such/folder/x.csv";
+    QTest::newRow("settings others may change")
+        << "shared" << QStringList{"calls", "--all"} << 3 << "bad ownership or modes";
     QTest::newRow("disk full") << "full" << QStringList{"calls", "--all", "--format", "csv"} << 5
                                << "standard output";
 }
@@ -389,7 +393,12 @@ void TestReports::exitStatuses() {
         QVERIFY(TestDatabase::stopServer());
     else if (setup.startsWith("REVOKE"))
         QVERIFY(TestDatabase::exec(setup));
+    else if (setup == "shared")
+        QVERIFY(QFile::setPermissions(dir_.path(), QFileDevice::Permissions(0x7777)));
     const Run result = run(arguments, {}, setup == "full" ? "/dev/full" : QString());
+    if (setup == "shared")
+        QVERIFY(QFile::setPermissions(
+            dir_.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
     if (setup == "stop")
         QVERIFY(TestDatabase::startServer());
     QCOMPARE(result.status, status);
@@ -455,6 +464,43 @@ void TestReports::credentialsFromAPipe() {
     QCOMPARE(file.permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup),
              QFileDevice::Permissions());
     QCOMPARE(run({"calls", "--all"}).status, 0);
+}
+
+// What credentials refuses before it connects: a usage error that repeats nothing typed and
+// reads no more than a line's limit.
+void TestReports::credentialsRefusals_data() {
+    QTest::addColumn<QString>("feeder"); // the shell command whose output is standard input
+    QTest::addColumn<QString>("argument");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("an argument is not repeated") << "printf 'u\\npw\\n'"
+                                                 << "hunter2-secret"
+                                                 << "credentials takes no arguments";
+    QTest::newRow("an unknown option is not repeated") << "printf 'u\\npw\\n'"
+                                                       << "--hunter2-secret"
+                                                       << "an unknown option";
+    QTest::newRow("line break in the password") << "printf 'u\\npw\\rmore\\n'"
+                                                << ""
+                                                << "cannot hold line breaks";
+    QTest::newRow("a 300 MB line") << "head -c 300000000 /dev/zero | tr '\\0' a"
+                                   << ""
+                                   << "longer than 4096 bytes";
+}
+
+void TestReports::credentialsRefusals() {
+    QFETCH(QString, feeder);
+    QFETCH(QString, argument);
+    QFETCH(QString, says);
+    QFile::remove(settings_);
+    QProcess shell;
+    shell.start("bash", {"-c", QString("%1 | '%2' credentials --config '%3' %4; echo \"$?\"")
+                                   .arg(feeder, LINETALLY_BINARY, settings_, argument)});
+    QVERIFY(shell.waitForFinished(120000));
+    QCOMPARE(shell.readAllStandardOutput().trimmed(), "2");
+    const QByteArray err = shell.readAllStandardError();
+    QVERIFY2(err.contains(says.toUtf8()), err.constData());
+    if (!argument.isEmpty())
+        QVERIFY2(!err.contains(argument.toUtf8()), err.constData());
+    QVERIFY(!QFile::exists(settings_));
 }
 
 // The process holds the password: it writes no core dump.

@@ -1,8 +1,9 @@
 // A copy of the program's settings handling in a process of its own, so that tests can run it as
 // another user or let two copies save in turn. It loads the file, prints the user name it read,
 // waits for a line on standard input when asked to, sets each NAME=VALUE, saves, and prints
-// "saved" or the failure message. Exit status: 0 saved, 1 not saved, 2 usage.
-// Usage: settingsprobe SETTINGS-FILE [--wait] [NAME=VALUE ...]
+// "saved" or the failure message. --lock-wait sets how long a save waits for the folder's lock.
+// Exit status: 0 saved, 1 not saved, 2 usage.
+// Usage: settingsprobe SETTINGS-FILE [--lock-wait MS] [--wait] [NAME=VALUE ...]
 #include "config.h"
 
 #include <QCoreApplication>
@@ -16,6 +17,11 @@ int main(int argc, char* argv[]) {
     if (arguments.isEmpty())
         return 2;
     config::SetConfigFilePath(arguments.takeFirst());
+    if (arguments.size() >= 2 && arguments.first() == QLatin1String("--lock-wait")) {
+        arguments.removeFirst();
+        config::SetFolderLockWaitForTesting(
+            std::chrono::milliseconds(arguments.takeFirst().toInt()));
+    }
     QTextStream out(stdout);
     config::LoadConfig();
     out << "loaded " << config::GetConfig(QStringLiteral("dbuser")) << Qt::endl;

@@ -1,4 +1,5 @@
 #include "config.h"
+#include "userhome.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -21,6 +22,7 @@ private slots:
 
     void perUserFolder_data();
     void perUserFolder();
+    void relativeHomeIsNotUsed();
     void loadAndRewrite_data();
     void loadAndRewrite();
     void fullTables();
@@ -187,6 +189,16 @@ void TestConfig::perUserFolder() {
     QFETCH(QString, xdg);
     QFETCH(QString, folder);
     QCOMPARE(PerUserConfigFolder(xdg, "/home/op"), folder);
+}
+
+// A relative HOME would put the settings wherever the program was started.
+void TestConfig::relativeHomeIsNotUsed() {
+    const QByteArray saved = qgetenv("HOME");
+    qputenv("HOME", "relative/home");
+    const QString home = UserHomeFolder();
+    qputenv("HOME", saved);
+    QVERIFY2(QDir::isAbsolutePath(home), qPrintable(home));
+    QVERIFY(QDir::isAbsolutePath(PerUserConfigFolder(QStringLiteral("relative/conf"), home)));
 }
 
 QTEST_GUILESS_MAIN(TestConfig)

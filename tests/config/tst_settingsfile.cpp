@@ -32,6 +32,12 @@ enum class Setup {
     UnwritableFolderOpenFile,   // the user's own file, mode 0666
     UnwritableFolderOthersFile, // root's file, mode 0666
     TwoCopies,
+    GroupWritableFolder,
+    OpenFolderAbove, // a folder above the settings folder that anyone may write, not sticky
+    OthersFolder,
+    LinkToOthersFolder, // the settings folder is a link (~/.config) to another user's folder
+    OpenOwnFile,        // the user's own file, mode 0666
+    ReadOnlyOwnFile,    // mode 0444 in a folder the user may write
 };
 Q_DECLARE_METATYPE(Setup)
 
@@ -64,7 +70,9 @@ class TestSettingsFile : public QObject {
     Q_OBJECT
 private slots:
     void copiesSavingAtOnce();
+    void staleTemporaryIsRemoved_data();
     void staleTemporaryIsRemoved();
+    void lockHeldByAnotherUser();
     void initTestCase();
     void cleanup();
     void saving_data();
@@ -164,6 +172,24 @@ bool TestSettingsFile::prepare(Setup setup, const QByteArray& before) {
     case Setup::UnwritableFolderOthersFile:
         // Root's file, which anyone may read and write, in root's folder.
         return writeFile(path, before) && ::chmod(file.constData(), 0666) == 0;
+    case Setup::GroupWritableFolder:
+        return writeFile(path, before) && ::chmod(native(folder).constData(), 0775) == 0;
+    case Setup::OpenFolderAbove:
+        return writeFile(path, before) && ::chmod(native(root->path()).constData(), 0777) == 0;
+    case Setup::OthersFolder:
+        return writeFile(path, before) &&
+               ::chown(native(folder).constData(), otherUid, otherGid) == 0;
+    case Setup::LinkToOthersFolder: {
+        const QString real = root->filePath("elsewhere");
+        return QDir().rmdir(folder) && QDir().mkdir(real) &&
+               ::chown(native(real).constData(), otherUid, otherGid) == 0 &&
+               ::symlink(native(real).constData(), native(folder).constData()) == 0 &&
+               writeFile(path, before);
+    }
+    case Setup::OpenOwnFile:
+        return writeFile(path, before) && ::chmod(file.constData(), 0666) == 0;
+    case Setup::ReadOnlyOwnFile:
+        return writeFile(path, before) && ::chmod(file.constData(), 0444) == 0;
     case Setup::PlainFile:
     case Setup::TwoCopies:
         return writeFile(path, before);
@@ -237,18 +263,37 @@ void TestSettingsFile::saving_data() {
         huge += "FILLER" + QByteArray::number(huge.size()) + "=" + QByteArray(100, 'f') + "\r\n";
     QTest::newRow("10 MiB file") << Setup::PlainFile << huge << QStringList{"dbpass=p"} << false
                                  << "u" << false << huge;
-    QTest::newRow("another user's file keeps its owner")
-        << Setup::OtherOwner << kOld << QStringList{"dbuser=new"} << false << "old" << true
-        << QByteArray("DBUSER=new\r\n");
+    // Settings someone else could have written are neither read nor replaced.
+    QTest::newRow("another user's file")
+        << Setup::OtherOwner << kOld << QStringList{"dbuser=new"} << false << "" << false << kOld;
+    QTest::newRow("group-writable folder")
+        << Setup::GroupWritableFolder << kOld << QStringList{"dbuser=new"} << false << "" << false
+        << kOld;
+    QTest::newRow("folder above anyone may write")
+        << Setup::OpenFolderAbove << kOld << QStringList{"dbuser=new"} << false << "" << false
+        << kOld;
+    QTest::newRow("another user's folder")
+        << Setup::OthersFolder << kOld << QStringList{"dbuser=new"} << false << "" << false << kOld;
+    QTest::newRow("folder linked to another user's folder")
+        << Setup::LinkToOthersFolder << kOld << QStringList{"dbuser=new"} << false << "" << false
+        << kOld;
+    QTest::newRow("file anyone may write")
+        << Setup::OpenOwnFile << kOld << QStringList{"dbuser=new"} << false << "" << false << kOld;
+    // The owner's read-only mode is kept; with nothing to save, that is no failure.
+    QTest::newRow("read-only file, a setting changed")
+        << Setup::ReadOnlyOwnFile << kOld << QStringList{"dbuser=new"} << false << "old" << false
+        << kOld;
+    QTest::newRow("read-only file, nothing changed")
+        << Setup::ReadOnlyOwnFile << kOld << QStringList{} << false << "old" << true << kOld;
     QTest::newRow("writable file in an unwritable folder")
         << Setup::UnwritableFolder << kOld << QStringList{"dbuser=new"} << true << "old" << true
         << QByteArray("DBUSER=new\r\n");
-    QTest::newRow("world-readable file of one's own, rewritten in place")
-        << Setup::UnwritableFolderOpenFile << kOld << QStringList{"dbpass=secret"} << true << "old"
-        << true << QByteArray("DBUSER=old\r\nDBPASS=secret\r\n");
-    QTest::newRow("another user's world-readable file gets no password")
-        << Setup::UnwritableFolderOthersFile << kOld << QStringList{"dbpass=secret"} << true
-        << "old" << false << kOld;
+    QTest::newRow("own file anyone may write, in an unwritable folder")
+        << Setup::UnwritableFolderOpenFile << kOld << QStringList{"dbpass=secret"} << true << ""
+        << false << kOld;
+    QTest::newRow("root's file anyone may write gets no password")
+        << Setup::UnwritableFolderOthersFile << kOld << QStringList{"dbpass=secret"} << true << ""
+        << false << kOld;
     QTest::newRow("unwritable folder, full disk")
         << Setup::UnwritableFolderFullDisk << kOld << QStringList{"dbpass=" + bigPassword} << true
         << "old" << false << kOld;
@@ -267,7 +312,8 @@ void TestSettingsFile::saving() {
     QFETCH(bool, saved);
     QFETCH(QByteArray, after);
     const bool needsRoot = asOtherUser || setup == Setup::FullDisk || setup == Setup::Device ||
-                           setup == Setup::OtherOwner || setup == Setup::UnwritableFolderFullDisk;
+                           setup == Setup::OtherOwner || setup == Setup::UnwritableFolderFullDisk ||
+                           setup == Setup::OthersFolder || setup == Setup::LinkToOthersFolder;
     if (needsRoot && ::geteuid() != 0)
         QSKIP("this case needs root (a small disk, a device node or a second user)");
     QVERIFY2(prepare(setup, before), qPrintable(QString::fromLocal8Bit(strerror(errno))));
@@ -322,12 +368,23 @@ void TestSettingsFile::saving() {
         struct stat now {};
         QCOMPARE(::lstat(native(path).constData(), &now), 0);
         QCOMPARE(now.st_uid, old.st_uid);
-        if (saved)
+        if (setup == Setup::ReadOnlyOwnFile) {
+            QCOMPARE(now.st_mode & 07777, mode_t(0444));
+            QCOMPARE(now.st_ino, old.st_ino);
+        } else if (saved) {
             QCOMPARE(now.st_mode & 07777, mode_t(0600));
+        }
         if (setup == Setup::UnwritableFolder || setup == Setup::UnwritableFolderOpenFile)
             QCOMPARE(now.st_ino, old.st_ino); // rewritten in place
-        if (setup == Setup::UnwritableFolderOthersFile)
+        if (setup == Setup::UnwritableFolderOthersFile || setup == Setup::OpenOwnFile)
             QCOMPARE(now.st_mode & 07777, mode_t(0666));
+        const bool untrusted =
+            setup == Setup::OtherOwner || setup == Setup::OpenFolderAbove ||
+            setup == Setup::GroupWritableFolder || setup == Setup::OthersFolder ||
+            setup == Setup::LinkToOthersFolder || setup == Setup::OpenOwnFile ||
+            setup == Setup::UnwritableFolderOpenFile || setup == Setup::UnwritableFolderOthersFile;
+        if (untrusted)
+            QVERIFY2(message.contains("bad ownership or modes"), qPrintable(message));
         break;
     }
     }
@@ -352,16 +409,62 @@ void TestSettingsFile::copiesSavingAtOnce() {
     }
 }
 
-// A save killed part-way left a temporary file (with the password): the next save removes it.
+// A save killed part-way left a temporary file (with the password): the next save removes it,
+// and nothing else of the user's beside the settings.
+void TestSettingsFile::staleTemporaryIsRemoved_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("removed");
+    QTest::newRow("the program's temporary") << ".local.cfg.linetally-Ab12Cd.tmp" << true;
+    QTest::newRow("the user's backup") << ".local.cfg.backup" << false;
+    QTest::newRow("six characters after the name") << ".local.cfg.Ab12Cd" << false;
+}
+
 void TestSettingsFile::staleTemporaryIsRemoved() {
+    QFETCH(QString, name);
+    QFETCH(bool, removed);
     QVERIFY(prepare(Setup::PlainFile, kOld));
-    const QString stale = folder + "/.local.cfg.Ab12Cd";
+    const QString stale = folder + "/" + name;
     QVERIFY(writeFile(stale, "DBPASS=secret\r\n"));
     QProcess* probe = startProbe({"dbuser=new"}, false);
     QVERIFY(probe->waitForFinished(20000));
     QCOMPARE(probe->exitCode(), 0);
-    QVERIFY(!QFile::exists(stale));
-    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"local.cfg"});
+    QCOMPARE(QFile::exists(stale), !removed);
+    QStringList expected{"local.cfg"};
+    if (!removed)
+        expected.prepend(name);
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name), expected);
+}
+
+// Another user holds the settings folder's lock and never lets go: the save gives up after the
+// wait, leaves the file as it was and says why.
+void TestSettingsFile::lockHeldByAnotherUser() {
+    QVERIFY(prepare(Setup::PlainFile, kOld));
+    QProcess holder;
+    if (::geteuid() == 0) {
+        const uid_t uid = otherUid;
+        const gid_t gid = otherGid;
+        holder.setChildProcessModifier([uid, gid] {
+            if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)
+                ::_exit(99);
+        });
+    }
+    holder.start("/usr/bin/python3", {"-c",
+                                      "import fcntl, os, sys\n"
+                                      "fd = os.open(sys.argv[1], os.O_RDONLY)\n"
+                                      "fcntl.flock(fd, fcntl.LOCK_EX)\n"
+                                      "print('held', flush=True)\n"
+                                      "sys.stdin.read()\n",
+                                      folder});
+    QVERIFY(holder.waitForReadyRead(20000));
+    QCOMPARE(holder.readLine().trimmed(), "held");
+    QProcess* probe = startProbe({"--lock-wait", "200", "dbuser=new"}, false);
+    QVERIFY2(probe->waitForFinished(20000), "the save waited for the lock for good");
+    holder.closeWriteChannel();
+    QVERIFY(holder.waitForFinished(20000));
+    QCOMPARE(probe->exitCode(), 1);
+    const QByteArray said = probe->readAllStandardOutput();
+    QVERIFY2(said.contains("held its folder"), said.constData());
+    QCOMPARE(readAll(path), kOld);
 }
 
 QTEST_GUILESS_MAIN(TestSettingsFile)

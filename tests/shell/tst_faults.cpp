@@ -128,7 +128,7 @@ void TestFaults::soakConnectionsAndMemory() {
 void TestFaults::fullDiskKeepsOldSettings() {
     QTemporaryDir mountPoint;
     if (::geteuid() != 0 || ::mount("tmpfs", QFile::encodeName(mountPoint.path()).constData(),
-                                    "tmpfs", 0, "size=64k") != 0)
+                                    "tmpfs", 0, "size=64k,mode=0700") != 0)
         QSKIP("cannot mount a small tmpfs here (needs root): the full-disk case is not tested");
     const QString path = mountPoint.filePath("local.cfg");
     config::SetConfigFilePath(path);
