@@ -22,6 +22,7 @@ const Command kCommands[] = {
     {"calls", RunCalls, "the calls of a day or period, as a table, CSV or JSON lines"},
     {"summary", RunSummary, "calls and talk time by hour, day, extension or number"},
     {"chart", RunChart, "the per-minute activity chart of one day for one number, as text"},
+    {"capacity", RunCapacity, "calls at once, busy-hour traffic and lines needed, by day"},
     {"credentials", RunCredentials,
      "store the database user name and password (asked on the terminal)"},
 };

@@ -9,6 +9,7 @@ namespace cli {
 int RunCalls(const QStringList& arguments);
 int RunSummary(const QStringList& arguments);
 int RunChart(const QStringList& arguments);
+int RunCapacity(const QStringList& arguments);
 int RunCredentials(const QStringList& arguments);
 
 } // namespace cli

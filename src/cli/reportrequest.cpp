@@ -20,8 +20,15 @@ void AddReportOptions(QCommandLineParser& parser, const QString& command) {
          QStringLiteral("to|from|both")},
         {QStringLiteral("match"),
          QStringLiteral("exact: the number as stored (default); contains: its digits anywhere in "
-                        "a stored number's digits, however either is written."),
-         QStringLiteral("exact|contains")},
+                        "a stored number's digits, however either is written; number: the same "
+                        "phone number however it is written (+44 1632 960777, 01632 960777), "
+                        "read in the region of --region."),
+         QStringLiteral("exact|contains|number")},
+        {QStringLiteral("region"),
+         QStringLiteral("With --match number: the country whose way of writing numbers applies, "
+                        "as a two-letter code (GB, US, DE), when the settings hold no REGION "
+                        "(default: the locale's, from LC_TELEPHONE or LANG)."),
+         QStringLiteral("CODE")},
         {QStringLiteral("format"),
          QStringLiteral("table for people (default), csv (RFC 4180) or jsonl (a JSON object a "
                         "line)."),
@@ -30,6 +37,19 @@ void AddReportOptions(QCommandLineParser& parser, const QString& command) {
          QStringLiteral("Write to this file, replaced only once the report is complete."),
          QStringLiteral("FILE")},
     });
+    if (command == QLatin1String("calls") || command == QLatin1String("summary")) {
+        parser.addOption({QStringLiteral("talk"),
+                          QStringLiteral("yes: only the calls with talk time; no: only those "
+                                         "whose talk time is zero. A duration that cannot be "
+                                         "read is neither."),
+                          QStringLiteral("yes|no")});
+    }
+    if (command == QLatin1String("capacity")) {
+        parser.addOption({QStringLiteral("blocking"),
+                          QStringLiteral("The share of busy-hour calls that may find every line "
+                                         "busy, in percent (default 1)."),
+                          QStringLiteral("PERCENT")});
+    }
     if (command == QLatin1String("summary")) {
         parser.addOptions({
             {QStringLiteral("by"),
@@ -126,8 +146,27 @@ Result<ReportRequest> ReadReportRequest(const QCommandLineParser& parser, const 
                                 .arg(*request.filter.number)
                                 .arg(kMinimumDigitsToMatch));
         }
+    } else if (match == QLatin1String("number")) {
+        if (request.filter.number) {
+            auto same = ReadSameNumber(parser, *request.filter.number);
+            if (!same)
+                return fail(same.reason());
+            request.sameNumber = std::move(same.value);
+            // A phone number is narrowed at the server by its last digits; anything else, such
+            // as an extension, is found exactly as typed.
+            request.filter.endsWithDigits = request.sameNumber->lastDigits();
+        }
     } else if (!match.isEmpty() && match != QLatin1String("exact")) {
-        return fail(QStringLiteral("--match %1: it is exact or contains").arg(match));
+        return fail(QStringLiteral("--match %1: it is exact, contains or number").arg(match));
+    }
+    if (parser.isSet(QStringLiteral("region")) && match != QLatin1String("number"))
+        return fail(QStringLiteral("--region: it applies to --match number only"));
+
+    if (command == QLatin1String("calls") || command == QLatin1String("summary")) {
+        auto talk = ReadTalk(parser);
+        if (!talk)
+            return fail(talk.reason());
+        request.talk = talk.value;
     }
 
     const QString format = parser.value(QStringLiteral("format"));
@@ -144,6 +183,19 @@ Result<ReportRequest> ReadReportRequest(const QCommandLineParser& parser, const 
     if (parser.isSet(QStringLiteral("output")) && request.outputPath.isEmpty())
         return fail(QStringLiteral("--output: name a file"));
 
+    if (command == QLatin1String("capacity")) {
+        if (parser.isSet(QStringLiteral("blocking"))) {
+            const QString text = parser.value(QStringLiteral("blocking"));
+            bool ok = false;
+            const double percent = text.trimmed().remove(u'%').toDouble(&ok);
+            if (!ok || !(percent > 0) || !(percent < 100))
+                return fail(QStringLiteral("--blocking %1: it is a percentage above 0 and "
+                                           "below 100, such as 1 or 0.5")
+                                .arg(text));
+            request.blocking = percent / 100;
+        }
+        return Succeeded(request);
+    }
     if (command != QLatin1String("summary"))
         return Succeeded(request);
     const QString by = parser.value(QStringLiteral("by"));

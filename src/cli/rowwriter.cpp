@@ -180,6 +180,10 @@ void RowWriter::appendJsonCell(const Cell& cell) {
         appendNumber(line_, cell.number);
         return;
     case Cell::Kind::Text:
+        if (cell.decimal) {
+            line_.append(cell.text.data(), cell.text.size());
+            return;
+        }
         break;
     }
     line_ += '"';

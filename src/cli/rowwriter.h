@@ -33,6 +33,10 @@ struct Cell {
     static Cell of(QByteArrayView value) {
         return value.isNull() ? Cell{} : Cell{Kind::Text, 0, value};
     }
+    // A number with a fraction, already written with its decimals ("5.25"): text everywhere but
+    // JSON, where it is a number.
+    bool decimal = false;
+    static Cell ofDecimal(QByteArrayView digits) { return {Kind::Text, 0, digits, true}; }
 };
 
 // Writes the rows of one report as they come.

@@ -31,6 +31,12 @@ void addNumberClause(SearchQuery& query, Direction direction, const QString& com
 
 const QString kExactly = QStringLiteral("%1=?");
 
+// A stored number as its keypad digits: translate() maps each letter to its key and drops the
+// separators people write (those after the last mapped letter), in one cheap pass per row.
+const QString kKeypadDigitsLike = QStringLiteral(
+    "translate(%1::text, 'ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz -./()+', "
+    "'2223334445556667777888999922233344455566677778889999') LIKE ?");
+
 } // namespace
 
 SearchQuery BuildSearchQuery(const SearchChoices& choices) {
@@ -58,7 +64,10 @@ SearchQuery BuildReportQuery(const ReportFilter& filter) {
     query.parameters << filter.first.toString(Qt::ISODate) << filter.last.toString(Qt::ISODate);
     if (filter.number) {
         query.statement += QStringLiteral(" AND ");
-        if (filter.digitsAnywhere) {
+        if (!filter.endsWithDigits.isEmpty()) {
+            addNumberClause(query, filter.direction, kKeypadDigitsLike,
+                            QStringLiteral("%") + filter.endsWithDigits);
+        } else if (filter.digitsAnywhere) {
             // Only digits go into the pattern, so it holds none of LIKE's wildcards but its own.
             QString digits;
             for (const QChar c : *filter.number) {
