@@ -15,7 +15,11 @@ namespace calls {
 namespace {
 constexpr qint64 kSecondsPerDay = 86400;
 constexpr qint64 kSecondsPerHour = 3600;
-const QDate kEpoch(1970, 1, 1);
+// The count of days before the date, as the start seconds of CallRows count them.
+qint64 dayNumber(QDate date) {
+    const auto start = TextForms::StartSecondsOf({date.year(), date.month(), date.day()});
+    return start ? *start / kSecondsPerDay : 0;
+}
 } // namespace
 
 struct CapacityTally::Day {
@@ -24,7 +28,7 @@ struct CapacityTally::Day {
 };
 
 CapacityTally::CapacityTally(QDate first, QDate last, double blocking)
-    : first_(first), firstDay_(kEpoch.daysTo(first)), blocking_(blocking) {
+    : first_(first), firstDay_(dayNumber(first)), blocking_(blocking) {
     days_.resize(size_t(std::max<qint64>(first.daysTo(last) + 1, 0)));
     for (size_t i = 0; i < days_.size(); ++i)
         days_[i].figures.day = first.addDays(qint64(i));

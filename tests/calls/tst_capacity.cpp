@@ -1,13 +1,14 @@
 // The day figures of the capacity report from calls given directly, as the report reads them.
 #include "callrows.h"
 #include "capacity.h"
+#include "textforms.h"
 
 #include <QtTest>
 
 namespace {
-// Seconds as the call rows hold a start: the day's count since 1970 times a day, plus the time.
-qint64 at(QDate day, int hour, int minute, int second = 0) {
-    return QDate(1970, 1, 1).daysTo(day) * 86400 + hour * 3600 + minute * 60 + second;
+// Seconds as the call rows hold a start.
+qint64 at(QDate day, int hour, int minute) {
+    return *TextForms::StartSecondsOf({day.year(), day.month(), day.day(), hour, minute, 0});
 }
 const QDate kFirst(2026, 12, 7);
 } // namespace
