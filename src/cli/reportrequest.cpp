@@ -19,10 +19,12 @@ void AddReportOptions(QCommandLineParser& parser, const QString& command) {
          QStringLiteral("to: calls to the number, from: calls it placed, both (default)."),
          QStringLiteral("to|from|both")},
         {QStringLiteral("match"),
-         QStringLiteral("exact: the number as stored (default); contains: its digits anywhere in "
-                        "a stored number's digits, however either is written; number: the same "
-                        "phone number however it is written (+44 1632 960777, 01632 960777), "
-                        "read in the region of --region."),
+         QStringLiteral("exact: the number as stored (default), 101 finds 101 only; contains: "
+                        "its digits anywhere in a stored number's digits, so 1632960777 finds "
+                        "+44 1632 960777 and 01632 960777; number: the same phone number however "
+                        "it is written, read in a region: with GB, 01632 960777 finds +44 1632 "
+                        "960777 and (01632) 960-777 but not +49 1163 2960777, and an extension "
+                        "such as 301 finds only itself."),
          QStringLiteral("exact|contains|number")},
         {QStringLiteral("region"),
          QStringLiteral("With --match number: the country whose way of writing numbers applies, "
