@@ -25,9 +25,9 @@ public:
     // True when the typed text reads as a phone number of the region, or of the country it
     // names with its country code, of a length that country's numbers have.
     bool isPhoneNumber() const { return !key_.isEmpty(); }
-    // The digits every written form of the number ends with, on a phone keypad (letters count
-    // as their digits): the last digits of its national significant number. Empty when the
-    // typed text is no phone number.
+    // The digits every written form of the number ends with: the last digits of its national
+    // significant number (letters typed count as their keypad digits). Empty when the typed
+    // text is no phone number.
     const QString& lastDigits() const { return lastDigits_; }
     const QString& typed() const { return typed_; }
 

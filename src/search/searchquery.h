@@ -37,10 +37,9 @@ struct ReportFilter {
     std::optional<QString> number; // nothing: every call of the period
     Direction direction = Direction::Both;
     bool digitsAnywhere = false;
-    // When not empty: instead, the calls whose number ends with these digits, read as a phone
-    // keypad reads it (letters as their digits) without blanks, dashes, dots, slashes,
-    // brackets or plus signs. It narrows a search for one number however it is written; the
-    // program confirms each call it finds.
+    // When not empty: instead, the calls whose stored number ends with these digits, with
+    // anything between them (+44 1632 960-777 ends with 960777). It narrows a search for one
+    // number however it is written; the program confirms each call it finds.
     QString endsWithDigits;
 };
 
