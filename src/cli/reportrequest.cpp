@@ -29,7 +29,7 @@ void AddReportOptions(QCommandLineParser& parser, const QString& command) {
         {QStringLiteral("region"),
          QStringLiteral("With --match number: the country whose way of writing numbers applies, "
                         "as a two-letter code (GB, US, DE), when the settings hold no REGION "
-                        "(default: the locale's, from LC_TELEPHONE or LANG)."),
+                        "(default: the locale's, from LC_ALL, LC_TELEPHONE or LANG)."),
          QStringLiteral("CODE")},
         {QStringLiteral("format"),
          QStringLiteral("table for people (default), csv (RFC 4180) or jsonl (a JSON object a "
