@@ -51,7 +51,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 # The shared libraries (Qt, libxlsxwriter4) come from dpkg-shlibdeps; these are loaded at run
 # time and found by no linker: the Qt SQL drivers, the ODBC driver and a font with Arial's metrics.
+# libphonenumber8 (the phone number rules) is named as well, so the package says what it needs
+# even where dpkg-shlibdeps is not run.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6sql6-odbc, libqt6sql6-psql, odbc-postgresql, fonts-liberation2")
+    "libqt6sql6-odbc, libqt6sql6-psql, odbc-postgresql, fonts-liberation2, libphonenumber8")
 include(CPack)

@@ -36,8 +36,12 @@ void DayTally::add(qint64 startSeconds, std::optional<double> durationSeconds) {
     day_ = day;
     HourFigures& hour = figures_[size_t(TextForms::SecondOfDay(startSeconds) / 3600)];
     ++hour.calls;
-    if (durationSeconds && *durationSeconds > 0)
+    if (durationSeconds && *durationSeconds > 0) {
         hour.talkSeconds += *durationSeconds;
+        ++hour.talkedCalls;
+    }
+    if (durationSeconds && *durationSeconds == 0)
+        ++hour.noTalkCalls;
     if (const auto covered = ChartedMinutesOf(startSeconds, durationSeconds))
         inProgress_.add(*covered, false);
 }
@@ -76,15 +80,22 @@ NumberFigures* NumberTally::find(QByteArrayView number) {
 void NumberTally::add(QByteArrayView from, QByteArrayView to,
                       std::optional<double> durationSeconds) {
     const double talk = durationSeconds && *durationSeconds > 0 ? *durationSeconds : 0;
+    const bool talked = talk > 0;
+    const bool noTalk = durationSeconds && *durationSeconds == 0;
+    const auto count = [&](NumberFigures& figures) {
+        figures.talkSeconds += talk;
+        figures.talkedCalls += talked;
+        figures.noTalkCalls += noTalk;
+    };
     if (NumberFigures* caller = find(from)) {
         ++caller->placed;
-        caller->talkSeconds += talk;
+        count(*caller);
     }
     if (to == from)
         return;
     if (NumberFigures* called = find(to)) {
         ++called->received;
-        called->talkSeconds += talk;
+        count(*called);
     }
 }
 

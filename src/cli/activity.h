@@ -14,13 +14,16 @@
 
 // What the summaries count, call by call as the calls are read. A call counts where its start
 // is a real date and time; its talk time where its duration can be read and is not negative;
-// and it is in progress in the minutes the chart would draw for it.
+// and it is in progress in the minutes the chart would draw for it. A duration of zero is a
+// call without talk time; one that cannot be read is neither with nor without.
 namespace Activity {
 
 struct HourFigures {
     qint64 calls = 0;       // calls started in the hour
     double talkSeconds = 0; // their talk time
     int mostAtOnce = 0;     // the most calls in progress in one minute of the hour
+    qint64 noTalkCalls = 0; // calls whose talk time is zero
+    qint64 talkedCalls = 0; // calls with talk time
 };
 using DayFigures = std::array<HourFigures, 24>;
 
@@ -50,6 +53,8 @@ struct NumberFigures {
     qint64 placed = 0;
     qint64 received = 0;
     double talkSeconds = 0;
+    qint64 noTalkCalls = 0;
+    qint64 talkedCalls = 0;
     qint64 calls() const { return placed + received; }
 };
 

@@ -28,6 +28,7 @@ const Command kCommands[] = {
     {"summary", RunSummary, "calls and talk time by hour, day, extension or number"},
     {"chart", RunChart, "the per-minute activity chart of one day for one number, as text"},
     {"report", RunReport, "a PDF report of a period: totals, charts, extensions, top numbers"},
+    {"capacity", RunCapacity, "calls at once, busy-hour traffic and lines needed, by day"},
     {"credentials", RunCredentials,
      "store the database user name and password (asked on the terminal)"},
 };

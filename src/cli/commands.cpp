@@ -5,6 +5,7 @@
 #include "callreport.h"
 #include "clock.h"
 #include "commandline.h"
+#include "commandsupport.h"
 #include "config.h"
 #include "dbroutines.h"
 #include "output.h"
@@ -30,7 +31,8 @@ QTextStream& err() {
     return stream;
 }
 
-// A usage error: the message names the argument; the command's --help says the rest.
+} // namespace
+
 int usageError(const QString& command, const QString& message) {
     err() << "linetally " << command << ": " << message << "\n"
           << "Try 'linetally " << command << " --help'.\n";
@@ -44,16 +46,6 @@ int failure(int status, const QString& message) {
     return status;
 }
 
-struct CommandHelp {
-    QString synopsis;
-    QString description;
-    QString examples;
-    // False for a command whose mistaken argument may be a password: errors do not repeat it.
-    bool repeatsArguments = true;
-};
-
-// Parses a command's options; the status to end with when it is done already (help or a
-// mistake).
 std::optional<int> parse(QCommandLineParser& parser, const QString& command,
                          const QStringList& arguments, const CommandHelp& help) {
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -81,7 +73,6 @@ std::optional<int> parse(QCommandLineParser& parser, const QString& command,
     return std::nullopt;
 }
 
-// Reads the stored credentials and finds the driver; the status to end with when it fails.
 std::optional<int> connect() {
     if (const Status trusted = config::SettingsTrust(); !trusted)
         return failure(kCannotConnect, trusted.reason());
@@ -97,6 +88,8 @@ std::optional<int> connect() {
         return failure(kCannotConnect, dbRoutines::kConnectFailed + u'\n' + driver.reason());
     return std::nullopt;
 }
+
+namespace {
 
 // Shows how far a long report has got, on a terminal that is not where the report goes.
 class Progress {
@@ -116,7 +109,8 @@ private:
     bool shown_;
 };
 
-// Runs the report's statement and gives each call to the reader, then puts the output in place.
+} // namespace
+
 int runReport(const ReportRequest& request, Output& output,
               const std::function<bool(const dbRoutines::CallRecord&)>& reader,
               const std::function<Status()>& finish) {
@@ -126,6 +120,8 @@ int runReport(const ReportRequest& request, Output& output,
         dbRoutines::ReadCalls(BuildReportQuery(request.filter), DbConnection::Rows::InBatches,
                               [&](const dbRoutines::CallRecord& call) {
                                   progress.step(++read);
+                                  if (!Keeps(request, call))
+                                      return true;
                                   return reader(call);
                               });
     if (!status) {
@@ -144,8 +140,19 @@ int runReport(const ReportRequest& request, Output& output,
     return kDone;
 }
 
+namespace {
+
 QByteArray talkTime(double seconds) {
     return TextForms::TalkTimeText(qint64(std::floor(seconds))).toUtf8();
+}
+
+// The calls whose talk time is zero, and the average talk time in whole seconds of those that
+// had some (nothing when none had).
+const Column kNoTalkColumn = {"no_talk_calls", "No talk", 7, true};
+const Column kAverageTalkColumn = {"average_talk_seconds", "Avg talk", 8, true};
+Cell averageTalk(double talkSeconds, qint64 talkedCalls) {
+    return talkedCalls > 0 ? Cell::of(qint64(std::floor(talkSeconds / double(talkedCalls))))
+                           : Cell::null();
 }
 
 // The columns of a call.
@@ -173,7 +180,10 @@ int RunCalls(const QStringList& arguments) {
              QStringLiteral("  linetally calls --day yesterday 101\n"
                             "  linetally calls --from 2026-12-01 --to 2026-12-07 --match "
                             "contains 1632960777 --format csv > week.csv\n"
-                            "  linetally calls --all --format jsonl --output today.jsonl\n")}))
+                            "  linetally calls --all --format jsonl --output today.jsonl\n"
+                            "  linetally calls --from 2026-12-01 --to 2026-12-31 --match number "
+                            "--region GB '01632 960777'\n"
+                            "  linetally calls --day yesterday --all --talk no\n")}))
         return *done;
     const Result<ReportRequest> request = ReadReportRequest(parser, command);
     if (!request)
@@ -250,7 +260,8 @@ int RunSummary(const QStringList& arguments) {
                    QStringLiteral("  linetally summary --by hour --all\n"
                                   "  linetally summary --from 2026-12-01 --to 2026-12-31 --by "
                                   "day --format csv > december.csv\n"
-                                  "  linetally summary --day yesterday --by number --top 10\n")}))
+                                  "  linetally summary --day yesterday --by number --top 10\n"
+                                  "  linetally summary --by hour --talk yes 101\n")}))
         return *done;
     const Result<ReportRequest> request = ReadReportRequest(parser, command);
     if (!request)
@@ -278,6 +289,8 @@ int RunSummary(const QStringList& arguments) {
         for (size_t h = 0; h < 24; ++h) {
             hours[h].calls += figures[h].calls;
             hours[h].talkSeconds += figures[h].talkSeconds;
+            hours[h].noTalkCalls += figures[h].noTalkCalls;
+            hours[h].talkedCalls += figures[h].talkedCalls;
             hours[h].mostAtOnce = std::max(hours[h].mostAtOnce, figures[h].mostAtOnce);
         }
         if (asked.grouping == Grouping::Day)
@@ -304,7 +317,9 @@ int RunSummary(const QStringList& arguments) {
                               {"calls", "Calls", 7, true},
                               {"talk_time", "Talk time", 10, true},
                               {"talk_seconds", "Seconds", 9, true},
-                              {"most_at_once", "Most at once", 12, true}},
+                              {"most_at_once", "Most at once", 12, true},
+                              kNoTalkColumn,
+                              kAverageTalkColumn},
                              QStringLiteral("By hour"));
             bool ok = writer.header();
             for (int h = 0; h < 24 && ok; ++h) {
@@ -313,7 +328,8 @@ int RunSummary(const QStringList& arguments) {
                                  Cell::duration(QByteArrayView(talkTime(f.talkSeconds)),
                                                 std::floor(f.talkSeconds)),
                                  Cell::of(qint64(std::floor(f.talkSeconds))),
-                                 Cell::of(qint64(f.mostAtOnce))});
+                                 Cell::of(qint64(f.mostAtOnce)), Cell::of(f.noTalkCalls),
+                                 averageTalk(f.talkSeconds, f.talkedCalls)});
             }
             const auto busiest = BusiestHour(hours);
             if (ok)
@@ -330,7 +346,9 @@ int RunSummary(const QStringList& arguments) {
                               {"talk_time", "Talk time", 10, true},
                               {"talk_seconds", "Seconds", 9, true},
                               {"busiest_hour", "Busiest hour", 12},
-                              {"most_at_once", "Most at once", 12, true}},
+                              {"most_at_once", "Most at once", 12, true},
+                              kNoTalkColumn,
+                              kAverageTalkColumn},
                              QStringLiteral("By day"));
             bool ok = writer.header();
             size_t next = 0;
@@ -339,11 +357,13 @@ int RunSummary(const QStringList& arguments) {
                 DayFigures figures{};
                 if (next < days.size() && days[next].first == day)
                     figures = days[next++].second;
-                qint64 calls = 0;
+                qint64 calls = 0, noTalk = 0, talked = 0;
                 double talk = 0;
                 for (const HourFigures& f : figures) {
                     calls += f.calls;
                     talk += f.talkSeconds;
+                    noTalk += f.noTalkCalls;
+                    talked += f.talkedCalls;
                 }
                 const auto busiest = BusiestHour(figures);
                 const QByteArray date = day.toString(Qt::ISODate).toUtf8();
@@ -353,7 +373,8 @@ int RunSummary(const QStringList& arguments) {
                                  Cell::of(qint64(std::floor(talk))),
                                  busiest ? Cell::of(QByteArrayView(busiestText)) : Cell::null(),
                                  busiest ? Cell::of(qint64(figures[size_t(*busiest)].mostAtOnce))
-                                         : Cell::null()});
+                                         : Cell::null(),
+                                 Cell::of(noTalk), averageTalk(talk, talked)});
             }
             return writer.end();
         }
@@ -367,7 +388,9 @@ int RunSummary(const QStringList& arguments) {
                  {"placed", "Placed", 7, true},
                  {"received", "Received", 8, true},
                  {"talk_time", "Talk time", 10, true},
-                 {"talk_seconds", "Seconds", 9, true}},
+                 {"talk_seconds", "Seconds", 9, true},
+                 kNoTalkColumn,
+                 kAverageTalkColumn},
                 extension ? QStringLiteral("By extension") : QStringLiteral("By number"));
             bool ok = writer.header();
             std::vector<std::pair<QByteArray, NumberFigures>> rows;
@@ -384,7 +407,9 @@ int RunSummary(const QStringList& arguments) {
                                  Cell::of(f.placed), Cell::of(f.received),
                                  Cell::duration(QByteArrayView(talkTime(f.talkSeconds)),
                                                 std::floor(f.talkSeconds)),
-                                 Cell::of(qint64(std::floor(f.talkSeconds)))});
+                                 Cell::of(qint64(std::floor(f.talkSeconds))),
+                                 Cell::of(f.noTalkCalls),
+                                 averageTalk(f.talkSeconds, f.talkedCalls)});
             }
             return writer.end();
         }

@@ -9,6 +9,7 @@ namespace cli {
 int RunCalls(const QStringList& arguments);
 int RunSummary(const QStringList& arguments);
 int RunChart(const QStringList& arguments);
+int RunCapacity(const QStringList& arguments);
 int RunCredentials(const QStringList& arguments);
 // Needs a QGuiApplication (on the offscreen platform): it paints a PDF.
 int RunReport(const QStringList& arguments);

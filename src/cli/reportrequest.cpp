@@ -19,9 +19,18 @@ void AddReportOptions(QCommandLineParser& parser, const QString& command) {
          QStringLiteral("to: calls to the number, from: calls it placed, both (default)."),
          QStringLiteral("to|from|both")},
         {QStringLiteral("match"),
-         QStringLiteral("exact: the number as stored (default); contains: its digits anywhere in "
-                        "a stored number's digits, however either is written."),
-         QStringLiteral("exact|contains")},
+         QStringLiteral("exact: the number as stored (default), 101 finds 101 only; contains: "
+                        "its digits anywhere in a stored number's digits, so 1632960777 finds "
+                        "+44 1632 960777 and 01632 960777; number: the same phone number however "
+                        "it is written, read in a region: with GB, 01632 960777 finds +44 1632 "
+                        "960777 and (01632) 960-777 but not +49 1163 2960777, and an extension "
+                        "such as 301 finds only itself."),
+         QStringLiteral("exact|contains|number")},
+        {QStringLiteral("region"),
+         QStringLiteral("With --match number: the country whose way of writing numbers applies, "
+                        "as a two-letter code (GB, US, DE), when the settings hold no REGION "
+                        "(default: the locale's, from LC_ALL, LC_TELEPHONE or LANG)."),
+         QStringLiteral("CODE")},
         {QStringLiteral("output"),
          QStringLiteral("Write to this file, replaced only once the report is complete."),
          QStringLiteral("FILE")},
@@ -34,6 +43,19 @@ void AddReportOptions(QCommandLineParser& parser, const QString& command) {
                             "line) or xlsx (a spreadsheet file, with --output)."),
              QStringLiteral("table|csv|jsonl|xlsx")},
         });
+    }
+    if (command == QLatin1String("calls") || command == QLatin1String("summary")) {
+        parser.addOption({QStringLiteral("talk"),
+                          QStringLiteral("yes: only the calls with talk time; no: only those "
+                                         "whose talk time is zero. A duration that cannot be "
+                                         "read is neither."),
+                          QStringLiteral("yes|no")});
+    }
+    if (command == QLatin1String("capacity")) {
+        parser.addOption({QStringLiteral("blocking"),
+                          QStringLiteral("The share of busy-hour calls that may find every line "
+                                         "busy, in percent (default 1)."),
+                          QStringLiteral("PERCENT")});
     }
     if (command == QLatin1String("summary")) {
         parser.addOptions({
@@ -131,8 +153,27 @@ Result<ReportRequest> ReadReportRequest(const QCommandLineParser& parser, const 
                                 .arg(*request.filter.number)
                                 .arg(kMinimumDigitsToMatch));
         }
+    } else if (match == QLatin1String("number")) {
+        if (request.filter.number) {
+            auto same = ReadSameNumber(parser, *request.filter.number);
+            if (!same)
+                return fail(same.reason());
+            request.sameNumber = std::move(same.value);
+            // A phone number is narrowed at the server by its last digits; anything else, such
+            // as an extension, is found exactly as typed.
+            request.filter.endsWithDigits = request.sameNumber->lastDigits();
+        }
     } else if (!match.isEmpty() && match != QLatin1String("exact")) {
-        return fail(QStringLiteral("--match %1: it is exact or contains").arg(match));
+        return fail(QStringLiteral("--match %1: it is exact, contains or number").arg(match));
+    }
+    if (parser.isSet(QStringLiteral("region")) && match != QLatin1String("number"))
+        return fail(QStringLiteral("--region: it applies to --match number only"));
+
+    if (command == QLatin1String("calls") || command == QLatin1String("summary")) {
+        auto talk = ReadTalk(parser);
+        if (!talk)
+            return fail(talk.reason());
+        request.talk = talk.value;
     }
 
     const QString format =
@@ -155,6 +196,19 @@ Result<ReportRequest> ReadReportRequest(const QCommandLineParser& parser, const 
         return fail(QStringLiteral("--format xlsx: a spreadsheet is a file; name it with "
                                    "--output FILE"));
 
+    if (command == QLatin1String("capacity")) {
+        if (parser.isSet(QStringLiteral("blocking"))) {
+            const QString text = parser.value(QStringLiteral("blocking"));
+            bool ok = false;
+            const double percent = text.trimmed().remove(u'%').toDouble(&ok);
+            if (!ok || !(percent > 0) || !(percent < 100))
+                return fail(QStringLiteral("--blocking %1: it is a percentage above 0 and "
+                                           "below 100, such as 1 or 0.5")
+                                .arg(text));
+            request.blocking = percent / 100;
+        }
+        return Succeeded(request);
+    }
     if (command != QLatin1String("summary"))
         return Succeeded(request);
     const QString by = parser.value(QStringLiteral("by"));

@@ -198,6 +198,10 @@ void RowWriter::appendJsonCell(const Cell& cell) {
     case Cell::Kind::Text:
     case Cell::Kind::StartTime:
     case Cell::Kind::Duration:
+        if (cell.decimal) {
+            line_.append(cell.text.data(), cell.text.size());
+            return;
+        }
         break;
     }
     line_ += '"';

@@ -51,6 +51,14 @@ struct Cell {
     Cell plain() const {
         return kind == Kind::StartTime || kind == Kind::Duration ? of(text) : *this;
     }
+    // A number with a fraction, already written with its decimals ("5.25"): text everywhere but
+    // JSON, where it is a number.
+    bool decimal = false;
+    static Cell ofDecimal(QByteArrayView digits) {
+        Cell cell{Kind::Text, 0, digits, {}};
+        cell.decimal = true;
+        return cell;
+    }
 };
 
 // Writes the rows of one report as they come.

@@ -44,6 +44,12 @@ bool RowWriter::xlsxRow(std::initializer_list<Cell> cells) {
             xlsxCells_.push_back(files::XlsxCell::of(cell.number));
             break;
         case Cell::Kind::Text:
+            if (cell.decimal) {
+                // Written by us with its decimals ("5.25"): a number a spreadsheet can add up.
+                xlsxCells_.push_back(files::XlsxCell{files::XlsxCell::Kind::Number,
+                                                     QByteArray(cell.text).toDouble(), {}});
+                break;
+            }
             xlsxCells_.push_back(files::XlsxCell::of(cell.text));
             break;
         case Cell::Kind::StartTime: {

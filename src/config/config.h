@@ -73,6 +73,10 @@ QString PerUserConfigFolder(const QString& xdgConfigHome, const QString& home);
 // <prefix>/share/applications/<desktop entry>.
 bool IsInstalledCopy(const QString& executableFolder);
 
+// The region whose way of writing phone numbers applies (an ISO 3166 code such as GB), for
+// telling one number however it is written.
+inline constexpr char kRegionSetting[] = "REGION";
+
 // The desktop entry's name, which also names the program's icons and metadata.
 inline constexpr char kDesktopEntryName[] = "org.linetally.Linetally.desktop";
 

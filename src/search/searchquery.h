@@ -37,6 +37,10 @@ struct ReportFilter {
     std::optional<QString> number; // nothing: every call of the period
     Direction direction = Direction::Both;
     bool digitsAnywhere = false;
+    // When not empty: instead, the calls whose stored number ends with these digits, with
+    // anything between them (+44 1632 960-777 ends with 960777). It narrows a search for one
+    // number however it is written; the program confirms each call it finds.
+    QString endsWithDigits;
 };
 
 // Fewer digits than this would find nearly every call.
