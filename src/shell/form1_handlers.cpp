@@ -44,9 +44,19 @@ void reportSaveFailure(QWidget* parent, const Status& saved) {
         ShowLinetallyMessage(parent, saved.reason());
 }
 
-// Opens the web search for a number in the default browser; the outcome is not reported.
-void searchNumberOnWeb(const QString& number) {
-    QDesktopServices::openUrl(GoogleCode::SearchAddressForNumber(number));
+// Opens the web search for a number in the default browser, on the site's own directory when
+// LOOKUPURL names one; the browser's outcome is not reported, an unusable LOOKUPURL is.
+void searchNumberOnWeb(QWidget* parent, const QString& number) {
+    const Result<QUrl> address = GoogleCode::LookupAddressForNumber(
+        number, config::GetConfig(QString::fromLatin1(config::kLookupUrlName)));
+    if (!address) {
+        ShowLinetallyMessage(parent, address.reason() +
+                                         QStringLiteral(" Change %1 in %2.")
+                                             .arg(QString::fromLatin1(config::kLookupUrlName),
+                                                  config::ConfigFilePath()));
+        return;
+    }
+    QDesktopServices::openUrl(address.value);
 }
 
 // A number shown in a menu caption: "&" would otherwise be taken for an access key.
@@ -266,9 +276,9 @@ void Form1::ListView1_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, i
 }
 
 void Form1::mnuHiddenMIFrom_Click() {
-    searchNumberOnWeb(fromMenuText(mnuHiddenMIFrom->text().mid(kLookupPrefix.size())));
+    searchNumberOnWeb(this, fromMenuText(mnuHiddenMIFrom->text().mid(kLookupPrefix.size())));
 }
 
 void Form1::mnuHiddenMITo_Click() {
-    searchNumberOnWeb(fromMenuText(mnuHiddenMITo->text().mid(kLookupPrefix.size())));
+    searchNumberOnWeb(this, fromMenuText(mnuHiddenMITo->text().mid(kLookupPrefix.size())));
 }
