@@ -26,7 +26,7 @@ WITH days AS (
 )
 SELECT day,
        -- Office hours carry most calls, around 10:30 and 14:30; the rest spread over the day.
-       CASE WHEN random() < 0.9
+       CASE WHEN random() < 0.96
             THEN floor((CASE WHEN random() < 0.55 THEN 10.5 ELSE 14.5 END) * 3600 +
                        (random() + random() + random() - 1.5) * 5400)
             ELSE floor(random() * 86400)
