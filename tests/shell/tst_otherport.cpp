@@ -1,7 +1,6 @@
 // A phone system reached on another port of this machine (a second tunnel): the settings' DBPORT
 // and the commands' --port lead there, and nothing else does.
 #include "config.h"
-#include "dbroutines.h"
 #include "dialogs.h"
 #include "login.h"
 #include "testdatabase.h"
@@ -41,8 +40,6 @@ private slots:
 
     void commandsReachThePortAsked_data();
     void commandsReachThePortAsked();
-    void windowProbeFollowsDbPort_data();
-    void windowProbeFollowsDbPort();
     void credentialsDialogKeepsDbPort();
     void credentialsCommandStoresPort();
 
@@ -154,26 +151,6 @@ void TestOtherPort::commandsReachThePortAsked() {
             QVERIFY2(result.out.contains(command.first() == "chart" ? "09:00 ###." : "101"),
                      result.out.constData());
     }
-}
-
-void TestOtherPort::windowProbeFollowsDbPort_data() {
-    QTest::addColumn<bool>("setPort");
-    QTest::addColumn<bool>("found");
-    QTest::newRow("DBPORT names the server's port") << true << true;
-    QTest::newRow("no DBPORT: the usual port, where nothing listens") << false << false;
-}
-
-void TestOtherPort::windowProbeFollowsDbPort() {
-    QFETCH(bool, setPort);
-    QFETCH(bool, found);
-    config::ClearConfig();
-    config::SetConfigFilePath(settings_);
-    writeSettings(setPort ? "DBPORT=" + QByteArray::number(serverPort_) + "\r\n" : QByteArray());
-    config::LoadConfig();
-    const Result<QString> driver = dbRoutines::FindDriver();
-    QVERIFY2(driver.ok() == found, qPrintable(driver.reason()));
-    if (found)
-        QCOMPARE(dbRoutines::FillExtensionList().value, QStringList{"101"});
 }
 
 // The dialog stores the user name and password and leaves the port where it was.
