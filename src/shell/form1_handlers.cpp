@@ -38,6 +38,8 @@ namespace {
 
 const QString kSearching = QStringLiteral("Searching");
 const QString kLookupPrefix = QStringLiteral("Google : ");
+// The caption when LOOKUPURL sends the lookup to the site's own directory instead of Google.
+const QString kOwnLookupPrefix = QStringLiteral("Look up : ");
 
 void reportSaveFailure(QWidget* parent, const Status& saved) {
     if (!saved)
@@ -65,6 +67,18 @@ QString menuText(const QString& text) {
 }
 QString fromMenuText(const QString& text) {
     return QString(text).replace(QStringLiteral("&&"), QStringLiteral("&"));
+}
+
+QString lookupPrefix() {
+    return config::GetConfig(QString::fromLatin1(config::kLookupUrlName)).trimmed().isEmpty()
+               ? kLookupPrefix
+               : kOwnLookupPrefix;
+}
+
+// The number a lookup entry's caption shows.
+QString numberOfCaption(const QString& caption) {
+    const QString& prefix = caption.startsWith(kLookupPrefix) ? kLookupPrefix : kOwnLookupPrefix;
+    return fromMenuText(caption.mid(prefix.size()));
 }
 
 } // namespace
@@ -267,8 +281,9 @@ void Form1::ListView1_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, i
     if (selected < 0)
         return; // no row to read: the entries keep their captions and no pop-up opens
     const CallRow& call = listItems->row(selected);
-    mnuHiddenMIFrom->setText(kLookupPrefix + menuText(TextForms::VisibleText(call.callFrom)));
-    mnuHiddenMITo->setText(kLookupPrefix + menuText(TextForms::VisibleText(call.callTo)));
+    const QString prefix = lookupPrefix();
+    mnuHiddenMIFrom->setText(prefix + menuText(TextForms::VisibleText(call.callFrom)));
+    mnuHiddenMITo->setText(prefix + menuText(TextForms::VisibleText(call.callTo)));
     mnuHiddenMIFrom->setEnabled(call.callFrom.size() >= 10);
     mnuHiddenMITo->setEnabled(call.callTo.size() >= 10);
     if (button == Qt::RightButton)
@@ -276,9 +291,9 @@ void Form1::ListView1_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, i
 }
 
 void Form1::mnuHiddenMIFrom_Click() {
-    searchNumberOnWeb(this, fromMenuText(mnuHiddenMIFrom->text().mid(kLookupPrefix.size())));
+    searchNumberOnWeb(this, numberOfCaption(mnuHiddenMIFrom->text()));
 }
 
 void Form1::mnuHiddenMITo_Click() {
-    searchNumberOnWeb(this, fromMenuText(mnuHiddenMITo->text().mid(kLookupPrefix.size())));
+    searchNumberOnWeb(this, numberOfCaption(mnuHiddenMITo->text()));
 }
