@@ -27,6 +27,16 @@ std::optional<int> BusiestHour(const DayFigures& day) {
     return busiest;
 }
 
+std::optional<int> MostCallsStartedHour(const DayFigures& day) {
+    std::optional<int> most;
+    for (int hour = 0; hour < 24; ++hour) {
+        const qint64 calls = day[size_t(hour)].calls;
+        if (calls > 0 && (!most || calls > day[size_t(*most)].calls))
+            most = hour;
+    }
+    return most;
+}
+
 void DayTally::add(qint64 startSeconds, std::optional<double> durationSeconds) {
     if (startSeconds < 0)
         return; // a start kept as text, or none: it belongs to no day

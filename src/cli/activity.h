@@ -31,6 +31,10 @@ using DayFigures = std::array<HourFigures, 24>;
 // started, then the earlier. Nothing on a day without calls.
 std::optional<int> BusiestHour(const DayFigures& day);
 
+// The hour in which the most calls started; between equals, the earlier. Nothing when no call
+// started.
+std::optional<int> MostCallsStartedHour(const DayFigures& day);
+
 // Tallies the calls of one day after another (the calls come oldest first) and hands each day's
 // figures on when its last call has been added.
 class DayTally {

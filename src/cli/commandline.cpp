@@ -81,7 +81,8 @@ std::optional<int> HandleCommandLine(int argc, char* argv[]) {
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(
         QStringLiteral("Linetally: who called whom on a given day, from a 3CX phone system's "
-                       "database (\"phonesystem\" on port 5480 of this machine). With no "
+                       "database (\"phonesystem\" on port 5480 of this machine, or the "
+                       "port DBPORT of the settings names). With no "
                        "command it opens its window; the commands report from a terminal."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help and end."));
@@ -111,7 +112,8 @@ std::optional<int> HandleCommandLine(int argc, char* argv[]) {
     usage = QStringLiteral("Usage: linetally [options] | linetally COMMAND [options]") +
             usage.mid(usage.indexOf(u'\n'));
     usage += commands +
-             QStringLiteral("\nSettings (the database user name and password) are kept in:\n  %1\n")
+             QStringLiteral("\nSettings (the database user name and password, and DBPORT) are kept "
+                            "in:\n  %1\n")
                  .arg(QDir::toNativeSeparators(config::ConfigFilePath()));
     usage +=
         platform::ChecksConnectionPeers()

@@ -46,6 +46,20 @@ int failure(int status, const QString& message) {
     return status;
 }
 
+namespace {
+
+// The port given with --port, if any.
+std::optional<int> askedPort;
+
+// Loads the settings; a port asked for on the command line takes the place of DBPORT.
+void loadSettings() {
+    config::LoadConfig();
+    if (askedPort)
+        config::SetConfig(QString::fromLatin1(config::kDbPortName), QString::number(*askedPort));
+}
+
+} // namespace
+
 std::optional<int> parse(QCommandLineParser& parser, const QString& command,
                          const QStringList& arguments, const CommandHelp& help) {
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -56,6 +70,13 @@ std::optional<int> parse(QCommandLineParser& parser, const QString& command,
     parser.addOption({QStringLiteral("config"),
                       QStringLiteral("Read the settings from this file instead of local.cfg."),
                       QStringLiteral("FILE")});
+    const QCommandLineOption portOption(
+        QStringLiteral("port"),
+        QStringLiteral("Connect to this port of 127.0.0.1 (a tunnel to another phone system) "
+                       "instead of DBPORT of the settings (default %1).")
+            .arg(config::kDefaultDbPort),
+        QStringLiteral("PORT"));
+    parser.addOption(portOption);
     if (!parser.parse(QStringList{QStringLiteral("linetally ") + command} + arguments))
         return usageError(command, help.repeatsArguments
                                        ? parser.errorText()
@@ -70,13 +91,20 @@ std::optional<int> parse(QCommandLineParser& parser, const QString& command,
     }
     if (parser.isSet(QStringLiteral("config")))
         config::SetConfigFilePath(parser.value(QStringLiteral("config")));
+    if (parser.isSet(portOption)) {
+        askedPort = dbRoutines::ReadPortNumber(parser.value(portOption));
+        if (!askedPort)
+            return usageError(command, QStringLiteral("--port %1: give a port number from 1 to "
+                                                      "65535")
+                                           .arg(parser.value(portOption)));
+    }
     return std::nullopt;
 }
 
 std::optional<int> connect() {
     if (const Status trusted = config::SettingsTrust(); !trusted)
         return failure(kCannotConnect, trusted.reason());
-    config::LoadConfig();
+    loadSettings();
     if (config::GetConfig(QStringLiteral("dbuser")).isEmpty())
         return failure(kCannotConnect,
                        QStringLiteral("No database user name is stored in %1.\n"
@@ -154,6 +182,12 @@ Cell averageTalk(double talkSeconds, qint64 talkedCalls) {
     return talkedCalls > 0 ? Cell::of(qint64(std::floor(talkSeconds / double(talkedCalls))))
                            : Cell::null();
 }
+
+// The text chart: each hour's line starts with its label ("09:00 "); the first line marks every
+// fifth minute with its number, above the minute's column.
+constexpr int kChartLabelWidth = 6;
+constexpr char kChartMinuteRuler[] =
+    "      0    5    10   15   20   25   30   35   40   45   50   55\n";
 
 // The columns of a call.
 const std::vector<Column> kCallColumns = {
@@ -331,12 +365,20 @@ int RunSummary(const QStringList& arguments) {
                                  Cell::of(qint64(f.mostAtOnce)), Cell::of(f.noTalkCalls),
                                  averageTalk(f.talkSeconds, f.talkedCalls)});
             }
+            // Two figures that often name different hours: where most calls began, and where
+            // most were in progress at the same minute.
             const auto busiest = BusiestHour(hours);
-            if (ok)
-                writer.note(busiest ? QStringLiteral("Busiest hour: %1, %2 calls at once")
-                                          .arg(QString::fromUtf8(hourText(*busiest)))
-                                          .arg(hours[size_t(*busiest)].mostAtOnce)
-                                    : QStringLiteral("No calls"));
+            const auto mostStarted = MostCallsStartedHour(hours);
+            if (ok && (!busiest || !mostStarted)) {
+                writer.note(QStringLiteral("No calls"));
+            } else if (ok) {
+                writer.note(QStringLiteral("Most calls started: %1, %2 calls")
+                                .arg(QString::fromUtf8(hourText(*mostStarted)))
+                                .arg(hours[size_t(*mostStarted)].calls));
+                writer.note(QStringLiteral("Most at once: %1, %2 calls at once")
+                                .arg(QString::fromUtf8(hourText(*busiest)))
+                                .arg(hours[size_t(*busiest)].mostAtOnce));
+            }
             return writer.end();
         }
         case Grouping::Day: {
@@ -437,13 +479,15 @@ int RunChart(const QStringList& arguments) {
                       QStringLiteral("DATE")});
     parser.addPositionalArgument(QStringLiteral("NUMBER"),
                                  QStringLiteral("The number whose calls are charted."));
-    if (const auto done = parse(
-            parser, command, arguments,
-            {QStringLiteral("[--day DATE] NUMBER"),
-             QStringLiteral("Draws the window's per-minute chart of one day for one number: a line "
-                            "for each hour, a character for each minute. # a call placed by the "
-                            "number, + another of its calls, * both, . none."),
-             QStringLiteral("  linetally chart --day yesterday 101\n")}))
+    if (const auto done =
+            parse(parser, command, arguments,
+                  {QStringLiteral("[--day DATE] NUMBER"),
+                   QStringLiteral(
+                       "Draws the window's per-minute chart of one day for one number: a line "
+                       "for each hour, a character for each minute. # a call placed by the "
+                       "number, + another of its calls, * both, . none. Each line starts with its "
+                       "hour; the first line numbers the minutes."),
+                   QStringLiteral("  linetally chart --day yesterday 101\n")}))
         return *done;
     const QStringList positional = parser.positionalArguments();
     if (positional.size() != 1)
@@ -468,16 +512,20 @@ int RunChart(const QStringList& arguments) {
     const MinuteCells cells = MinuteCellsOf(rows.value, filter.number->toUtf8());
     auto opened = Output::Open({});
     Output& output = *opened.value;
-    QByteArray line(61, '\n');
-    for (int hour = 0; hour < 24; ++hour) {
+    bool ok = output.write(QByteArrayView(kChartMinuteRuler));
+    QByteArray line = QByteArray("00:00 ") + QByteArray(60, '.') + '\n';
+    for (int hour = 0; hour < 24 && ok; ++hour) {
+        line[0] = char('0' + hour / 10);
+        line[1] = char('0' + hour % 10);
         for (int minute = 0; minute < 60; ++minute) {
             const size_t m = size_t(hour * 60 + minute);
             const bool from = cells.from.test(m), to = cells.to.test(m);
-            line[minute] = from && to ? '*' : from ? '#' : to ? '+' : '.';
+            line[kChartLabelWidth + minute] = from && to ? '*' : from ? '#' : to ? '+' : '.';
         }
-        if (!output.write(QByteArrayView(line)))
-            break;
+        ok = output.write(QByteArrayView(line));
     }
+    if (ok && rows.value.size() == 0)
+        (void)output.write(QByteArrayView("No calls\n"));
     const Status written = output.finish();
     return written ? kDone : failure(kOutputFailed, written.reason());
 }
@@ -490,14 +538,16 @@ int RunCredentials(const QStringList& arguments) {
     QCommandLineParser parser;
     if (const auto done = parse(
             parser, command, arguments,
-            {QStringLiteral("[--config FILE]"),
+            {QStringLiteral("[--config FILE] [--port PORT]"),
              QStringLiteral("Asks for the phone system database's user name and password, tests "
                             "them and stores them, as the window's Login Info dialog does. At a "
                             "terminal the password is not shown; from a pipe, the first line is "
-                            "the user name and the second the password."),
+                            "the user name and the second the password. A --port is stored "
+                            "with them as DBPORT."),
              QStringLiteral("  linetally credentials\n"
                             "  printf '%s\\n%s\\n' \"$user\" \"$password\" | linetally "
-                            "credentials\n"),
+                            "credentials\n"
+                            "  linetally credentials --port 5481 --config ~/pbx2.cfg\n"),
              false}))
         return *done;
     // An argument may be the password typed in the wrong place: it is never repeated.
@@ -526,7 +576,8 @@ int RunCredentials(const QStringList& arguments) {
                                                   "and the password (one line each)"));
     if (!config::FitsOnOneLine(user.text) || !config::FitsOnOneLine(password.text))
         return usageError(command, dbRoutines::kLineBreakRefusal);
-    config::LoadConfig();
+    // A port given here is stored with the credentials.
+    loadSettings();
     const Status tried = dbRoutines::TryCredentials(user.text, password.text);
     if (!tried)
         return failure(kCannotConnect, dbRoutines::kConnectFailed + u'\n' + tried.reason());

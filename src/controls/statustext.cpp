@@ -34,5 +34,5 @@ void StatusText::resizeEvent(QResizeEvent* event) {
 
 void StatusText::elide() {
     const int room = contentsRect().width() - 2 * margin() - indent() - 4;
-    setText(room > 0 ? fontMetrics().elidedText(firstLine_, Qt::ElideMiddle, room) : firstLine_);
+    setText(room > 0 ? fontMetrics().elidedText(firstLine_, Qt::ElideRight, room) : firstLine_);
 }

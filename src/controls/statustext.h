@@ -2,7 +2,7 @@
 
 #include <QLabel>
 
-// A status bar text that shows as much of its first line as fits, leaving out the middle, and
+// A status bar text that shows as much of its first line as fits, cut at the end ("..."), and
 // keeps the whole text as its tooltip. It takes whatever room its neighbours leave and never
 // pushes them.
 class StatusText : public QLabel {

@@ -6,6 +6,7 @@
 #include "searchquery.h"
 #include "textforms.h"
 
+#include <QDir>
 #include <QTimeZone>
 
 #include <new>
@@ -49,9 +50,31 @@ Probe probe(const QString& driverClause) {
 
 } // namespace
 
+std::optional<int> ReadPortNumber(const QString& text) {
+    bool ok = false;
+    const int port = text.trimmed().toInt(&ok);
+    if (!ok || port < 1 || port > 65535)
+        return std::nullopt;
+    return port;
+}
+
+Result<int> DatabasePort() {
+    const QString text = config::GetConfig(QString::fromLatin1(config::kDbPortName));
+    if (text.isEmpty())
+        return Succeeded(config::kDefaultDbPort);
+    if (const auto port = ReadPortNumber(text))
+        return Succeeded(*port);
+    return Failed(QStringLiteral("The setting %1 in %2 is \"%3\", which is not a port number "
+                                 "(1 to 65535).")
+                      .arg(QString::fromLatin1(config::kDbPortName),
+                           QDir::toNativeSeparators(config::ConfigFilePath()), text),
+                  config::kDefaultDbPort);
+}
+
+// The port goes into the string, where the check of who listens there reads it too.
 QString WorkingConnectionString(const QString& driverClause) {
-    return driverClause + QStringLiteral(" Server=") + kServerHost +
-           QStringLiteral("; PORT=5480; Database=phonesystem; UID=") +
+    return driverClause + QStringLiteral(" Server=") + kServerHost + QStringLiteral("; PORT=") +
+           QString::number(DatabasePort().value) + QStringLiteral("; Database=phonesystem; UID=") +
            QuoteConnectionValue(config::GetConfig(QStringLiteral("dbuser"))) +
            QStringLiteral("; PWD=") +
            QuoteConnectionValue(config::GetConfig(QStringLiteral("dbpass")));
@@ -62,10 +85,15 @@ QString ProbeConnectionString(const QString& driverClause) {
 }
 
 Status TestConnection(const QString& driverClause) {
+    if (const Result<int> port = DatabasePort(); !port)
+        return port.status;
     return probe(driverClause).status;
 }
 
 Result<QString> FindDriver() {
+    // A port that is not a number would send the credentials to another one.
+    if (const Result<int> port = DatabasePort(); !port)
+        return Failed<QString>(port.reason());
     QString reason;
     bool reasonIsMissingDriver = false;
     for (const QString& clause : {kUnicodeDriver, kPlainDriver, kAnsiDriver}) {

@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 struct SearchQuery;
 
@@ -28,6 +29,12 @@ inline constexpr int kExtensionLimit = 32000;
 
 // The driver clause that last passed the probe; empty until the first success, never cleared.
 extern QString DbDriver;
+
+// The port of 127.0.0.1 to connect to: DBPORT of the settings, 5480 without one. A DBPORT that
+// is not a port number fails with a reason naming the setting; the value is then the default.
+Result<int> DatabasePort();
+// A port as the command line or a setting gives it: a whole number from 1 to 65535.
+std::optional<int> ReadPortNumber(const QString& text);
 
 // Driver clause, server part, then the stored user name and password (quoted when they hold
 // characters that would otherwise end or change the value).

@@ -33,14 +33,17 @@ Status runTestQuery(DbConnection& connection, bool readFields) {
 
 } // namespace
 
+// The self-tests reach the same port as the searches.
 QString OdbcSelfTestConnectionString() {
     return QStringLiteral("Driver={PostgreSQL ANSI}; Server=") + kLocalHost +
-           QStringLiteral("; PORT=5480; Database=phonesystem; UID=admin; PWD=tovrim3");
+           QStringLiteral("; PORT=") + QString::number(dbRoutines::DatabasePort().value) +
+           QStringLiteral("; Database=phonesystem; UID=admin; PWD=tovrim3");
 }
 
 QString OleDbSelfTestConnectionString() {
     return QStringLiteral("Provider=PostgreSQL OLE DB Provider; Data Source=") + kLocalHost +
-           QStringLiteral("; PORT=5480; Location=phonesystem; User ID=admin; Password=tovrim3;");
+           QStringLiteral("; PORT=") + QString::number(dbRoutines::DatabasePort().value) +
+           QStringLiteral("; Location=phonesystem; User ID=admin; Password=tovrim3;");
 }
 
 Status RunOdbcSelfTest() {

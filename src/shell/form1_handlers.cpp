@@ -41,20 +41,38 @@ constexpr int kCancelWaitMilliseconds = 1500;
 
 const QString kSearching = QStringLiteral("Searching");
 const QString kLookupPrefix = QStringLiteral("Google : ");
+// The caption when LOOKUPURL sends the lookup to the site's own directory instead of Google.
+const QString kOwnLookupPrefix = QStringLiteral("Look up : ");
 
 void reportSaveFailure(QWidget* parent, const Status& saved) {
     if (!saved)
         ShowLinetallyMessage(parent, saved.reason());
 }
 
-// Opens the web search for a number in the default browser; the outcome is not reported.
-void searchNumberOnWeb(const QString& number) {
-    QDesktopServices::openUrl(GoogleCode::SearchAddressForNumber(number));
+// Opens the web search for a number in the default browser, on the site's own directory when
+// LOOKUPURL names one; the browser's outcome is not reported, an unusable LOOKUPURL is.
+void searchNumberOnWeb(QWidget* parent, const QString& number) {
+    const Result<QUrl> address = GoogleCode::LookupAddressForNumber(
+        number, config::GetConfig(QString::fromLatin1(config::kLookupUrlName)));
+    if (!address) {
+        ShowLinetallyMessage(parent, address.reason() +
+                                         QStringLiteral(" Change %1 in %2.")
+                                             .arg(QString::fromLatin1(config::kLookupUrlName),
+                                                  config::ConfigFilePath()));
+        return;
+    }
+    QDesktopServices::openUrl(address.value);
 }
 
 // A number shown in a menu caption: "&" would otherwise be taken for an access key.
 QString menuText(const QString& text) {
     return QString(text).replace(u'&', QStringLiteral("&&"));
+}
+
+QString lookupPrefix() {
+    return config::GetConfig(QString::fromLatin1(config::kLookupUrlName)).trimmed().isEmpty()
+               ? kLookupPrefix
+               : kOwnLookupPrefix;
 }
 
 } // namespace
@@ -292,8 +310,9 @@ void Form1::ListView1_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, i
     const CallRow call = listItems->row(selected);
     lookupFrom_ = call.callFrom;
     lookupTo_ = call.callTo;
-    mnuHiddenMIFrom->setText(kLookupPrefix + menuText(TextForms::VisibleText(call.callFrom)));
-    mnuHiddenMITo->setText(kLookupPrefix + menuText(TextForms::VisibleText(call.callTo)));
+    const QString prefix = lookupPrefix();
+    mnuHiddenMIFrom->setText(prefix + menuText(TextForms::VisibleText(call.callFrom)));
+    mnuHiddenMITo->setText(prefix + menuText(TextForms::VisibleText(call.callTo)));
     mnuHiddenMIFrom->setEnabled(call.callFrom.size() >= 10);
     mnuHiddenMITo->setEnabled(call.callTo.size() >= 10);
     if (button == Qt::RightButton)
@@ -301,9 +320,9 @@ void Form1::ListView1_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, i
 }
 
 void Form1::mnuHiddenMIFrom_Click() {
-    searchNumberOnWeb(lookupFrom_);
+    searchNumberOnWeb(this, lookupFrom_);
 }
 
 void Form1::mnuHiddenMITo_Click() {
-    searchNumberOnWeb(lookupTo_);
+    searchNumberOnWeb(this, lookupTo_);
 }

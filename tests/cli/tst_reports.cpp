@@ -79,6 +79,8 @@ private slots:
     void summariesEqualSql_data();
     void summariesEqualSql();
     void textChartIsTheWindowsCells();
+    void notesNameWhatTheyCount_data();
+    void notesNameWhatTheyCount();
     void exitStatuses_data();
     void exitStatuses();
     void closedPipeEndsQuietly();
@@ -329,8 +331,10 @@ void TestReports::textChartIsTheWindowsCells() {
     QVERIFY(listed.ok());
     QCOMPARE(listed.value.size(), 120);
     const MinuteCells cells = MinuteCellsOf(listed.value, "101");
-    QByteArray expected;
+    QByteArray expected = "      0    5    10   15   20   25   30   35   40   45   50   55\n";
     for (int m = 0; m < kMinutesPerDay; ++m) {
+        if (m % 60 == 0)
+            expected += QString::asprintf("%02d:00 ", m / 60).toLatin1();
         const bool from = cells.from.test(size_t(m)), to = cells.to.test(size_t(m));
         expected += from && to ? '*' : from ? '#' : to ? '+' : '.';
         if (m % 60 == 59)
@@ -340,6 +344,45 @@ void TestReports::textChartIsTheWindowsCells() {
     const Run result = run({"chart", "--day", "2026-12-08", "101"});
     QCOMPARE(result.status, 0);
     QCOMPARE(result.out, expected);
+}
+
+void TestReports::notesNameWhatTheyCount_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("shows");
+    QTest::addColumn<QByteArray>("notShown");
+    // Five one-minute calls one after another at 9, two long calls side by side at 14.
+    QTest::newRow("hour summary, two busiest hours")
+        << QStringList{"summary", "--day", "2026-12-08", "--by", "hour"}
+        << QByteArray("\nMost calls started: 09:00-10:00, 5 calls\n"
+                      "Most at once: 14:00-15:00, 2 calls at once\n")
+        << QByteArray("No calls");
+    QTest::newRow("hour summary, empty day")
+        << QStringList{"summary", "--day", "2026-12-09", "--by", "hour"}
+        << QByteArray("\nNo calls\n") << QByteArray("Most calls started");
+    QTest::newRow("chart, empty day") << QStringList{"chart", "--day", "2026-12-09", "101"}
+                                      << QByteArray("\n23:00 ....") << QByteArray("#");
+    QTest::newRow("chart, empty day says so")
+        << QStringList{"chart", "--day", "2026-12-09", "101"}
+        << QByteArray("............\nNo calls\n") << QByteArray("+");
+    QTest::newRow("chart, a day with calls")
+        << QStringList{"chart", "--day", "2026-12-08", "101"} << QByteArray("\n14:00 ##########.")
+        << QByteArray("No calls");
+}
+
+void TestReports::notesNameWhatTheyCount() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, shows);
+    QFETCH(QByteArray, notShown);
+    QVERIFY(TestDatabase::exec(
+        "INSERT INTO public.callhistory2 (from_no, to_no, dur, starttime) SELECT '101', "
+        "(200 + n)::text, interval '00:00:30', timestamp '2026-12-08 09:00:00' + n * interval '2 "
+        "min' "
+        "FROM generate_series(1, 5) n UNION ALL SELECT '101', '102', interval '00:10:00', "
+        "timestamp '2026-12-08 14:00:00' FROM generate_series(1, 2)"));
+    const Run result = run(arguments);
+    QCOMPARE(result.status, 0);
+    QVERIFY2(result.out.contains(shows), result.out.constData());
+    QVERIFY2(!result.out.contains(notShown), result.out.constData());
 }
 
 void TestReports::exitStatuses_data() {

@@ -25,6 +25,8 @@ private slots:
 
     void connectionStrings_data();
     void connectionStrings();
+    void portInConnectionString_data();
+    void portInConnectionString();
     void driverChoice_data();
     void driverChoice();
     void failedProbeKeepsDriver();
@@ -110,6 +112,44 @@ void TestDbRoutines::connectionStrings() {
     config::SetConfig("dbpass", password);
     QCOMPARE(WorkingConnectionString(kUnicodeDriver), working);
     QCOMPARE(ProbeConnectionString(kUnicodeDriver), probe);
+}
+
+void TestDbRoutines::portInConnectionString_data() {
+    QTest::addColumn<QString>("setting");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<int>("port");
+    QTest::newRow("none: the usual port") << "" << true << 5480;
+    QTest::newRow("a tunnel's port") << "5481" << true << 5481;
+    QTest::newRow("blanks around") << " 6000 " << true << 6000;
+    QTest::newRow("highest") << "65535" << true << 65535;
+    QTest::newRow("zero") << "0" << false << 5480;
+    QTest::newRow("too high") << "65536" << false << 5480;
+    QTest::newRow("negative") << "-1" << false << 5480;
+    QTest::newRow("not a number") << "54x0" << false << 5480;
+    QTest::newRow("a second setting in it") << "5481;Server=10.0.0.9" << false << 5480;
+}
+
+// The string names the port the settings ask for, and a DBPORT that is no port stops the probe
+// before any password is sent.
+void TestDbRoutines::portInConnectionString() {
+    QFETCH(QString, setting);
+    QFETCH(bool, valid);
+    QFETCH(int, port);
+    config::ClearConfig();
+    config::SetConfig("dbuser", "admin");
+    config::SetConfig("dbpass", "pw");
+    config::SetConfig("dbport", setting);
+    QCOMPARE(WorkingConnectionString(kUnicodeDriver),
+             QString("Driver={PostgreSQL Unicode}; Server=127.0.0.1; PORT=%1; "
+                     "Database=phonesystem; UID=admin; PWD=pw")
+                 .arg(port));
+    QCOMPARE(DatabasePort().ok(), valid);
+    if (!valid) {
+        const Result<QString> found = FindDriver();
+        QVERIFY(!found.ok());
+        QVERIFY2(found.reason().contains("DBPORT") && found.reason().contains(setting),
+                 qPrintable(found.reason()));
+    }
 }
 
 void TestDbRoutines::driverChoice_data() {

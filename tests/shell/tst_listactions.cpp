@@ -39,6 +39,8 @@ private slots:
     void keyboardOpensPopup_data();
     void keyboardOpensPopup();
     void choosingLookupOpensSearch();
+    void lookupKeepsThePlus_data();
+    void lookupKeepsThePlus();
     void leftPressOnlyUpdatesCaptions();
     void pressOnEmptyListDoesNothing();
     void noSelectionNoPopup();
@@ -171,6 +173,39 @@ void TestListActions::choosingLookupOpensSearch() {
     QCOMPARE(
         urls.opened.last().toString(QUrl::FullyEncoded),
         QStringLiteral("https://www.google.com/search?hl=en&q=15551234567&btnG=Google+Search"));
+}
+
+void TestListActions::lookupKeepsThePlus_data() {
+    QTest::addColumn<QString>("lookupUrl");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("opened");
+    QTest::newRow("Google") << ""
+                            << "Google : +441632960777"
+                            << "https://www.google.com/search?hl=en&q=%2B441632960777"
+                               "&btnG=Google+Search";
+    QTest::newRow("own directory")
+        << "https://directory.example.net/find?n=%s&lang=en"
+        << "Look up : +441632960777"
+        << "https://directory.example.net/find?n=%2B441632960777&lang=en";
+}
+
+// An international number reaches the site with its "+", which a bare "+" in a query would lose.
+void TestListActions::lookupKeepsThePlus() {
+    QFETCH(QString, lookupUrl);
+    QFETCH(QString, caption);
+    QFETCH(QString, opened);
+    config::SetConfig(QString::fromLatin1(config::kLookupUrlName), lookupUrl);
+    window->listItems->appendRows(
+        CallsFromTexts({CallRow{"+441632960777", "101", "2024-03-01 09:20:00", "00:01:00"}}));
+    rightClickRow(2, [this, caption](QMenu* popup) {
+        QVERIFY(popup);
+        QCOMPARE(window->mnuHiddenMIFrom->text(), caption);
+        QTest::mouseClick(popup, Qt::LeftButton, {},
+                          popup->actionGeometry(window->mnuHiddenMIFrom).center());
+    });
+    config::SetConfig(QString::fromLatin1(config::kLookupUrlName), QString());
+    QTRY_COMPARE(urls.opened.size(), 1);
+    QCOMPARE(urls.opened.first().toString(QUrl::FullyEncoded), opened);
 }
 
 void TestListActions::leftPressOnlyUpdatesCaptions() {

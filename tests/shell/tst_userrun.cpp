@@ -104,7 +104,8 @@ bool TestUserRun::loadDemoData() {
     env.insert(QStringLiteral("PGPASSWORD"), qEnvironmentVariable("LINETALLY_TEST_SUPERPASSWORD"));
     psql.setProcessEnvironment(env);
     psql.start(QStringLiteral("psql"),
-               {"-X", "-q", "-v", "ON_ERROR_STOP=1", "-h", "127.0.0.1", "-p", "5480", "-U",
+               {"-X", "-q", "-v", "ON_ERROR_STOP=1", "-h", "127.0.0.1", "-p",
+                QString::number(TestDatabase::port()), "-U",
                 qEnvironmentVariable("LINETALLY_TEST_SUPERUSER"), "-d", "phonesystem", "-f",
                 QStringLiteral(LINETALLY_SOURCE_DIR "/scripts/demo-data.sql")});
     if (!psql.waitForFinished(120000) || psql.exitCode() != 0) {

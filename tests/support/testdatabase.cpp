@@ -31,7 +31,7 @@ QSqlDatabase superConnection() {
     }
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
     db.setHostName(QStringLiteral("127.0.0.1"));
-    db.setPort(5480);
+    db.setPort(port());
     db.setDatabaseName(QStringLiteral("phonesystem"));
     db.setUserName(env("LINETALLY_TEST_SUPERUSER"));
     db.setPassword(env("LINETALLY_TEST_SUPERPASSWORD"));
@@ -135,23 +135,35 @@ bool stopServer() {
 }
 
 bool startServer() {
-    return pgCtl({QStringLiteral("-l"),
-                  env("LINETALLY_TEST_PGDATA") + QStringLiteral("/../server.log"),
-                  QStringLiteral("-w"), QStringLiteral("-t"), QStringLiteral("60"),
-                  QStringLiteral("start")});
+    return startServerOnPort(port());
+}
+
+bool startServerOnPort(int listenPort) {
+    return pgCtl(
+        {QStringLiteral("-l"), env("LINETALLY_TEST_PGDATA") + QStringLiteral("/../server.log"),
+         QStringLiteral("-o"), QStringLiteral("-p %1").arg(listenPort), QStringLiteral("-w"),
+         QStringLiteral("-t"), QStringLiteral("60"), QStringLiteral("start")});
+}
+
+int port() {
+    bool ok = false;
+    const int given = env("LINETALLY_TEST_PORT").toInt(&ok);
+    return ok ? given : config::kDefaultDbPort;
 }
 
 void storeCredentials(const QString& userName, const QString& pass) {
     config::ClearConfig();
     config::SetConfig(QStringLiteral("dbuser"), userName);
     config::SetConfig(QStringLiteral("dbpass"), pass);
+    if (port() != config::kDefaultDbPort)
+        config::SetConfig(QString::fromLatin1(config::kDbPortName), QString::number(port()));
 }
 
 TableLock::TableLock(const QString& table)
     : name_(QStringLiteral("table-lock-%1").arg(quintptr(this))) {
     QSqlDatabase holder = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name_);
     holder.setHostName(QStringLiteral("127.0.0.1"));
-    holder.setPort(5480);
+    holder.setPort(port());
     holder.setDatabaseName(QStringLiteral("phonesystem"));
     holder.setUserName(env("LINETALLY_TEST_SUPERUSER"));
     holder.setPassword(env("LINETALLY_TEST_SUPERPASSWORD"));

@@ -28,6 +28,10 @@ bool insertCall(const QString& from, const QString& to, const QString& duration,
 
 bool stopServer();
 bool startServer();
+// Starts it listening on another port of 127.0.0.1 instead; startServer() moves it back.
+bool startServerOnPort(int port);
+// The port the server listens on: LINETALLY_TEST_PORT, 5480 without it.
+int port();
 
 // Writes a local.cfg with the login role's credentials into the folder.
 void storeCredentials(const QString& user, const QString& password);
