@@ -47,7 +47,7 @@ bool RowWriter::xlsxRow(std::initializer_list<Cell> cells) {
             if (cell.decimal) {
                 // Written by us with its decimals ("5.25"): a number a spreadsheet can add up.
                 xlsxCells_.push_back(files::XlsxCell{files::XlsxCell::Kind::Number,
-                                                     QByteArray(cell.text).toDouble(), {}});
+                                                     cell.text.toDouble(), {}});
                 break;
             }
             xlsxCells_.push_back(files::XlsxCell::of(cell.text));
