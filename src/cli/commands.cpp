@@ -133,7 +133,7 @@ int runReport(const ReportRequest& request, Output& output,
 }
 
 QByteArray talkTime(double seconds) {
-    return TextForms::TalkTimeText(qint64(std::floor(seconds))).toUtf8();
+    return TextForms::TalkTimeText(TextForms::WholeSeconds(seconds)).toUtf8();
 }
 
 // The columns of a call.
@@ -174,6 +174,7 @@ int RunCalls(const QStringList& arguments) {
     Output& output = *opened.value;
 
     RowWriter writer(request.value.format, output, kCallColumns);
+    writer.setRaw(request.value.raw);
     if (!writer.header() && !output.pipeClosed())
         return failure(kOutputFailed, output.finish().reason());
     qint64 calls = 0, unreadable = 0;
@@ -214,7 +215,7 @@ int RunCalls(const QStringList& arguments) {
         },
         [&] {
             return writer.note(
-                TextForms::CallsSummaryText(calls, qint64(std::floor(talk)), unreadable));
+                TextForms::CallsSummaryText(calls, TextForms::WholeSeconds(talk), unreadable));
         });
 }
 
@@ -288,12 +289,13 @@ int RunSummary(const QStringList& arguments) {
                               {"talk_time", "Talk time", 10, true},
                               {"talk_seconds", "Seconds", 9, true},
                               {"most_at_once", "Most at once", 12, true}});
+            writer.setRaw(asked.raw);
             bool ok = writer.header();
             for (int h = 0; h < 24 && ok; ++h) {
                 const HourFigures& f = hours[size_t(h)];
                 ok = writer.row({Cell::of(QByteArrayView(hourText(h))), Cell::of(f.calls),
                                  Cell::of(QByteArrayView(talkTime(f.talkSeconds))),
-                                 Cell::of(qint64(std::floor(f.talkSeconds))),
+                                 Cell::of(TextForms::WholeSeconds(f.talkSeconds)),
                                  Cell::of(qint64(f.mostAtOnce))});
             }
             const auto busiest = BusiestHour(hours);
@@ -310,6 +312,7 @@ int RunSummary(const QStringList& arguments) {
                               {"talk_seconds", "Seconds", 9, true},
                               {"busiest_hour", "Busiest hour", 12},
                               {"most_at_once", "Most at once", 12, true}});
+            writer.setRaw(asked.raw);
             bool ok = writer.header();
             size_t next = 0;
             for (QDate day = asked.filter.first; ok && day <= asked.filter.last;
@@ -328,7 +331,7 @@ int RunSummary(const QStringList& arguments) {
                 const QByteArray busiestText = busiest ? hourText(*busiest) : QByteArray();
                 ok = writer.row({Cell::of(QByteArrayView(date)), Cell::of(calls),
                                  Cell::of(QByteArrayView(talkTime(talk))),
-                                 Cell::of(qint64(std::floor(talk))),
+                                 Cell::of(TextForms::WholeSeconds(talk)),
                                  busiest ? Cell::of(QByteArrayView(busiestText)) : Cell::null(),
                                  busiest ? Cell::of(qint64(figures[size_t(*busiest)].mostAtOnce))
                                          : Cell::null()});
@@ -346,6 +349,7 @@ int RunSummary(const QStringList& arguments) {
                  {"received", "Received", 8, true},
                  {"talk_time", "Talk time", 10, true},
                  {"talk_seconds", "Seconds", 9, true}});
+            writer.setRaw(asked.raw);
             bool ok = writer.header();
             std::vector<std::pair<QByteArray, NumberFigures>> rows;
             if (extension) {
@@ -360,7 +364,7 @@ int RunSummary(const QStringList& arguments) {
                 ok = writer.row({Cell::of(QByteArrayView(number)), Cell::of(f.calls()),
                                  Cell::of(f.placed), Cell::of(f.received),
                                  Cell::of(QByteArrayView(talkTime(f.talkSeconds))),
-                                 Cell::of(qint64(std::floor(f.talkSeconds)))});
+                                 Cell::of(TextForms::WholeSeconds(f.talkSeconds))});
             }
             return ok;
         }

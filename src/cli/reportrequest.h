@@ -20,6 +20,7 @@ struct ReportRequest {
     QString outputPath; // empty: standard output
     Grouping grouping = Grouping::Hour;
     int top = 20;
+    bool raw = false; // every value exactly as stored, for programs
 };
 
 // The options every report command understands, and those of the one named.

@@ -40,6 +40,11 @@ class RowWriter {
 public:
     RowWriter(Format format, Output& output, std::vector<Column> columns);
 
+    // CSV text a spreadsheet would run as a formula is written with a leading apostrophe, as
+    // spreadsheets mark text, unless the report is for programs that want every value exactly as
+    // stored.
+    void setRaw(bool raw) { raw_ = raw; }
+
     bool header();
     bool row(std::initializer_list<Cell> cells);
     // A closing line for people; the machine formats leave it out.
@@ -54,4 +59,5 @@ private:
     Output& output_;
     std::vector<Column> columns_;
     QByteArray line_;
+    bool raw_ = false;
 };
