@@ -1,5 +1,6 @@
 #include "commandline.h"
 #include "coredumps.h"
+#include "utf8locale.h"
 #include "form2.h"
 #include "identity.h"
 
@@ -7,6 +8,7 @@
 
 int main(int argc, char* argv[]) {
     KeepMemoryPrivate();
+    ReadCharactersAsUtf8();
     if (const auto status = cli::HandleCommandLine(argc, argv))
         return *status;
     QApplication app(argc, argv);
