@@ -147,13 +147,7 @@ bool readStart(DbConnection& connection, int column, CallRecord& call) {
     const bool midnight = value.hour == 0 && value.minute == 0 && value.second == 0;
     if (value.fraction == 0 && value.year == 9999 && value.month == 12 && value.day == 31 &&
         value.hour == 23 && value.minute == 59 && value.second == 59) {
-        // Infinity or that very second: the driver's text of the value tells them apart.
-        const auto text = connection.valueAsText(column);
-        const auto fromText = text ? TextForms::StartSecondsFromDriverText(*text) : std::nullopt;
-        if (!fromText)
-            return asText(QStringLiteral("infinity"));
-        call.start = *fromText;
-        return true;
+        return asText(QStringLiteral("infinity"));
     }
     if (value.year == -9999 && value.month == 1 && value.day == 1 && midnight) {
         return asText(QStringLiteral("-infinity"));
