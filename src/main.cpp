@@ -1,8 +1,8 @@
 #include "commandline.h"
 #include "coredumps.h"
-#include "utf8locale.h"
 #include "form2.h"
 #include "identity.h"
+#include "utf8locale.h"
 
 #include <QApplication>
 
