@@ -32,9 +32,10 @@ void AddReportOptions(QCommandLineParser& parser, const QString& command) {
          QStringLiteral("Write to this file, replaced only once the report is complete."),
          QStringLiteral("FILE")},
         {QStringLiteral("raw"),
-         QStringLiteral("With csv: write every value exactly as stored, for programs. Without "
-                        "it, a value a spreadsheet would run as a formula (=, @, a tab, or + or - "
-                        "before anything but a number) starts with an apostrophe.")},
+         QStringLiteral(
+             "With csv or jsonl: write every value exactly as stored, for programs. "
+             "Without it, a value a spreadsheet would run as a formula (=, @, a tab, or + or - "
+             "before anything but a number) starts with an apostrophe.")},
     });
     if (command == QLatin1String("summary")) {
         parser.addOptions({
