@@ -2,11 +2,13 @@
 #include "coredumps.h"
 #include "form2.h"
 #include "identity.h"
+#include "utf8locale.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
     KeepMemoryPrivate();
+    ReadCharactersAsUtf8();
     if (const auto status = cli::HandleCommandLine(argc, argv))
         return *status;
     QApplication app(argc, argv);

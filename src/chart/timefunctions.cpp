@@ -164,18 +164,26 @@ template <typename View> double takeUnits(View& text, bool& clockLeft) {
     }
 }
 
+// The longest duration there is: the database's intervals hold their clock part as 2^63
+// microseconds. A text beyond it ("99999999999999999999:00:00") is no duration; read as one, a
+// single call would outweigh any sum of real ones and overflow the whole seconds it is summed in.
+constexpr double kLongestSeconds = 9223372036854.775807;
+
+std::optional<double> inRange(double seconds) {
+    if (!std::isfinite(seconds) || std::abs(seconds) > kLongestSeconds)
+        return std::nullopt;
+    return seconds;
+}
+
 template <typename View> std::optional<double> durationSeconds(View text) {
     bool clockLeft = true;
     const double units = takeUnits(text, clockLeft);
     if (!clockLeft)
-        return std::isfinite(units) ? std::optional<double>(units) : std::nullopt;
+        return inRange(units);
     const auto clock = clockSeconds(text);
     if (!clock)
         return std::nullopt;
-    const double total = units + *clock;
-    if (!std::isfinite(total))
-        return std::nullopt;
-    return total;
+    return inRange(units + *clock);
 }
 
 } // namespace

@@ -16,7 +16,8 @@ namespace TimeFunctions {
 // may carry blanks around it, a sign and a fraction. A minus before the hours makes the whole
 // duration negative, as the database writes "-00:05:00". Days, months and years that the
 // database writes before the clock part of a long interval ("1 day 02:00:00", "2 days") count as
-// the database counts them: 24 hours, 30 days, 365.25 days.
+// the database counts them: 24 hours, 30 days, 365.25 days. A duration longer either way than the
+// database's intervals can hold (2562047788:00:54.775807) cannot be read.
 std::optional<double> DurationToMinutes(QStringView text);
 // The same reading of the driver's UTF-8 bytes, in seconds.
 std::optional<double> DurationToSeconds(QByteArrayView text);

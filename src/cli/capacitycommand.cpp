@@ -4,6 +4,7 @@
 #include "commands.h"
 #include "commandsupport.h"
 #include "rowwriter.h"
+#include "textforms.h"
 
 #include <cmath>
 
@@ -88,6 +89,7 @@ int RunCapacity(const QStringList& arguments) {
     const auto write = [&]() -> Status {
         const std::vector<calls::DayCapacity> days = tally.days();
         RowWriter writer(asked.format, output, kCapacityColumns, QStringLiteral("Capacity"));
+        writer.setRaw(asked.raw);
         bool ok = writer.header();
         for (const calls::DayCapacity& day : days) {
             if (!ok)
@@ -97,7 +99,7 @@ int RunCapacity(const QStringList& arguments) {
             const QByteArray erlangs = QByteArray::number(day.busyHourErlangs, 'f', 2);
             ok = writer.row(
                 {Cell::of(QByteArrayView(date)), Cell::of(day.calls), Cell::of(day.noTalkCalls),
-                 Cell::of(qint64(std::floor(day.talkSeconds))), Cell::of(qint64(day.peakAtOnce)),
+                 Cell::of(TextForms::WholeSeconds(day.talkSeconds)), Cell::of(qint64(day.peakAtOnce)),
                  day.peakMinute ? Cell::of(QByteArrayView(peakAt)) : Cell::null(),
                  day.busyHour ? Cell::of(qint64(*day.busyHour)) : Cell::null(),
                  Cell::ofDecimal(QByteArrayView(erlangs)), Cell::of(qint64(day.linesNeeded))});

@@ -171,7 +171,7 @@ int runReport(const ReportRequest& request, Output& output,
 namespace {
 
 QByteArray talkTime(double seconds) {
-    return TextForms::TalkTimeText(qint64(std::floor(seconds))).toUtf8();
+    return TextForms::TalkTimeText(TextForms::WholeSeconds(seconds)).toUtf8();
 }
 
 // The calls whose talk time is zero, and the average talk time in whole seconds of those that
@@ -179,7 +179,7 @@ QByteArray talkTime(double seconds) {
 const Column kNoTalkColumn = {"no_talk_calls", "No talk", 7, true};
 const Column kAverageTalkColumn = {"average_talk_seconds", "Avg talk", 8, true};
 Cell averageTalk(double talkSeconds, qint64 talkedCalls) {
-    return talkedCalls > 0 ? Cell::of(qint64(std::floor(talkSeconds / double(talkedCalls))))
+    return talkedCalls > 0 ? Cell::of(TextForms::WholeSeconds(talkSeconds / double(talkedCalls)))
                            : Cell::null();
 }
 
@@ -230,6 +230,7 @@ int RunCalls(const QStringList& arguments) {
     Output& output = *opened.value;
 
     RowWriter writer(request.value.format, output, kCallColumns, QStringLiteral("Calls"));
+    writer.setRaw(request.value.raw);
     if (!writer.header() && !output.pipeClosed()) {
         if (const Status ended = writer.end(); !ended) {
             output.abandon();
@@ -274,7 +275,8 @@ int RunCalls(const QStringList& arguments) {
                 {Cell::of(call.callFrom), Cell::of(call.callTo), start, duration, wholeSeconds});
         },
         [&] {
-            writer.note(TextForms::CallsSummaryText(calls, qint64(std::floor(talk)), unreadable));
+            writer.note(
+                TextForms::CallsSummaryText(calls, TextForms::WholeSeconds(talk), unreadable));
             return writer.end();
         });
 }
@@ -355,13 +357,14 @@ int RunSummary(const QStringList& arguments) {
                               kNoTalkColumn,
                               kAverageTalkColumn},
                              QStringLiteral("By hour"));
+            writer.setRaw(asked.raw);
             bool ok = writer.header();
             for (int h = 0; h < 24 && ok; ++h) {
                 const HourFigures& f = hours[size_t(h)];
                 ok = writer.row({Cell::of(QByteArrayView(hourText(h))), Cell::of(f.calls),
                                  Cell::duration(QByteArrayView(talkTime(f.talkSeconds)),
                                                 std::floor(f.talkSeconds)),
-                                 Cell::of(qint64(std::floor(f.talkSeconds))),
+                                 Cell::of(TextForms::WholeSeconds(f.talkSeconds)),
                                  Cell::of(qint64(f.mostAtOnce)), Cell::of(f.noTalkCalls),
                                  averageTalk(f.talkSeconds, f.talkedCalls)});
             }
@@ -392,6 +395,7 @@ int RunSummary(const QStringList& arguments) {
                               kNoTalkColumn,
                               kAverageTalkColumn},
                              QStringLiteral("By day"));
+            writer.setRaw(asked.raw);
             bool ok = writer.header();
             size_t next = 0;
             for (QDate day = asked.filter.first; ok && day <= asked.filter.last;
@@ -412,7 +416,7 @@ int RunSummary(const QStringList& arguments) {
                 const QByteArray busiestText = busiest ? hourText(*busiest) : QByteArray();
                 ok = writer.row({Cell::of(QByteArrayView(date)), Cell::of(calls),
                                  Cell::duration(QByteArrayView(talkTime(talk)), std::floor(talk)),
-                                 Cell::of(qint64(std::floor(talk))),
+                                 Cell::of(TextForms::WholeSeconds(talk)),
                                  busiest ? Cell::of(QByteArrayView(busiestText)) : Cell::null(),
                                  busiest ? Cell::of(qint64(figures[size_t(*busiest)].mostAtOnce))
                                          : Cell::null(),
@@ -434,6 +438,7 @@ int RunSummary(const QStringList& arguments) {
                  kNoTalkColumn,
                  kAverageTalkColumn},
                 extension ? QStringLiteral("By extension") : QStringLiteral("By number"));
+            writer.setRaw(asked.raw);
             bool ok = writer.header();
             std::vector<std::pair<QByteArray, NumberFigures>> rows;
             if (extension) {
@@ -449,7 +454,7 @@ int RunSummary(const QStringList& arguments) {
                                  Cell::of(f.placed), Cell::of(f.received),
                                  Cell::duration(QByteArrayView(talkTime(f.talkSeconds)),
                                                 std::floor(f.talkSeconds)),
-                                 Cell::of(qint64(std::floor(f.talkSeconds))),
+                                 Cell::of(TextForms::WholeSeconds(f.talkSeconds)),
                                  Cell::of(f.noTalkCalls),
                                  averageTalk(f.talkSeconds, f.talkedCalls)});
             }

@@ -3,6 +3,8 @@
 #include "clock.h"
 #include "textforms.h"
 
+#include <limits>
+
 namespace cli {
 
 void AddReportOptions(QCommandLineParser& parser, const QString& command) {
@@ -34,6 +36,11 @@ void AddReportOptions(QCommandLineParser& parser, const QString& command) {
         {QStringLiteral("output"),
          QStringLiteral("Write to this file, replaced only once the report is complete."),
          QStringLiteral("FILE")},
+        {QStringLiteral("raw"),
+         QStringLiteral(
+             "With csv or jsonl: write every value exactly as stored, for programs. "
+             "Without it, a value a spreadsheet would run as a formula (=, @, a tab, or + or - "
+             "before anything but a number) starts with an apostrophe.")},
     });
     // The PDF report has one format only.
     if (command != QLatin1String("report")) {
@@ -189,6 +196,11 @@ Result<ReportRequest> ReadReportRequest(const QCommandLineParser& parser, const 
     else
         return fail(QStringLiteral("--format %1: it is table, csv, jsonl or xlsx").arg(format));
 
+    request.raw = parser.isSet(QStringLiteral("raw"));
+    if (request.raw && request.format == Format::Table)
+        return fail(QStringLiteral("--raw: it is for --format csv or jsonl; the table is for "
+                                   "people"));
+
     request.outputPath = parser.value(QStringLiteral("output"));
     if (parser.isSet(QStringLiteral("output")) && request.outputPath.isEmpty())
         return fail(QStringLiteral("--output: name a file"));
@@ -228,8 +240,9 @@ Result<ReportRequest> ReadReportRequest(const QCommandLineParser& parser, const 
         bool ok = false;
         request.top = parser.value(QStringLiteral("top")).toInt(&ok);
         if (!ok || request.top < 1)
-            return fail(QStringLiteral("--top %1: it is a whole number of 1 or more")
-                            .arg(parser.value(QStringLiteral("top"))));
+            return fail(QStringLiteral("--top %1: it is a whole number from 1 to %2")
+                            .arg(parser.value(QStringLiteral("top")))
+                            .arg(std::numeric_limits<int>::max()));
     }
     return Succeeded(request);
 }

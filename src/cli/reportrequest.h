@@ -31,6 +31,7 @@ struct ReportRequest {
     std::optional<bool> talk;
     // capacity --blocking: the target as a fraction.
     double blocking = 0.01;
+    bool raw = false; // every value exactly as stored, for programs
 };
 
 // The options every report command understands, and those of the one named.

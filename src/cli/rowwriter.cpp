@@ -1,5 +1,7 @@
 #include "rowwriter.h"
 
+#include "textforms.h"
+
 #include <cstdio>
 
 namespace {
@@ -166,6 +168,7 @@ void RowWriter::appendCsvCell(const Cell& cell) {
         appendNumber(line_, cell.number);
         return;
     }
+    const bool formula = !raw_ && TextForms::RunsAsFormula(cell.text);
     // An empty text is written "" so that it reads back apart from a NULL.
     bool quote = cell.text.isEmpty();
     for (const char c : cell.text) {
@@ -175,10 +178,14 @@ void RowWriter::appendCsvCell(const Cell& cell) {
         }
     }
     if (!quote) {
+        if (formula)
+            line_ += '\'';
         line_.append(cell.text.data(), cell.text.size());
         return;
     }
     line_ += '"';
+    if (formula)
+        line_ += '\'';
     for (const char c : cell.text) {
         if (c == '"')
             line_ += '"';

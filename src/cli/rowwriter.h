@@ -69,6 +69,11 @@ public:
               const QString& sheet = QStringLiteral("Report"));
     ~RowWriter();
 
+    // CSV text a spreadsheet would run as a formula is written with a leading apostrophe, as
+    // spreadsheets mark text, unless the report is for programs that want every value exactly as
+    // stored.
+    void setRaw(bool raw) { raw_ = raw; }
+
     bool header();
     bool row(std::initializer_list<Cell> cells);
     // A closing line for people; the machine formats leave it out.
@@ -100,4 +105,5 @@ private:
     std::vector<files::XlsxCell> xlsxCells_;
     QByteArray startText_;
     Status xlsxFailure_;
+    bool raw_ = false;
 };

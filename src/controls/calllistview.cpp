@@ -2,6 +2,7 @@
 
 #include "calllistmodel.h"
 #include "calllistproxy.h"
+#include "textforms.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -20,24 +21,10 @@ QString quotedField(const QString& text) {
     return u'"' + QString(text).replace(QStringLiteral("\""), QStringLiteral("\"\"")) + u'"';
 }
 
-// A cell a spreadsheet would take for a formula (=, @, + or - first, or a tab or line break
-// before anything else) gets a leading apostrophe, which spreadsheets show as text; a number
-// written with its sign ("+441632960777", "-5") is kept as it is.
+// A cell a spreadsheet would run as a formula gets a leading apostrophe, which spreadsheets show
+// as text; a number written with its sign ("+441632960777", "-5") is kept as it is.
 QString neutralised(const QString& text) {
-    if (text.isEmpty())
-        return text;
-    const QChar first = text.front();
-    bool formula =
-        first == u'=' || first == u'@' || first == u'\t' || first == u'\r' || first == u'\n';
-    if (first == u'+' || first == u'-') {
-        for (const QChar c : QStringView(text).mid(1)) {
-            if (!c.isDigit() && c != u' ' && c != u'.' && c != u':') {
-                formula = true;
-                break;
-            }
-        }
-    }
-    return formula ? u'\'' + text : text;
+    return TextForms::RunsAsFormula(text.toUtf8()) ? u'\'' + text : text;
 }
 
 // A field as spreadsheets read tab-separated text: one holding a tab, a line break or a quote is

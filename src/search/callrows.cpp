@@ -1,5 +1,6 @@
 #include "callrows.h"
 
+#include "textforms.h"
 #include "timefunctions.h"
 
 #include <cmath>
@@ -84,7 +85,7 @@ qint64 CallRows::talkSeconds() const {
         if (const auto seconds = durationSeconds(row); seconds && *seconds > 0)
             total += *seconds;
     }
-    return qint64(std::floor(total));
+    return TextForms::WholeSeconds(total);
 }
 
 qsizetype CallRows::unreadableDurations() const {

@@ -311,6 +311,32 @@ qsizetype WriteTalkTime(qint64 seconds, char* out) {
     return writeClock(seconds, 1, out);
 }
 
+qint64 WholeSeconds(double seconds) {
+    // 2^63 as a double; every double below it converts exactly.
+    constexpr double kBeyond = 9223372036854775808.0;
+    const double whole = std::floor(seconds);
+    if (std::isnan(whole))
+        return 0;
+    if (whole >= kBeyond)
+        return std::numeric_limits<qint64>::max();
+    if (whole < -kBeyond)
+        return std::numeric_limits<qint64>::min();
+    return qint64(whole);
+}
+
+bool RunsAsFormula(QByteArrayView text) {
+    if (text.isEmpty())
+        return false;
+    const char first = text.front();
+    if (first == '=' || first == '@' || first == '\t' || first == '\r' || first == '\n')
+        return true;
+    if (first != '+' && first != '-')
+        return false;
+    return std::any_of(text.begin() + 1, text.end(), [](char c) {
+        return !(c >= '0' && c <= '9') && c != ' ' && c != '.' && c != ':';
+    });
+}
+
 QString VisibleText(const QString& text) {
     static const struct {
         char16_t mark;

@@ -60,6 +60,15 @@ std::optional<qint32> StoredDurationSeconds(QByteArrayView text);
 // web lookup searches. No digit is added.
 QString VisibleText(const QString& text);
 
+// Whether a spreadsheet opening the text as a cell would run it as a formula: it starts with
+// "=", "@", a tab or a line break, or with "+" or "-" followed by anything but a plain number
+// (digits, blanks, "." and ":"), so that "+44 1632 960777" and "-5" are no formula and
+// "-2+3+cmd|' /C calc'!A0" is one. The text is UTF-8.
+bool RunsAsFormula(QByteArrayView text);
+
+// A summed length in whole seconds, rounded down and held to what a qint64 counts.
+qint64 WholeSeconds(double seconds);
+
 // h:mm:ss with as many hours as there are: 1:23:45, 27:00:00, -0:05:00.
 QString TalkTimeText(qint64 seconds);
 // The same into out, which holds 24 characters; gives the length.

@@ -56,8 +56,10 @@ void TestMinuteCells::rule_data() {
     row("empty reference", "", "101", "15:15:42", "00:01:00", {}, {915, 915});
     row("case differs", "abc", "ABC", "15:15:42", "00:01:00", {}, {915, 915});
     row("blanks differ", "101", " 101", "15:15:42", "00:01:00", {}, {915, 915});
-    row("huge duration ends the day", "101", "101", "23:00:00", "99999999999:00:00", {1380, 1439},
+    row("huge duration ends the day", "101", "101", "23:00:00", "2562047788:00:00", {1380, 1439},
         {});
+    row("beyond the longest duration is none", "101", "101", "23:00:00",
+        "99999999999999999999:00:00", {}, {});
     row("negative duration covers its start minute", "101", "101", "15:15:42", "-00:05:00",
         {915, 915}, {});
     // Texts the driver never writes are read as the chart's reader reads them, everywhere.
@@ -84,7 +86,7 @@ void TestMinuteCells::rule() {
     QCOMPARE(cellsOf(cells.to), toCells);
     // The talk time reads the same length as the chart.
     const auto seconds = rows.durationSeconds(0);
-    QCOMPARE(seconds.has_value(), duration != "x");
+    QCOMPARE(seconds.has_value(), duration != "x" && !duration.startsWith("9999999"));
 }
 
 void TestMinuteCells::secondRedrawHidesWhatIsGone() {

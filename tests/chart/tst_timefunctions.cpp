@@ -40,6 +40,11 @@ void TestTimeFunctions::durationToMinutes_data() {
     QTest::newRow("unknown unit") << "1 week 02:00:00" << kFails;
     QTest::newRow("exponent") << "1e308:0:0" << kFails;
     QTest::newRow("huge digits") << QString(400, u'9') + ":0:0" << kFails;
+    QTest::newRow("longer than any interval") << "99999999999999999999:00:00" << kFails;
+    QTest::newRow("the longest interval") << "2562047788:00:54" << 2562047788.0 * 60 + 0.9;
+    QTest::newRow("just beyond the longest interval") << "2562047788:00:55" << kFails;
+    QTest::newRow("beyond, backwards") << "-2562047788:00:55" << kFails;
+    QTest::newRow("days beyond the longest interval") << "200000000 days" << kFails;
     QTest::newRow("negative, as the database writes it") << "-00:05:00" << -5.0;
     QTest::newRow("negative hours") << "-1:30:00" << -90.0;
 }

@@ -90,6 +90,10 @@ private slots:
     void credentialsRefusals_data();
     void credentialsRefusals();
     void noCoreDumps();
+    void formulasStayText_data();
+    void formulasStayText();
+    void everyCharacterUnderAnyLocale_data();
+    void everyCharacterUnderAnyLocale();
 
 private:
     Run run(const QStringList& arguments, const QByteArray& input = {},
@@ -97,6 +101,7 @@ private:
     void writeSettings(const QString& user, const QString& password);
     QTemporaryDir dir_;
     QString settings_;
+    QProcessEnvironment environment_; // the program's, set by init()
 };
 
 void TestReports::initTestCase() {
@@ -105,6 +110,7 @@ void TestReports::initTestCase() {
 }
 
 void TestReports::init() {
+    environment_ = QProcessEnvironment::systemEnvironment();
     QVERIFY(TestDatabase::resetTables());
     writeSettings(TestDatabase::user(), TestDatabase::password());
     QVERIFY(TestDatabase::exec("INSERT INTO public.dnallocation (value, kind) VALUES "
@@ -120,7 +126,7 @@ void TestReports::writeSettings(const QString& user, const QString& password) {
 Run TestReports::run(const QStringList& arguments, const QByteArray& input,
                      const QString& stdoutFile) {
     QProcess program;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env = environment_;
     env.remove("DISPLAY");
     env.remove("WAYLAND_DISPLAY");
     env.remove("QT_QPA_PLATFORM");
@@ -416,6 +422,10 @@ void TestReports::exitStatuses_data() {
         << "/no/such/folder/x.csv";
     QTest::newRow("settings others may change")
         << "shared" << QStringList{"calls", "--all"} << 3 << "bad ownership or modes";
+    QTest::newRow("top beyond its range")
+        << "" << QStringList{"summary", "--by", "number", "--top", "2147483648"} << 2
+        << "--top 2147483648: it is a whole number from 1 to 2147483647";
+    QTest::newRow("raw table") << "" << QStringList{"calls", "--all", "--raw"} << 2 << "--raw";
     QTest::newRow("disk full") << "full" << QStringList{"calls", "--all", "--format", "csv"} << 5
                                << "standard output";
 }
@@ -567,6 +577,82 @@ void TestReports::noCoreDumps() {
     QTRY_COMPARE(coreLimit(), QByteArray("Max core file size 0 0 bytes"));
     program.closeWriteChannel();
     QVERIFY(program.waitForFinished(30000));
+}
+
+const QStringList kFormulaNumbers = {"=HYPERLINK(\"http://example.com\",\"x\")",
+                                     "@SUM(A1:A9)",
+                                     "-2+3+cmd|' /C calc'!A0",
+                                     "\t=1+1",
+                                     "+44 1632 960777",
+                                     "+441632960777",
+                                     "-5"};
+
+void TestReports::formulasStayText_data() {
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QStringList>("written");
+    QStringList guarded = kFormulaNumbers;
+    for (int i = 0; i < 4; ++i)
+        guarded[i].prepend(u'\'');
+    QTest::newRow("for spreadsheets") << QStringList{} << guarded;
+    QTest::newRow("raw, for programs") << QStringList{"--raw"} << kFormulaNumbers;
+}
+
+// Numbers a spreadsheet would run are written as text; plain numbers stay exact.
+void TestReports::formulasStayText() {
+    QFETCH(QStringList, options);
+    QFETCH(QStringList, written);
+    for (int i = 0; i < kFormulaNumbers.size(); ++i)
+        QVERIFY(
+            TestDatabase::insertCall(kFormulaNumbers[i], "101", "00:01:00",
+                                     QString("2026-12-08 09:%1:00").arg(i, 2, 10, QChar(u'0'))));
+    const Run calls =
+        run(QStringList{"calls", "--day", "2026-12-08", "101", "--format", "csv"} + options);
+    QCOMPARE(calls.status, 0);
+    QStringList read;
+    for (const auto& row : readCsv(calls.out).mid(1))
+        read << QString::fromUtf8(row[0].value_or("<null>"));
+    QCOMPARE(read, written);
+
+    const Run summary = run(QStringList{"summary", "--day", "2026-12-08", "--by", "number", "--top",
+                                        "100", "--format", "csv"} +
+                            options);
+    QCOMPARE(summary.status, 0);
+    QStringList numbers;
+    for (const auto& row : readCsv(summary.out).mid(1))
+        numbers << QString::fromUtf8(row[0].value_or("<null>"));
+    for (const QString& number : written)
+        QVERIFY2(numbers.contains(number), qPrintable(numbers.join(" | ")));
+}
+
+void TestReports::everyCharacterUnderAnyLocale_data() {
+    QTest::addColumn<QStringList>("unset");
+    QTest::addColumn<QStringList>("set");
+    const QStringList all = {"LANG", "LC_ALL", "LC_CTYPE", "LANGUAGE"};
+    QTest::newRow("cron: no locale at all") << all << QStringList{};
+    QTest::newRow("LANG=C") << all << QStringList{"LANG=C"};
+    QTest::newRow("LC_ALL=POSIX") << all << QStringList{"LC_ALL=POSIX"};
+    QTest::newRow("UTF-8 locale") << all << QStringList{"LANG=C.UTF-8"};
+}
+
+// The database's text is UTF-8 whatever the locale says.
+void TestReports::everyCharacterUnderAnyLocale() {
+    QFETCH(QStringList, unset);
+    QFETCH(QStringList, set);
+    for (const QString& name : unset)
+        environment_.remove(name);
+    for (const QString& pair : set)
+        environment_.insert(pair.section('=', 0, 0), pair.section('=', 1));
+    QVERIFY(TestDatabase::execAll({
+        "INSERT INTO public.callhistory2 (from_no, to_no, dur, starttime) VALUES "
+        "('Zoë', '東京', '00:01:00', '2026-12-08 09:00:00'),"
+        "('101', 'Ελλάδα 🙂', '00:02:00', '2026-12-08 10:00:00')",
+    }));
+    for (const QString format : {"csv", "jsonl", "table"}) {
+        const Run result = run({"calls", "--day", "2026-12-08", "--all", "--format", format});
+        QVERIFY2(result.status == 0 && result.err.isEmpty(), result.err.constData());
+        for (const char* text : {"Zoë", "東京", "Ελλάδα 🙂"})
+            QVERIFY2(result.out.contains(text), result.out.constData());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestReports)

@@ -10,6 +10,10 @@ private slots:
     void numberForms_data();
     void numberForms();
     void summary();
+    void formulas_data();
+    void formulas();
+    void wholeSeconds_data();
+    void wholeSeconds();
     void localeForms_data();
     void localeForms();
     void everyLocale_data();
@@ -92,6 +96,54 @@ void TestTextForms::summary() {
     QCOMPARE(TextForms::VisibleText(QStringLiteral("1\t2")), QStringLiteral("1\u24092"));
     QCOMPARE(TextForms::CallsSummaryText(18, 96199, 1),
              QStringLiteral("18 calls, 26:43:19 talk time, 1 duration unreadable"));
+}
+
+void TestTextForms::formulas_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("formula");
+    QTest::newRow("equals") << QByteArray("=HYPERLINK(\"http://x\",\"y\")") << true;
+    QTest::newRow("at") << QByteArray("@SUM(A1:A9)") << true;
+    QTest::newRow("minus before a command") << QByteArray("-2+3+cmd|' /C calc'!A0") << true;
+    QTest::newRow("plus before a formula") << QByteArray("+A1") << true;
+    QTest::newRow("tab first") << QByteArray("\t=1") << true;
+    QTest::newRow("carriage return first") << QByteArray("\r=1") << true;
+    QTest::newRow("line feed first") << QByteArray("\n=1") << true;
+    QTest::newRow("international number with blanks") << QByteArray("+44 1632 960777") << false;
+    QTest::newRow("international number") << QByteArray("+441632960777") << false;
+    QTest::newRow("negative number") << QByteArray("-5") << false;
+    QTest::newRow("negative duration") << QByteArray("-0:05:00") << false;
+    QTest::newRow("fraction") << QByteArray("-1.5") << false;
+    QTest::newRow("sign alone") << QByteArray("-") << false;
+    QTest::newRow("plain number") << QByteArray("1632960777") << false;
+    QTest::newRow("equals later") << QByteArray("101=x") << false;
+    QTest::newRow("empty") << QByteArray() << false;
+    QTest::newRow("digit of another script") << QByteArray("+\xd9\xa4") << true;
+}
+
+void TestTextForms::formulas() {
+    QFETCH(QByteArray, text);
+    QFETCH(bool, formula);
+    QCOMPARE(TextForms::RunsAsFormula(text), formula);
+}
+
+void TestTextForms::wholeSeconds_data() {
+    QTest::addColumn<double>("seconds");
+    QTest::addColumn<qint64>("whole");
+    constexpr qint64 most = std::numeric_limits<qint64>::max();
+    constexpr qint64 least = std::numeric_limits<qint64>::min();
+    QTest::newRow("rounded down") << 59.9 << qint64(59);
+    QTest::newRow("negative rounded down") << -0.5 << qint64(-1);
+    QTest::newRow("largest exact") << 9007199254740992.0 << qint64(9007199254740992);
+    QTest::newRow("beyond a qint64") << 3.6e23 << most;
+    QTest::newRow("beyond, backwards") << -3.6e23 << least;
+    QTest::newRow("infinity") << std::numeric_limits<double>::infinity() << most;
+    QTest::newRow("not a number") << std::numeric_limits<double>::quiet_NaN() << qint64(0);
+}
+
+void TestTextForms::wholeSeconds() {
+    QFETCH(double, seconds);
+    QFETCH(qint64, whole);
+    QCOMPARE(TextForms::WholeSeconds(seconds), whole);
 }
 
 void TestTextForms::localeForms_data() {

@@ -216,6 +216,12 @@ void TestChartWindow::oddValuesThroughTheDriver_data() {
                                << "'00:01:00'"
                                << "12/31/9999 11:58:00 PM"
                                << "00:01:00" << QList<int>{1438, 1438};
+    // The driver gives infinity the same fields and the same text as the last second of 9999,
+    // so that second is taken for infinity.
+    QTest::newRow("last second of 9999") << false << "'9999-12-31 23:59:59'"
+                                         << "'00:00:01'"
+                                         << "infinity"
+                                         << "00:00:01" << none;
     QTest::newRow("real midnight") << false << "'2024-03-01 00:00:00'"
                                    << "'00:02:00'"
                                    << "3/1/2024"

@@ -6,6 +6,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -25,6 +26,8 @@ private slots:
     void serverStoppedDuringLongSearch();
     void soakConnectionsAndMemory();
     void fullDiskKeepsOldSettings();
+    void searchUnderMemoryLimit_data();
+    void searchUnderMemoryLimit();
 
 private:
     int openConnections();
@@ -153,6 +156,55 @@ void TestFaults::fullDiskKeepsOldSettings() {
     QVERIFY(!result.ok());
     QVERIFY2(result.reason().contains(path), qPrintable(result.reason()));
     QCOMPARE(kept, QByteArray("DBUSER=old\r\n"));
+}
+
+void TestFaults::searchUnderMemoryLimit_data() {
+    QTest::addColumn<int>("headroomMiB");
+    for (const int headroom : {1, 8, 32, 1024})
+        QTest::addRow("%d MiB left", headroom) << headroom;
+}
+
+// However little memory is left when Search is clicked, the window lists every row or says it
+// ran out of memory, and lives on.
+void TestFaults::searchUnderMemoryLimit() {
+    QFETCH(int, headroomMiB);
+    constexpr int kRows = 1000000;
+    QVERIFY(TestDatabase::exec(
+        QString("INSERT INTO public.callhistory2 (from_no, to_no, dur, starttime) SELECT '9000', "
+                "(5550000000 + n)::text, '00:01:00', current_date + make_interval(secs => n % "
+                "86000) FROM generate_series(1, %1) n")
+            .arg(kRows)));
+    QFile settings(dir.filePath("probe.cfg"));
+    QVERIFY(settings.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    settings.write(
+        ("DBUSER=" + TestDatabase::user() + "\r\nDBPASS=" + TestDatabase::password() + "\r\n")
+            .toUtf8());
+    settings.close();
+
+    QProcess probe;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    probe.setProcessEnvironment(environment);
+    probe.start(SEARCHPROBE, {settings.fileName(), "9000", QString::number(headroomMiB)});
+    QVERIFY(probe.waitForFinished(300000));
+    const QList<QByteArray> lines = probe.readAllStandardOutput().split('\n');
+    const QByteArray errors = probe.readAllStandardError();
+    if (probe.exitStatus() == QProcess::NormalExit && probe.exitCode() == 3)
+        QSKIP("the probe could not set its limit");
+    QVERIFY2(lines.value(0) == "ready", errors.constData());
+    QVERIFY2(probe.exitStatus() == QProcess::NormalExit && probe.exitCode() == 0,
+             qPrintable(QString("status %1, %2").arg(probe.exitCode()).arg(errors)));
+    const int listed = lines.value(1).toInt();
+    const QByteArray summary = lines.value(2);
+    qInfo("%d MiB left: %d rows listed, \"%s\"", headroomMiB, listed, summary.constData());
+    if (summary.contains("Out of memory")) {
+        QCOMPARE(listed, 0);
+    } else {
+        QCOMPARE(listed, kRows);
+        QVERIFY2(summary.startsWith(QByteArray::number(kRows) + " calls"), summary.constData());
+    }
+    if (headroomMiB >= 1024)
+        QCOMPARE(listed, kRows);
 }
 
 QTEST_MAIN(TestFaults)
