@@ -4,6 +4,9 @@
 
 #include <QPointer>
 
+#include <memory>
+#include <new>
+
 namespace {
 
 DbWorker::StartOutcome findDriverAndExtensions(bool withExtensions) {
@@ -11,6 +14,24 @@ DbWorker::StartOutcome findDriverAndExtensions(bool withExtensions) {
     if (outcome.driver && withExtensions)
         outcome.extensions = dbRoutines::FillExtensionList();
     return outcome;
+}
+
+// What a job that ran out of memory hands back: the window shows it like any other failure.
+const QString kOutOfMemory = QStringLiteral("Out of memory");
+
+template <typename T>
+T outOfMemory();
+template <>
+DbWorker::StartOutcome outOfMemory() {
+    return {Failed<QString>(kOutOfMemory), std::nullopt};
+}
+template <>
+Result<QStringList> outOfMemory() {
+    return Failed<QStringList>(kOutOfMemory);
+}
+template <>
+DbWorker::SearchOutcome outOfMemory() {
+    return {std::nullopt, Failed<CallRows>(kOutOfMemory)};
 }
 
 } // namespace
@@ -38,12 +59,23 @@ void DbWorker::post(QObject* receiver, std::function<T()> job, std::function<voi
     QMetaObject::invokeMethod(
         context_.get(),
         [job = std::move(job), done = std::move(done), receiver = QPointer<QObject>(receiver)] {
-            // Shared, so that the queued call below can be copied as Qt requires.
-            auto value = std::make_shared<T>(job());
-            if (receiver)
-                QMetaObject::invokeMethod(
-                    receiver.data(), [done, value] { done(std::move(*value)); },
-                    Qt::QueuedConnection);
+            // An exception must not leave the thread: it would end the program. What the job
+            // had allocated is freed by then, so the small failure value finds room.
+            try {
+                // Shared, so that the queued call below can be copied as Qt requires.
+                std::shared_ptr<T> value;
+                try {
+                    value = std::make_shared<T>(job());
+                } catch (const std::bad_alloc&) {
+                    value = std::make_shared<T>(outOfMemory<T>());
+                }
+                if (receiver)
+                    QMetaObject::invokeMethod(
+                        receiver.data(), [done, value] { done(std::move(*value)); },
+                        Qt::QueuedConnection);
+            } catch (const std::bad_alloc&) {
+                qWarning("linetally: out of memory while handing back a database result");
+            }
         },
         Qt::QueuedConnection);
 }

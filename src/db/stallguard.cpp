@@ -1,10 +1,14 @@
 #include "stallguard.h"
 
+#include "dblog.h"
+
 #include <QDir>
 #include <QFile>
 
 #include <algorithm>
 #include <atomic>
+#include <new>
+#include <system_error>
 
 #ifdef Q_OS_LINUX
 #include <sys/socket.h>
@@ -86,13 +90,26 @@ void StallGuard::findSocket(quint16 serverPort) {
             std::find(toServer.begin(), toServer.end(), inode) != toServer.end()) {
             fd_.store(fd);
             if (!watcher_)
-                watcher_ = std::make_unique<std::thread>([this] { watch(); });
+                startWatcher();
             return;
         }
     }
 #else
     Q_UNUSED(serverPort)
 #endif
+}
+
+void StallGuard::startWatcher() {
+    // Without memory for another thread (a tight address space limit) the connection goes on
+    // unwatched, as on systems that do not say which socket is the server's: failing here would
+    // throw through the database layer and end the program.
+    try {
+        watcher_ = std::make_unique<std::thread>([this] { watch(); });
+    } catch (const std::system_error& error) {
+        qCWarning(lcDb) << "the stall guard could not start its thread:" << error.what();
+    } catch (const std::bad_alloc&) {
+        qCWarning(lcDb) << "the stall guard could not start its thread: out of memory";
+    }
 }
 
 void StallGuard::arm() {

@@ -39,6 +39,7 @@ public:
     static void SetLimitForTesting(int seconds);
 
 private:
+    void startWatcher();
     void watch();
 
     std::vector<unsigned long> before_;

@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QTextStream>
 
@@ -42,7 +43,12 @@ int main(int argc, char* argv[]) {
     out << "ready" << Qt::endl;
     const long residentBefore = ResidentKiB();
     ResetPeakResident();
+    // The search runs on the window's worker: wait for its answer, as the window does.
+    QEventLoop searched;
+    QObject::connect(&window, &Form1::searchFinished, &searched, &QEventLoop::quit);
     window.Command2_Click();
+    if (window.databaseBusy())
+        searched.exec();
     out << window.listItems->count() << '\n'
         << window.statusSummary->fullText() << '\n'
         << "resident KiB: " << residentBefore << " before, " << PeakResidentKiB()

@@ -160,7 +160,10 @@ void TestFaults::fullDiskKeepsOldSettings() {
 
 void TestFaults::searchUnderMemoryLimit_data() {
     QTest::addColumn<int>("headroomMiB");
-    for (const int headroom : {1, 8, 32, 1024})
+    // Between these (about 8 MiB left) the allocation that fails may be one of Qt's own event
+    // queue, which no program can recover from; the search's own allocations fail in the
+    // rows checked here.
+    for (const int headroom : {1, 32, 1024})
         QTest::addRow("%d MiB left", headroom) << headroom;
 }
 
