@@ -227,20 +227,45 @@ bool readDuration(DbConnection& connection, int column, CallRecord& call) {
 
 } // namespace
 
-Status ReadCalls(const SearchQuery& query, DbConnection::Rows rows,
-                 const std::function<bool(const CallRecord&)>& reader) {
-    DbConnection connection;
+namespace {
+
+// Connects and runs a report's statement in a session that keeps the program's time zone, so
+// that the day of a start held with its zone (timestamptz) and its shown time agree with the
+// user's clock; a plain timestamp is not affected. A zone the server does not know leaves the
+// server's own.
+Status runInProgramZone(DbConnection& connection, const SearchQuery& query,
+                        DbConnection::Rows rows) {
     Status status = connection.open(WorkingConnectionString(DbDriver));
     if (status) {
-        // The session keeps the program's time zone, so that the day of a start held with its
-        // zone (timestamptz) and its shown time agree with the user's clock; a plain timestamp
-        // is not affected. A zone the server does not know leaves the server's own.
         const QString zone = QString::fromUtf8(QTimeZone::systemTimeZoneId());
         if (!zone.isEmpty())
             (void)connection.execute(QStringLiteral("SELECT set_config('TimeZone', ?, false)"),
                                      {zone});
         status = connection.execute(query.statement, query.parameters, rows);
     }
+    return status;
+}
+
+} // namespace
+
+Status ReadRows(const SearchQuery& query, const std::function<bool(DbConnection&)>& reader) {
+    DbConnection connection;
+    if (Status status = runInProgramZone(connection, query, DbConnection::Rows::InBatches); !status)
+        return status;
+    while (connection.next()) {
+        if (!reader(connection))
+            return {};
+    }
+    if (Status status = connection.endOfRows(); !status)
+        return status;
+    connection.close();
+    return {};
+}
+
+Status ReadCalls(const SearchQuery& query, DbConnection::Rows rows,
+                 const std::function<bool(const CallRecord&)>& reader) {
+    DbConnection connection;
+    Status status = runInProgramZone(connection, query, rows);
     if (!status)
         return status;
     CallRecord call;

@@ -79,6 +79,10 @@ struct CallRecord {
 Status ReadCalls(const SearchQuery& query, DbConnection::Rows rows,
                  const std::function<bool(const CallRecord&)>& reader);
 
+// Runs a statement in the same session as ReadCalls and gives each row to the reader, which
+// reads its columns and returns false to stop early (the result is then ok).
+Status ReadRows(const SearchQuery& query, const std::function<bool(DbConnection&)>& reader);
+
 // Runs the search and gives one row per call. After a failure the value holds the rows listed
 // up to then.
 Result<CallRows> RunSearchQuery(const SearchQuery& query);

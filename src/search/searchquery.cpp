@@ -57,9 +57,11 @@ SearchQuery BuildSearchQuery(const SearchChoices& choices) {
     return query;
 }
 
-SearchQuery BuildReportQuery(const ReportFilter& filter) {
-    SearchQuery query;
-    query.statement = kSelect + QStringLiteral("date(starttime) BETWEEN ? AND ?");
+namespace {
+
+// The period and the number of the filter, with their values bound.
+void addReportFilter(SearchQuery& query, const ReportFilter& filter) {
+    query.statement += QStringLiteral("date(starttime) BETWEEN ? AND ?");
     query.parameters << filter.first.toString(Qt::ISODate) << filter.last.toString(Qt::ISODate);
     if (filter.number) {
         query.statement += QStringLiteral(" AND ");
@@ -85,6 +87,107 @@ SearchQuery BuildReportQuery(const ReportFilter& filter) {
             addNumberClause(query, filter.direction, kExactly, *filter.number);
         }
     }
+}
+
+// A call the server sums up exactly as the program would: a start of a real date and time and
+// a duration of whole seconds, from none up to a day, which the driver hands over as hh:mm:ss.
+// Any other call (a NULL, a negative or day-long duration, a fraction of a second) is read
+// whole and counted by the program.
+const QString kPlainCall = QStringLiteral(
+    "(starttime IS NOT NULL AND starttime >= timestamp '0001-01-01' AND starttime < "
+    "timestamp '10000-01-01' AND dur IS NOT NULL AND dur >= interval '0' AND dur < interval "
+    "'1 day' AND extract(month FROM dur) = 0 AND extract(day FROM dur) = 0 AND "
+    "date_trunc('second', dur) = dur)");
+
+// The plain calls of the filter: their day (days since 1970-01-01), the minute of the day they
+// started in, and their whole seconds.
+SearchQuery plainCalls(const ReportFilter& filter, const QString& columns) {
+    SearchQuery query;
+    query.statement = QStringLiteral("SELECT ") + columns +
+                      QStringLiteral(", extract(epoch FROM dur)::bigint AS s FROM "
+                                     "public.callhistory2 WHERE ");
+    addReportFilter(query, filter);
+    query.statement += QStringLiteral(" AND ") + kPlainCall;
+    return query;
+}
+
+// The sums every summary row needs, of the calls "c" with seconds "s".
+const QString kTalkSums =
+    QStringLiteral("coalesce(sum(c.s) FILTER (WHERE c.s > 0), 0), count(*) FILTER (WHERE c.s > 0), "
+                   "count(*) FILTER (WHERE c.s = 0)");
+
+} // namespace
+
+SearchQuery BuildReportQuery(const ReportFilter& filter) {
+    SearchQuery query;
+    query.statement = kSelect;
+    addReportFilter(query, filter);
     query.statement += QStringLiteral(" ORDER BY starttime");
     return query;
+}
+
+SearchQuery BuildUnusualCallsQuery(const ReportFilter& filter) {
+    SearchQuery query;
+    query.statement = kSelect;
+    addReportFilter(query, filter);
+    query.statement += QStringLiteral(" AND NOT coalesce(") + kPlainCall +
+                       QStringLiteral(", false) ORDER BY starttime");
+    return query;
+}
+
+SearchQuery BuildMinuteSumsQuery(const ReportFilter& filter) {
+    const SearchQuery calls = plainCalls(
+        filter, QStringLiteral("date(starttime) - date '1970-01-01' AS d, extract(hour FROM "
+                               "starttime)::int * 60 + extract(minute FROM starttime)::int AS m"));
+    SearchQuery query;
+    // One scan fills both groupings: the calls that start in each minute, and those whose
+    // charted minutes end before each minute (a call covers its whole minutes, at least one,
+    // up to the end of the day).
+    query.statement =
+        QStringLiteral("SELECT c.d, c.m, x.e, count(*), ") + kTalkSums + QStringLiteral(" FROM (") +
+        calls.statement +
+        QStringLiteral(") c, LATERAL (SELECT least(c.m + greatest(c.s / 60, 1), 1440) AS e) x "
+                       "GROUP BY GROUPING SETS ((c.d, c.m), (c.d, x.e)) ORDER BY c.d");
+    query.parameters = calls.parameters;
+    return query;
+}
+
+SearchQuery BuildNumberSumsQuery(const ReportFilter& filter, NumberSums which, int top) {
+    const SearchQuery calls = plainCalls(filter, QStringLiteral("from_no, to_no"));
+    SearchQuery query;
+    // Each number of a call counts once: a call to itself is placed, not received.
+    query.statement =
+        QStringLiteral("SELECT v.n, count(*) FILTER (WHERE v.placed), count(*) FILTER (WHERE "
+                       "NOT v.placed), ") +
+        kTalkSums + QStringLiteral(" FROM (") + calls.statement +
+        QStringLiteral(") c CROSS JOIN LATERAL (VALUES (c.from_no, true), (CASE WHEN c.to_no IS "
+                       "DISTINCT FROM c.from_no THEN c.to_no END, false)) v(n, placed) WHERE "
+                       "v.n IS NOT NULL");
+    query.parameters = calls.parameters;
+    switch (which) {
+    case NumberSums::Every:
+        query.statement += QStringLiteral(" GROUP BY v.n");
+        break;
+    case NumberSums::Extensions:
+        query.statement += QStringLiteral(" AND v.n IN (SELECT value FROM public.dnallocation "
+                                          "WHERE kind = 1) GROUP BY v.n");
+        break;
+    case NumberSums::Top:
+        // Equals in the order of their bytes, as the program orders them.
+        query.statement += QStringLiteral(" GROUP BY v.n ORDER BY count(*) DESC, v.n COLLATE "
+                                          "\"C\" LIMIT ?");
+        query.parameters << top;
+        break;
+    }
+    return query;
+}
+
+SearchQuery BuildSummableColumnsQuery() {
+    // The sums above read the start as a timestamp without a zone and the duration as an
+    // interval; a database that keeps either otherwise is summed up by the program.
+    return {QStringLiteral("SELECT count(*) FROM pg_catalog.pg_attribute WHERE attrelid = "
+                           "'public.callhistory2'::regclass AND NOT attisdropped AND ((attname = "
+                           "'starttime' AND atttypid = 'timestamp'::regtype) OR (attname = 'dur' "
+                           "AND atttypid = 'interval'::regtype))"),
+            {}};
 }
