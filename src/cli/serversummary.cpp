@@ -33,7 +33,8 @@ struct UnusualCall {
 Result<std::vector<UnusualCall>> readUnusualCalls(const ReportFilter& filter) {
     std::vector<UnusualCall> calls;
     const Status status = dbRoutines::ReadCalls(
-        BuildUnusualCallsQuery(filter), DbConnection::Rows::InBatches,
+        // Few, as a rule: read whole, the server may look for them in parallel.
+        BuildUnusualCallsQuery(filter), DbConnection::Rows::Many,
         [&](const dbRoutines::CallRecord& call) {
             calls.push_back({call.callFrom.toByteArray(), call.callTo.toByteArray(), call.start,
                              CallRows::DurationSecondsOf(call.duration, call.durationText)});

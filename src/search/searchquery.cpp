@@ -95,16 +95,16 @@ void addReportFilter(SearchQuery& query, const ReportFilter& filter) {
 // whole and counted by the program.
 const QString kPlainCall = QStringLiteral(
     "(starttime IS NOT NULL AND starttime >= timestamp '0001-01-01' AND starttime < "
-    "timestamp '10000-01-01' AND dur IS NOT NULL AND dur >= interval '0' AND dur < interval "
-    "'1 day' AND extract(month FROM dur) = 0 AND extract(day FROM dur) = 0 AND "
-    "date_trunc('second', dur) = dur)");
+    "timestamp '10000-01-01' AND date_part('year', dur) = 0 AND date_part('month', dur) = 0 AND "
+    "date_part('day', dur) = 0 AND date_part('epoch', dur) >= 0 AND date_part('epoch', dur) < "
+    "86400 AND date_part('epoch', dur) = trunc(date_part('epoch', dur)))");
 
 // The plain calls of the filter: their day (days since 1970-01-01), the minute of the day they
 // started in, and their whole seconds.
 SearchQuery plainCalls(const ReportFilter& filter, const QString& columns) {
     SearchQuery query;
     query.statement = QStringLiteral("SELECT ") + columns +
-                      QStringLiteral(", extract(epoch FROM dur)::bigint AS s FROM "
+                      QStringLiteral(", date_part('epoch', dur)::int AS s FROM "
                                      "public.callhistory2 WHERE ");
     addReportFilter(query, filter);
     query.statement += QStringLiteral(" AND ") + kPlainCall;
@@ -136,19 +136,20 @@ SearchQuery BuildUnusualCallsQuery(const ReportFilter& filter) {
 }
 
 SearchQuery BuildMinuteSumsQuery(const ReportFilter& filter) {
-    const SearchQuery calls = plainCalls(
-        filter, QStringLiteral("date(starttime) - date '1970-01-01' AS d, extract(hour FROM "
-                               "starttime)::int * 60 + extract(minute FROM starttime)::int AS m"));
+    // The minute a call starts in, and the minute before which its charted minutes end: its
+    // whole minutes, at least one, up to the end of the day.
+    const QString minutes = QStringLiteral(
+        "date(starttime) - date '1970-01-01' AS d, date_part('hour', starttime)::int * 60 + "
+        "date_part('minute', starttime)::int AS m");
+    const SearchQuery calls = plainCalls(filter, minutes);
     SearchQuery query;
-    // One scan fills both groupings: the calls that start in each minute, and those whose
-    // charted minutes end before each minute (a call covers its whole minutes, at least one,
-    // up to the end of the day).
-    query.statement =
-        QStringLiteral("SELECT c.d, c.m, x.e, count(*), ") + kTalkSums + QStringLiteral(" FROM (") +
-        calls.statement +
-        QStringLiteral(") c, LATERAL (SELECT least(c.m + greatest(c.s / 60, 1), 1440) AS e) x "
-                       "GROUP BY GROUPING SETS ((c.d, c.m), (c.d, x.e)) ORDER BY c.d");
-    query.parameters = calls.parameters;
+    query.statement = QStringLiteral("SELECT c.d, c.m, NULL::int, count(*), ") + kTalkSums +
+                      QStringLiteral(" FROM (") + calls.statement +
+                      QStringLiteral(") c GROUP BY c.d, c.m UNION ALL SELECT c.d, NULL, least(c.m "
+                                     "+ greatest(c.s / 60, 1), 1440) AS e, count(*), 0, 0, 0 "
+                                     "FROM (") +
+                      calls.statement + QStringLiteral(") c GROUP BY c.d, e ORDER BY 1");
+    query.parameters = calls.parameters + calls.parameters;
     return query;
 }
 
