@@ -49,8 +49,6 @@ public:
     // mixed with the calls added one by one.
     void addStarted(qint64 daySeconds, int minute, const HourFigures& started);
     void addInProgress(qint64 daySeconds, int minute, int change);
-    // The day of the calls added last, if any.
-    std::optional<qint64> currentDay() const { return day_; }
     void finish();
 
 private:

@@ -159,26 +159,27 @@ SearchQuery BuildMinuteSumsQuery(const ReportFilter& filter) {
 SearchQuery BuildNumberSumsQuery(const ReportFilter& filter, NumberSums which, int top) {
     const SearchQuery calls = plainCalls(filter, QStringLiteral("from_no, to_no"));
     SearchQuery query;
-    // Each number of a call counts once: a call to itself is placed, not received.
+    // Each number of a call counts once: a call to itself is placed, not received. Two scans
+    // of the calls, one for each side, cost the server less than one scan giving two rows.
     query.statement =
-        QStringLiteral("SELECT v.n, count(*) FILTER (WHERE v.placed), count(*) FILTER (WHERE "
-                       "NOT v.placed), ") +
-        kTalkSums + QStringLiteral(" FROM (") + calls.statement +
-        QStringLiteral(") c CROSS JOIN LATERAL (VALUES (c.from_no, true), (CASE WHEN c.to_no IS "
-                       "DISTINCT FROM c.from_no THEN c.to_no END, false)) v(n, placed) WHERE "
-                       "v.n IS NOT NULL");
-    query.parameters = calls.parameters;
+        QStringLiteral("SELECT c.n, count(*) FILTER (WHERE c.placed), count(*) FILTER (WHERE "
+                       "NOT c.placed), ") +
+        kTalkSums + QStringLiteral(" FROM (SELECT from_no AS n, true AS placed, s FROM (") +
+        calls.statement + QStringLiteral(") x UNION ALL SELECT to_no, false, s FROM (") +
+        calls.statement +
+        QStringLiteral(") y WHERE to_no IS DISTINCT FROM from_no) c WHERE c.n IS NOT NULL");
+    query.parameters = calls.parameters + calls.parameters;
     switch (which) {
     case NumberSums::Every:
-        query.statement += QStringLiteral(" GROUP BY v.n");
+        query.statement += QStringLiteral(" GROUP BY c.n");
         break;
     case NumberSums::Extensions:
-        query.statement += QStringLiteral(" AND v.n IN (SELECT value FROM public.dnallocation "
-                                          "WHERE kind = 1) GROUP BY v.n");
+        query.statement += QStringLiteral(" AND c.n IN (SELECT value FROM public.dnallocation "
+                                          "WHERE kind = 1) GROUP BY c.n");
         break;
     case NumberSums::Top:
         // Equals in the order of their bytes, as the program orders them.
-        query.statement += QStringLiteral(" GROUP BY v.n ORDER BY count(*) DESC, v.n COLLATE "
+        query.statement += QStringLiteral(" GROUP BY c.n ORDER BY count(*) DESC, c.n COLLATE "
                                           "\"C\" LIMIT ?");
         query.parameters << top;
         break;
