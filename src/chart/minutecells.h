@@ -30,6 +30,9 @@ std::optional<CallMinutes> CallMinutesAt(double startMinute, double durationMinu
 class MinuteCellsBuilder {
 public:
     void add(const CallMinutes& minutes, bool placedByReference);
+    // Calls counted elsewhere: so many more calls cover the minute and those after it (a
+    // negative number: so many fewer). The minute runs to kMinutesPerDay, past the last one.
+    void addChange(int minute, int calls) { toChanges_[size_t(minute)] += calls; }
     MinuteCells cells() const;
     // How many of the added calls cover each minute, both tracks together.
     std::array<int, kMinutesPerDay> callsInProgress() const;

@@ -40,10 +40,7 @@ std::optional<int> MostCallsStartedHour(const DayFigures& day) {
 void DayTally::add(qint64 startSeconds, std::optional<double> durationSeconds) {
     if (startSeconds < 0)
         return; // a start kept as text, or none: it belongs to no day
-    const qint64 day = startSeconds / kSecondsPerDay;
-    if (day_ && *day_ != day)
-        finish();
-    day_ = day;
+    moveTo(startSeconds / kSecondsPerDay);
     HourFigures& hour = figures_[size_t(TextForms::SecondOfDay(startSeconds) / 3600)];
     ++hour.calls;
     if (durationSeconds && *durationSeconds > 0) {
@@ -54,6 +51,27 @@ void DayTally::add(qint64 startSeconds, std::optional<double> durationSeconds) {
         ++hour.noTalkCalls;
     if (const auto covered = ChartedMinutesOf(startSeconds, durationSeconds))
         inProgress_.add(*covered, false);
+}
+
+void DayTally::moveTo(qint64 day) {
+    if (day_ && *day_ != day)
+        finish();
+    day_ = day;
+}
+
+void DayTally::addStarted(qint64 daySeconds, int minute, const HourFigures& started) {
+    moveTo(daySeconds / kSecondsPerDay);
+    HourFigures& hour = figures_[size_t(minute / 60)];
+    hour.calls += started.calls;
+    hour.talkSeconds += started.talkSeconds;
+    hour.talkedCalls += started.talkedCalls;
+    hour.noTalkCalls += started.noTalkCalls;
+    inProgress_.addChange(minute, int(started.calls));
+}
+
+void DayTally::addInProgress(qint64 daySeconds, int minute, int change) {
+    moveTo(daySeconds / kSecondsPerDay);
+    inProgress_.addChange(minute, change);
 }
 
 void DayTally::finish() {
@@ -106,6 +124,16 @@ void NumberTally::add(QByteArrayView from, QByteArrayView to,
     if (NumberFigures* called = find(to)) {
         ++called->received;
         count(*called);
+    }
+}
+
+void NumberTally::addCounted(QByteArrayView number, const NumberFigures& counted) {
+    if (NumberFigures* figures = find(number)) {
+        figures->placed += counted.placed;
+        figures->received += counted.received;
+        figures->talkSeconds += counted.talkSeconds;
+        figures->talkedCalls += counted.talkedCalls;
+        figures->noTalkCalls += counted.noTalkCalls;
     }
 }
 

@@ -43,9 +43,17 @@ public:
     explicit DayTally(DayDone done) : done_(std::move(done)) {}
 
     void add(qint64 startSeconds, std::optional<double> durationSeconds);
+    // Calls counted elsewhere, on the day of the given start seconds (midnight): those that
+    // started in the minute, with their talk figures (mostAtOnce unused); and so many more
+    // calls in progress from the minute on (fewer, when negative). The days come in order,
+    // mixed with the calls added one by one.
+    void addStarted(qint64 daySeconds, int minute, const HourFigures& started);
+    void addInProgress(qint64 daySeconds, int minute, int change);
     void finish();
 
 private:
+    void moveTo(qint64 day);
+
     DayDone done_;
     std::optional<qint64> day_;
     DayFigures figures_{};
@@ -69,6 +77,8 @@ public:
     void add(QByteArrayView from, QByteArrayView to, std::optional<double> durationSeconds);
     // Only these numbers are counted, when given (the extension list).
     void restrictTo(const QStringList& numbers);
+    // Figures counted elsewhere for a number.
+    void addCounted(QByteArrayView number, const NumberFigures& counted);
     NumberFigures figures(const QByteArray& number) const { return figures_.value(number); }
     // The numbers with the most calls, most first; equals in the order of their text.
     std::vector<std::pair<QByteArray, NumberFigures>> top(int count) const;

@@ -33,6 +33,10 @@ Result<std::optional<bool>> ReadTalk(const QCommandLineParser& parser) {
     return Failed<std::optional<bool>>(QStringLiteral("--talk %1: it is yes or no").arg(talk));
 }
 
+bool KeepsEveryCall(const ReportRequest& request) {
+    return !request.talk && !(request.sameNumber && request.sameNumber->isPhoneNumber());
+}
+
 bool Keeps(const ReportRequest& request, const dbRoutines::CallRecord& call) {
     if (request.talk) {
         const auto seconds = CallRows::DurationSecondsOf(call.duration, call.durationText);

@@ -12,6 +12,7 @@
 #include "pdfreport.h"
 #include "reportrequest.h"
 #include "rowwriter.h"
+#include "serversummary.h"
 #include "terminal.h"
 #include "textforms.h"
 
@@ -152,6 +153,10 @@ int runReport(const ReportRequest& request, Output& output,
                                       return true;
                                   return reader(call);
                               });
+    return concludeReport(status, output, finish);
+}
+
+int concludeReport(const Status& status, Output& output, const std::function<Status()>& finish) {
     if (!status) {
         output.abandon();
         return failure(kStatementFailed, QStringLiteral("The report failed: ") + status.reason());
@@ -463,6 +468,15 @@ int RunSummary(const QStringList& arguments) {
         }
         return Status();
     };
+    if (KeepsEveryCall(asked)) {
+        // The server sums up the calls; the tallies end as if each call had been added.
+        const SummedBy by = asked.grouping == Grouping::Extension ? SummedBy::Extension
+                            : asked.grouping == Grouping::Number  ? SummedBy::Number
+                                                                  : SummedBy::Day;
+        const Result<bool> summed = SumUpAtServer(asked.filter, by, asked.top, tally, numbers);
+        if (!summed || summed.value)
+            return concludeReport(summed.status, output, write);
+    }
     return runReport(
         asked, output,
         [&](const dbRoutines::CallRecord& call) {

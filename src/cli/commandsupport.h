@@ -41,8 +41,14 @@ int runReport(const ReportRequest& request, Output& output,
               const std::function<bool(const dbRoutines::CallRecord&)>& reader,
               const std::function<Status()>& finish);
 
+// Puts the output of a report whose rows have been read in place, or says why the reading
+// failed.
+int concludeReport(const Status& status, Output& output, const std::function<Status()>& finish);
+
 // True when the call is one the request asks for: the server narrows a number by its last
 // digits, and here each call is confirmed to hold the same number; --talk keeps one kind.
 bool Keeps(const ReportRequest& request, const dbRoutines::CallRecord& call);
+// True when Keeps keeps every call the server finds.
+bool KeepsEveryCall(const ReportRequest& request);
 
 } // namespace cli

@@ -79,6 +79,11 @@ struct CallRecord {
 Status ReadCalls(const SearchQuery& query, DbConnection::Rows rows,
                  const std::function<bool(const CallRecord&)>& reader);
 
+// Runs a statement of sums, in a session like ReadCalls's, and gives each row to the reader,
+// which reads its columns and returns false to stop early (the result is then ok). The result
+// is read whole: it should hold far fewer rows than the calls it sums up.
+Status ReadRows(const SearchQuery& query, const std::function<bool(DbConnection&)>& reader);
+
 // Runs the search and gives one row per call. After a failure the value holds the rows listed
 // up to then.
 Result<CallRows> RunSearchQuery(const SearchQuery& query);

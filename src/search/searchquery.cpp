@@ -57,9 +57,11 @@ SearchQuery BuildSearchQuery(const SearchChoices& choices) {
     return query;
 }
 
-SearchQuery BuildReportQuery(const ReportFilter& filter) {
-    SearchQuery query;
-    query.statement = kSelect + QStringLiteral("date(starttime) BETWEEN ? AND ?");
+namespace {
+
+// The period and the number of the filter, with their values bound.
+void addReportFilter(SearchQuery& query, const ReportFilter& filter) {
+    query.statement += QStringLiteral("date(starttime) BETWEEN ? AND ?");
     query.parameters << filter.first.toString(Qt::ISODate) << filter.last.toString(Qt::ISODate);
     if (filter.number) {
         query.statement += QStringLiteral(" AND ");
@@ -85,6 +87,112 @@ SearchQuery BuildReportQuery(const ReportFilter& filter) {
             addNumberClause(query, filter.direction, kExactly, *filter.number);
         }
     }
+}
+
+// A call the server sums up exactly as the program would: a start of a real date and time and
+// a duration of whole seconds, from none up to a day, which the driver hands over as hh:mm:ss.
+// Any other call (a NULL, a negative or day-long duration, a fraction of a second) is read
+// whole and counted by the program.
+const QString kPlainCall = QStringLiteral(
+    "(starttime IS NOT NULL AND starttime >= timestamp '0001-01-01' AND starttime < "
+    "timestamp '10000-01-01' AND date_part('year', dur) = 0 AND date_part('month', dur) = 0 AND "
+    "date_part('day', dur) = 0 AND date_part('epoch', dur) >= 0 AND date_part('epoch', dur) < "
+    "86400 AND date_part('epoch', dur) = trunc(date_part('epoch', dur)))");
+
+// The plain calls of the filter: their day (days since 1970-01-01), the minute of the day they
+// started in, and their whole seconds.
+SearchQuery plainCalls(const ReportFilter& filter, const QString& columns) {
+    SearchQuery query;
+    query.statement = QStringLiteral("SELECT ") + columns +
+                      QStringLiteral(", date_part('epoch', dur)::int AS s FROM "
+                                     "public.callhistory2 WHERE ");
+    addReportFilter(query, filter);
+    // Written so that the planner expects most calls to pass (as they do) and plans for
+    // grouping them: it cannot tell how many pass the test itself and would expect almost none.
+    query.statement +=
+        QStringLiteral(" AND CASE WHEN ") + kPlainCall + QStringLiteral(" THEN 1 END IS NOT NULL");
+    return query;
+}
+
+// The sums every summary row needs, of the calls "c" with seconds "s".
+const QString kTalkSums =
+    QStringLiteral("coalesce(sum(c.s) FILTER (WHERE c.s > 0), 0), count(*) FILTER (WHERE c.s > 0), "
+                   "count(*) FILTER (WHERE c.s = 0)");
+
+} // namespace
+
+SearchQuery BuildReportQuery(const ReportFilter& filter) {
+    SearchQuery query;
+    query.statement = kSelect;
+    addReportFilter(query, filter);
     query.statement += QStringLiteral(" ORDER BY starttime");
     return query;
+}
+
+SearchQuery BuildUnusualCallsQuery(const ReportFilter& filter) {
+    SearchQuery query;
+    query.statement = kSelect;
+    addReportFilter(query, filter);
+    query.statement += QStringLiteral(" AND NOT coalesce(") + kPlainCall +
+                       QStringLiteral(", false) ORDER BY starttime");
+    return query;
+}
+
+SearchQuery BuildMinuteSumsQuery(const ReportFilter& filter) {
+    // The minute a call starts in, and the minute before which its charted minutes end: its
+    // whole minutes, at least one, up to the end of the day.
+    const QString minutes = QStringLiteral(
+        "date(starttime) - date '1970-01-01' AS d, date_part('hour', starttime)::int * 60 + "
+        "date_part('minute', starttime)::int AS m");
+    const SearchQuery calls = plainCalls(filter, minutes);
+    SearchQuery query;
+    query.statement = QStringLiteral("SELECT c.d, c.m, NULL::int, count(*), ") + kTalkSums +
+                      QStringLiteral(" FROM (") + calls.statement +
+                      QStringLiteral(") c GROUP BY c.d, c.m UNION ALL SELECT c.d, NULL, least(c.m "
+                                     "+ greatest(c.s / 60, 1), 1440) AS e, count(*), 0, 0, 0 "
+                                     "FROM (") +
+                      calls.statement + QStringLiteral(") c GROUP BY c.d, e ORDER BY 1");
+    query.parameters = calls.parameters + calls.parameters;
+    return query;
+}
+
+SearchQuery BuildNumberSumsQuery(const ReportFilter& filter, NumberSums which, int top) {
+    const SearchQuery calls = plainCalls(filter, QStringLiteral("from_no, to_no"));
+    SearchQuery query;
+    // Each number of a call counts once: a call to itself is placed, not received. Two scans
+    // of the calls, one for each side, cost the server less than one scan giving two rows.
+    query.statement =
+        QStringLiteral("SELECT c.n, count(*) FILTER (WHERE c.placed), count(*) FILTER (WHERE "
+                       "NOT c.placed), ") +
+        kTalkSums + QStringLiteral(" FROM (SELECT from_no AS n, true AS placed, s FROM (") +
+        calls.statement + QStringLiteral(") x UNION ALL SELECT to_no, false, s FROM (") +
+        calls.statement +
+        QStringLiteral(") y WHERE to_no IS DISTINCT FROM from_no) c WHERE c.n IS NOT NULL");
+    query.parameters = calls.parameters + calls.parameters;
+    switch (which) {
+    case NumberSums::Every:
+        query.statement += QStringLiteral(" GROUP BY c.n");
+        break;
+    case NumberSums::Extensions:
+        query.statement += QStringLiteral(" AND c.n IN (SELECT value FROM public.dnallocation "
+                                          "WHERE kind = 1) GROUP BY c.n");
+        break;
+    case NumberSums::Top:
+        // Equals in the order of their bytes, as the program orders them.
+        query.statement += QStringLiteral(" GROUP BY c.n ORDER BY count(*) DESC, c.n COLLATE "
+                                          "\"C\" LIMIT ?");
+        query.parameters << top;
+        break;
+    }
+    return query;
+}
+
+SearchQuery BuildSummableColumnsQuery() {
+    // The sums above read the start as a timestamp without a zone and the duration as an
+    // interval; a database that keeps either otherwise is summed up by the program.
+    return {QStringLiteral("SELECT count(*) FROM pg_catalog.pg_attribute WHERE attrelid = "
+                           "'public.callhistory2'::regclass AND NOT attisdropped AND ((attname = "
+                           "'starttime' AND atttypid = 'timestamp'::regtype) OR (attname = 'dur' "
+                           "AND atttypid = 'interval'::regtype))"),
+            {}};
 }

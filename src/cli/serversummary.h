@@ -1,0 +1,25 @@
+#pragma once
+
+#include "activity.h"
+#include "result.h"
+#include "searchquery.h"
+
+// The summaries with the counting done by the server: it sums up the calls of each minute or
+// number (GROUP BY), and only the calls whose values it cannot count as the program does are
+// read one by one. The figures are those of adding every call to the tallies.
+namespace cli {
+
+enum class SummedBy {
+    Day,       // the day tally, in order, then finished
+    Extension, // the number tally, restricted to the extensions
+    Number,    // the number tally, for its top numbers only
+};
+
+// Adds the calls of the filter to the day tally or the number tally. By number, the tally holds
+// at least every number that NumberTally::top(top) lists, with its whole figures. False, with
+// nothing added, when the database keeps the start or duration in a type the sums do not read;
+// the calls are then to be added one by one.
+Result<bool> SumUpAtServer(const ReportFilter& filter, SummedBy by, int top,
+                           Activity::DayTally& days, Activity::NumberTally& numbers);
+
+} // namespace cli
