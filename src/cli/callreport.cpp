@@ -6,6 +6,11 @@
 
 namespace cli {
 
+namespace {
+// The report sizes the lines for the blocking `capacity` takes by default.
+constexpr double kReportBlocking = 0.01;
+} // namespace
+
 CallReportTally::CallReportTally(const ReportFilter& filter, const QStringList& extensions, int top)
     : filter_(filter), extensions_(extensions), top_(top),
       tally_([this](QDate day, const Activity::DayFigures& figures) {
@@ -20,7 +25,8 @@ CallReportTally::CallReportTally(const ReportFilter& filter, const QStringList& 
               figures_.callsByWeekdayHour[size_t(weekday)][h] += hour.calls;
           }
           days_.emplace_back(day, calls);
-      }) {
+      }),
+      capacity_(filter.first, filter.last, kReportBlocking) {
     extensionTally_.restrictTo(extensions);
 }
 
@@ -30,6 +36,7 @@ void CallReportTally::add(const dbRoutines::CallRecord& call) {
     if (seconds && *seconds > 0)
         figures_.talkSeconds += *seconds;
     tally_.add(call.start, seconds);
+    capacity_.add(call.start, seconds);
     extensionTally_.add(call.callFrom, call.callTo, seconds);
     numberTally_.add(call.callFrom, call.callTo, seconds);
 }
@@ -46,6 +53,14 @@ files::ReportFigures CallReportTally::finish(const QDateTime& made) {
         figures.peakAtOnce = std::max(figures.peakAtOnce, hours_[h].mostAtOnce);
     }
     figures.busiestHour = Activity::BusiestHour(hours_);
+    qint64 withoutTalk = 0;
+    int lines = 0;
+    for (const calls::DayCapacity& day : capacity_.days()) {
+        withoutTalk += day.noTalkCalls;
+        lines = std::max(lines, day.linesNeeded);
+    }
+    figures.capacity.callsWithoutTalk = withoutTalk;
+    figures.capacity.linesNeeded = lines;
     // Every day of the period, those without calls too.
     size_t next = 0;
     for (QDate day = filter_.first; day.isValid() && day <= filter_.last; day = day.addDays(1)) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "activity.h"
+#include "capacity.h"
 #include "dbroutines.h"
 #include "reportfigures.h"
 #include "searchquery.h"
@@ -18,7 +19,8 @@ public:
     CallReportTally(const ReportFilter& filter, const QStringList& extensions, int top);
 
     void add(const dbRoutines::CallRecord& call);
-    // The figures of every call added. The capacity totals are left to the caller.
+    // The figures of every call added; the lines needed are those of the period's highest day
+    // at 1% blocking, as `capacity` reckons them.
     files::ReportFigures finish(const QDateTime& made);
 
 private:
@@ -30,6 +32,7 @@ private:
     std::vector<std::pair<QDate, qint64>> days_;
     Activity::DayTally tally_;
     Activity::NumberTally extensionTally_, numberTally_;
+    calls::CapacityTally capacity_;
 };
 
 // The filter in words: "every call" or "101, both directions".

@@ -99,7 +99,8 @@ int RunCapacity(const QStringList& arguments) {
             const QByteArray erlangs = QByteArray::number(day.busyHourErlangs, 'f', 2);
             ok = writer.row(
                 {Cell::of(QByteArrayView(date)), Cell::of(day.calls), Cell::of(day.noTalkCalls),
-                 Cell::of(TextForms::WholeSeconds(day.talkSeconds)), Cell::of(qint64(day.peakAtOnce)),
+                 Cell::of(TextForms::WholeSeconds(day.talkSeconds)),
+                 Cell::of(qint64(day.peakAtOnce)),
                  day.peakMinute ? Cell::of(QByteArrayView(peakAt)) : Cell::null(),
                  day.busyHour ? Cell::of(qint64(*day.busyHour)) : Cell::null(),
                  Cell::ofDecimal(QByteArrayView(erlangs)), Cell::of(qint64(day.linesNeeded))});

@@ -662,9 +662,6 @@ int RunReport(const QStringList& arguments) {
         },
         [&]() -> Status {
             files::ReportFigures figures = tally.finish(QDateTime::currentDateTime());
-            // The calls without talk time and the lines needed come from the capacity
-            // reckoning (figures.capacity); until it is given here, the report says they are
-            // not known.
             const Result<QByteArray> pdf = files::PdfReport(figures, files::LocalePaperSize());
             if (!pdf)
                 return pdf.status;

@@ -19,18 +19,14 @@ DbWorker::StartOutcome findDriverAndExtensions(bool withExtensions) {
 // What a job that ran out of memory hands back: the window shows it like any other failure.
 const QString kOutOfMemory = QStringLiteral("Out of memory");
 
-template <typename T>
-T outOfMemory();
-template <>
-DbWorker::StartOutcome outOfMemory() {
+template <typename T> T outOfMemory();
+template <> DbWorker::StartOutcome outOfMemory() {
     return {Failed<QString>(kOutOfMemory), std::nullopt};
 }
-template <>
-Result<QStringList> outOfMemory() {
+template <> Result<QStringList> outOfMemory() {
     return Failed<QStringList>(kOutOfMemory);
 }
-template <>
-DbWorker::SearchOutcome outOfMemory() {
+template <> DbWorker::SearchOutcome outOfMemory() {
     return {std::nullopt, Failed<CallRows>(kOutOfMemory)};
 }
 
