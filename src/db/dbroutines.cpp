@@ -36,9 +36,11 @@ struct Probe {
     DbConnection::OpenFailure openFailure = DbConnection::OpenFailure::None;
 };
 
-Probe probe(const QString& driverClause) {
+Probe probe(ConnectionSettings settings, const QString& driverClause) {
+    settings.driverClause = driverClause;
     DbConnection connection;
-    Status status = connection.open(ProbeConnectionString(driverClause));
+    Status status =
+        connection.open(WorkingConnectionString(settings) + kProbeOptions, settings.ownerAccount);
     // The test query gives up like the login: a locked table must not hold the start for a
     // minute per driver name.
     if (status)
@@ -79,37 +81,39 @@ Result<int> DatabasePort() {
                   config::kDefaultDbPort);
 }
 
+ConnectionSettings CurrentConnectionSettings() {
+    return {DbDriver, DatabasePort(), config::GetConfig(QStringLiteral("dbuser")),
+            config::GetConfig(QStringLiteral("dbpass")), config::DatabaseOwnerAccount()};
+}
+
 // The port goes into the string, where the check of who listens there reads it too.
+QString WorkingConnectionString(const ConnectionSettings& settings) {
+    return settings.driverClause + QStringLiteral(" Server=") + kServerHost +
+           QStringLiteral("; PORT=") + QString::number(settings.port.value) +
+           QStringLiteral("; Database=phonesystem; UID=") + QuoteConnectionValue(settings.user) +
+           QStringLiteral("; PWD=") + QuoteConnectionValue(settings.password);
+}
+
 QString WorkingConnectionString(const QString& driverClause) {
-    return driverClause + QStringLiteral(" Server=") + kServerHost + QStringLiteral("; PORT=") +
-           QString::number(DatabasePort().value) + QStringLiteral("; Database=phonesystem; UID=") +
-           QuoteConnectionValue(config::GetConfig(QStringLiteral("dbuser"))) +
-           QStringLiteral("; PWD=") +
-           QuoteConnectionValue(config::GetConfig(QStringLiteral("dbpass")));
+    ConnectionSettings settings = CurrentConnectionSettings();
+    settings.driverClause = driverClause;
+    return WorkingConnectionString(settings);
 }
 
 QString ProbeConnectionString(const QString& driverClause) {
     return WorkingConnectionString(driverClause) + kProbeOptions;
 }
 
-Status TestConnection(const QString& driverClause) {
-    if (const Result<int> port = DatabasePort(); !port)
-        return port.status;
-    return probe(driverClause).status;
-}
-
-Result<QString> FindDriver() {
+Result<QString> ProbeDrivers(const ConnectionSettings& settings) {
     // A port that is not a number would send the credentials to another one.
-    if (const Result<int> port = DatabasePort(); !port)
-        return Failed<QString>(port.reason());
+    if (!settings.port)
+        return Failed<QString>(settings.port.reason());
     QString reason;
     bool reasonIsMissingDriver = false;
     for (const QString& clause : {kUnicodeDriver, kPlainDriver, kAnsiDriver}) {
-        const Probe tried = probe(clause);
-        if (tried.status) {
-            DbDriver = clause;
+        const Probe tried = probe(settings, clause);
+        if (tried.status)
             return Succeeded(clause);
-        }
         // The first driver that is there says more about the server than a name that is not
         // registered.
         const bool missing = tried.openFailure == DbConnection::OpenFailure::DriverMissing;
@@ -123,6 +127,13 @@ Result<QString> FindDriver() {
     return Failed<QString>(reason);
 }
 
+Result<QString> FindDriver() {
+    Result<QString> found = ProbeDrivers(CurrentConnectionSettings());
+    if (found)
+        DbDriver = found.value;
+    return found;
+}
+
 Status TryCredentials(const QString& user, const QString& password) {
     if (!config::FitsOnOneLine(user) || !config::FitsOnOneLine(password))
         return Status::failure(kLineBreakRefusal);
@@ -132,9 +143,13 @@ Status TryCredentials(const QString& user, const QString& password) {
 }
 
 Result<QStringList> FillExtensionList() {
+    return FillExtensionList(CurrentConnectionSettings());
+}
+
+Result<QStringList> FillExtensionList(const ConnectionSettings& settings) {
     QStringList entries;
     DbConnection connection;
-    Status status = connection.open(WorkingConnectionString(DbDriver));
+    Status status = connection.open(WorkingConnectionString(settings), settings.ownerAccount);
     if (status)
         status = connection.execute(kExtensionQuery, {}, DbConnection::Rows::InBatches);
     if (status) {
@@ -229,8 +244,13 @@ bool readDuration(DbConnection& connection, int column, CallRecord& call) {
 
 Status ReadCalls(const SearchQuery& query, DbConnection::Rows rows,
                  const std::function<bool(const CallRecord&)>& reader) {
+    return ReadCalls(CurrentConnectionSettings(), query, rows, reader);
+}
+
+Status ReadCalls(const ConnectionSettings& settings, const SearchQuery& query,
+                 DbConnection::Rows rows, const std::function<bool(const CallRecord&)>& reader) {
     DbConnection connection;
-    Status status = connection.open(WorkingConnectionString(DbDriver));
+    Status status = connection.open(WorkingConnectionString(settings), settings.ownerAccount);
     if (status) {
         // The session keeps the program's time zone, so that the day of a start held with its
         // zone (timestamptz) and its shown time agree with the user's clock; a plain timestamp
@@ -283,6 +303,10 @@ bool memoryIsLimited() {
 } // namespace
 
 Result<CallRows> RunSearchQuery(const SearchQuery& query) {
+    return RunSearchQuery(CurrentConnectionSettings(), query);
+}
+
+Result<CallRows> RunSearchQuery(const ConnectionSettings& settings, const SearchQuery& query) {
     CallRows rows;
     bool fits = true;
     bool reserved = false;
@@ -309,8 +333,8 @@ Result<CallRows> RunSearchQuery(const SearchQuery& query) {
         // on its memory the program reads in batches, so that only the list grows and running
         // out of room ends in "Out of memory".
         status = ReadCalls(
-            query, memoryIsLimited() ? DbConnection::Rows::InBatches : DbConnection::Rows::Many,
-            list);
+            settings, query,
+            memoryIsLimited() ? DbConnection::Rows::InBatches : DbConnection::Rows::Many, list);
     } catch (const std::bad_alloc&) {
         // The rows read so far go too: whatever runs next needs memory.
         return Failed(QStringLiteral("Out of memory"), CallRows());

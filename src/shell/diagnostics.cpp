@@ -1,5 +1,6 @@
 #include "diagnostics.h"
 
+#include "config.h"
 #include "connectionstring.h"
 #include "dbconnection.h"
 #include "dbroutines.h"
@@ -49,7 +50,7 @@ QString OleDbSelfTestConnectionString() {
 Status RunOdbcSelfTest() {
     DbConnection connection;
     qCDebug(lcSelfTest) << "Trying to connect...";
-    Status status = connection.open(OdbcSelfTestConnectionString());
+    Status status = connection.open(OdbcSelfTestConnectionString(), config::DatabaseOwnerAccount());
     if (status) {
         qCDebug(lcSelfTest) << "connected";
         status = runTestQuery(connection, true);
@@ -68,11 +69,11 @@ Status RunOleDbSelfTest() {
     if (!portOk)
         return Status::failure(QStringLiteral("the self-test's port is not a number"));
     DbConnection connection(QStringLiteral("QPSQL"));
-    const Status opened =
-        connection.openNative(ConnectionValue(*pairs, QStringLiteral("Data Source")), port,
-                              ConnectionValue(*pairs, QStringLiteral("Location")),
-                              ConnectionValue(*pairs, QStringLiteral("User ID")),
-                              ConnectionValue(*pairs, QStringLiteral("Password")));
+    const Status opened = connection.openNative(
+        ConnectionValue(*pairs, QStringLiteral("Data Source")), port,
+        ConnectionValue(*pairs, QStringLiteral("Location")),
+        ConnectionValue(*pairs, QStringLiteral("User ID")),
+        ConnectionValue(*pairs, QStringLiteral("Password")), config::DatabaseOwnerAccount());
     return opened ? runTestQuery(connection, false) : opened;
 }
 
