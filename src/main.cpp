@@ -1,13 +1,13 @@
 #include "commandline.h"
-#include "coredumps.h"
 #include "form2.h"
 #include "identity.h"
+#include "privatememory.h"
 #include "utf8locale.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
-    KeepMemoryPrivate();
+    platform::KeepMemoryPrivate();
     ReadCharactersAsUtf8();
     if (const auto status = cli::HandleCommandLine(argc, argv))
         return *status;
