@@ -1,5 +1,6 @@
 #include "files.h"
 
+#include <cerrno>
 #include <cstdlib>
 
 #include <fcntl.h>
@@ -16,9 +17,15 @@ int CreateUniqueFile(QByteArray& pathTemplate, int suffixLength) {
     return fd;
 }
 
-// Without a way to claim room that keeps the size, a full disk shows in the write itself.
-bool ClaimRoom(int, qint64) {
-    return true;
+// The room is claimed by growing the file to its new size, which the write then fills: its
+// old bytes stay as they are. A file system that cannot claim room ahead shows a full disk in
+// the write itself.
+bool ClaimRoom(int fd, qint64 bytes) {
+    const int error = ::posix_fallocate(fd, 0, off_t(bytes));
+    if (error == 0 || error == EINVAL || error == EOPNOTSUPP || error == ENOSYS)
+        return true;
+    errno = error;
+    return false;
 }
 
 } // namespace platform
