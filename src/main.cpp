@@ -2,13 +2,13 @@
 #include "form2.h"
 #include "identity.h"
 #include "privatememory.h"
-#include "utf8locale.h"
+#include "process.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
     platform::KeepMemoryPrivate();
-    ReadCharactersAsUtf8();
+    platform::ReadCharactersAsUtf8();
     if (const auto status = cli::HandleCommandLine(argc, argv))
         return *status;
     QApplication app(argc, argv);

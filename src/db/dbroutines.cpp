@@ -3,6 +3,7 @@
 #include "config.h"
 #include "connectionstring.h"
 #include "dbconnection.h"
+#include "memoryuse.h"
 #include "searchquery.h"
 #include "textforms.h"
 
@@ -10,14 +11,6 @@
 #include <QTimeZone>
 
 #include <new>
-
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
-
-#ifdef Q_OS_UNIX
-#include <sys/resource.h>
-#endif
 
 namespace dbRoutines {
 
@@ -286,22 +279,6 @@ Status ReadCalls(const ConnectionSettings& settings, const SearchQuery& query,
     return {};
 }
 
-namespace {
-
-// Whether the process runs under a limit on its memory (ulimit -v or -d).
-bool memoryIsLimited() {
-#ifdef Q_OS_UNIX
-    for (const int resource : {RLIMIT_AS, RLIMIT_DATA}) {
-        rlimit limit{};
-        if (::getrlimit(resource, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
-            return true;
-    }
-#endif
-    return false;
-}
-
-} // namespace
-
 Result<CallRows> RunSearchQuery(const SearchQuery& query) {
     return RunSearchQuery(CurrentConnectionSettings(), query);
 }
@@ -332,20 +309,19 @@ Result<CallRows> RunSearchQuery(const ConnectionSettings& settings, const Search
         // 45), and an allocation that fails in there takes the process down: under a limit
         // on its memory the program reads in batches, so that only the list grows and running
         // out of room ends in "Out of memory".
-        status = ReadCalls(
-            settings, query,
-            memoryIsLimited() ? DbConnection::Rows::InBatches : DbConnection::Rows::Many, list);
+        status = ReadCalls(settings, query,
+                           platform::MemoryIsLimited() ? DbConnection::Rows::InBatches
+                                                       : DbConnection::Rows::Many,
+                           list);
     } catch (const std::bad_alloc&) {
         // The rows read so far go too: whatever runs next needs memory.
         return Failed(QStringLiteral("Out of memory"), CallRows());
     }
-#ifdef __GLIBC__
-    // The driver's copy of a result read whole is freed by now, but the C library keeps the
+    // The driver's copy of a result read whole is freed by now, but the C library may keep the
     // pages for itself: give them back, so that the window holds its list and not the
     // driver's high-water mark (measured for 1,000,000 calls: 197 MB resident after the search
     // instead of about 86 MB).
-    ::malloc_trim(0);
-#endif
+    platform::ReturnFreedMemory();
     if (!status)
         return Failed(status.reason(), std::move(rows));
     if (!fits)
