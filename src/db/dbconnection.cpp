@@ -315,7 +315,10 @@ std::optional<QByteArray> DbConnection::valueAsText(int column) {
 }
 
 std::optional<QString> DbConnection::text(int column) {
-    const DbValue read = value(column);
+    return TextOf(value(column));
+}
+
+std::optional<QString> DbConnection::TextOf(const DbValue& read) {
     switch (read.kind) {
     case DbValue::Kind::Null:
     case DbValue::Kind::Failed:

@@ -88,6 +88,8 @@ public:
     std::optional<QByteArray> valueAsText(int column);
     // A column of the current row as text; nullopt for NULL or a value that could not be read.
     std::optional<QString> text(int column);
+    // A value already read as text, the same way; a value read unbound cannot be read twice.
+    static std::optional<QString> TextOf(const DbValue& value);
     // The rows a successful statement produced, when the driver knows them; -1 otherwise.
     int recordCount() const;
 

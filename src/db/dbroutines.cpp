@@ -211,6 +211,7 @@ bool readStart(DbConnection& connection, int column, CallRecord& call) {
     return asText(text ? QString::fromUtf8(*text) : QString());
 }
 
+// Read once: on a driver that refuses bound columns a value cannot be fetched a second time.
 bool readDuration(DbConnection& connection, int column, CallRecord& call) {
     const DbValue value = connection.value(column);
     switch (value.kind) {
@@ -229,7 +230,7 @@ bool readDuration(DbConnection& connection, int column, CallRecord& call) {
         break;
     }
     call.duration = CallRows::kDurationIsText;
-    call.durationText = connection.text(column).value_or(QString());
+    call.durationText = DbConnection::TextOf(value).value_or(QString());
     return true;
 }
 
