@@ -18,9 +18,6 @@ QString DbDriver;
 
 namespace {
 
-// An address, not "localhost": that name may resolve to ::1 first, where another local user could
-// be listening while the database listens on 127.0.0.1 only.
-const QString kServerHost = QStringLiteral("127.0.0.1");
 const QString kProbeOptions = QStringLiteral(";A7=50;A8=8192;USEDECLAREFETCH =1");
 
 // One probe's outcome, with what its failure says about the next driver name.
@@ -83,8 +80,9 @@ ConnectionSettings CurrentConnectionSettings() {
 QString WorkingConnectionString(const ConnectionSettings& settings) {
     return settings.driverClause + QStringLiteral(" Server=") + kServerHost +
            QStringLiteral("; PORT=") + QString::number(settings.port.value) +
-           QStringLiteral("; Database=phonesystem; UID=") + QuoteConnectionValue(settings.user) +
-           QStringLiteral("; PWD=") + QuoteConnectionValue(settings.password);
+           QStringLiteral("; Database=") + kDatabaseName + QStringLiteral("; UID=") +
+           QuoteConnectionValue(settings.user) + QStringLiteral("; PWD=") +
+           QuoteConnectionValue(settings.password);
 }
 
 QString WorkingConnectionString(const QString& driverClause) {

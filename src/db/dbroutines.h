@@ -23,6 +23,11 @@ inline const QString kUnicodeDriver = QStringLiteral("Driver={PostgreSQL Unicode
 inline const QString kPlainDriver = QStringLiteral("Driver={PostgreSQL};");
 inline const QString kAnsiDriver = QStringLiteral("Driver={PostgreSQL ANSI};");
 
+// An address, not "localhost": that name may resolve to ::1 first, where another local user could
+// be listening while the database listens on 127.0.0.1 only.
+inline const QString kServerHost = QStringLiteral("127.0.0.1");
+inline const QString kDatabaseName = QStringLiteral("phonesystem");
+
 inline const QString kTestQuery = QStringLiteral("SELECT count(*) FROM public.calldetails");
 inline const QString kExtensionQuery = QStringLiteral(
     "SELECT value FROM public.dnallocation WHERE kind=1 GROUP BY value ORDER BY value");

@@ -13,8 +13,6 @@ namespace Diagnostics {
 
 namespace {
 
-const QString kLocalHost = QStringLiteral("127.0.0.1");
-
 // Walks the test query's rows; reads field 0 of each when asked to.
 Status runTestQuery(DbConnection& connection, bool readFields) {
     if (Status executed = connection.execute(dbRoutines::kTestQuery); !executed)
@@ -36,15 +34,17 @@ Status runTestQuery(DbConnection& connection, bool readFields) {
 
 // The self-tests reach the same port as the searches.
 QString OdbcSelfTestConnectionString() {
-    return QStringLiteral("Driver={PostgreSQL ANSI}; Server=") + kLocalHost +
+    return QStringLiteral("Driver={PostgreSQL ANSI}; Server=") + dbRoutines::kServerHost +
            QStringLiteral("; PORT=") + QString::number(dbRoutines::DatabasePort().value) +
-           QStringLiteral("; Database=phonesystem; UID=admin; PWD=tovrim3");
+           QStringLiteral("; Database=") + dbRoutines::kDatabaseName +
+           QStringLiteral("; UID=admin; PWD=tovrim3");
 }
 
 QString OleDbSelfTestConnectionString() {
-    return QStringLiteral("Provider=PostgreSQL OLE DB Provider; Data Source=") + kLocalHost +
-           QStringLiteral("; PORT=") + QString::number(dbRoutines::DatabasePort().value) +
-           QStringLiteral("; Location=phonesystem; User ID=admin; Password=tovrim3;");
+    return QStringLiteral("Provider=PostgreSQL OLE DB Provider; Data Source=") +
+           dbRoutines::kServerHost + QStringLiteral("; PORT=") +
+           QString::number(dbRoutines::DatabasePort().value) + QStringLiteral("; Location=") +
+           dbRoutines::kDatabaseName + QStringLiteral("; User ID=admin; Password=tovrim3;");
 }
 
 Status RunOdbcSelfTest() {
