@@ -269,8 +269,8 @@ bool DbConnection::next() {
     if (odbcRows_) {
         if (odbcRows_->fetch())
             return true;
-        if (!odbcRows_->error().isEmpty())
-            rowsFailure_ = fail(QStringLiteral("fetch"), odbcRows_->error()).reason();
+        if (const Status walked = odbcRows_->status(); !walked)
+            rowsFailure_ = fail(QStringLiteral("fetch"), walked.reason()).reason();
         return false;
     }
     if (!query_)
@@ -285,8 +285,8 @@ bool DbConnection::next() {
 Status DbConnection::endOfRows() const {
     if (!rowsFailure_.isEmpty())
         return Status::failure(rowsFailure_);
-    if (odbcRows_ && !odbcRows_->error().isEmpty())
-        return Status::failure(odbcRows_->error());
+    if (odbcRows_)
+        return odbcRows_->status();
     return {};
 }
 
