@@ -129,7 +129,8 @@ double driverAloneSeconds(const SearchQuery& query, int repetitions) {
         QElapsedTimer clock;
         clock.start();
         DbConnection connection;
-        connection.open(dbRoutines::WorkingConnectionString(dbRoutines::DbDriver));
+        (void)connection.open(dbRoutines::WorkingConnectionString(dbRoutines::DbDriver),
+                              config::DatabaseOwnerAccount());
         connection.execute(query.statement, query.parameters, DbConnection::Rows::Many);
         while (connection.next()) {
         }

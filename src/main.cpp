@@ -1,14 +1,14 @@
 #include "commandline.h"
-#include "coredumps.h"
 #include "form2.h"
 #include "identity.h"
-#include "utf8locale.h"
+#include "privatememory.h"
+#include "process.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
-    KeepMemoryPrivate();
-    ReadCharactersAsUtf8();
+    platform::KeepMemoryPrivate();
+    platform::ReadCharactersAsUtf8();
     if (const auto status = cli::HandleCommandLine(argc, argv))
         return *status;
     QApplication app(argc, argv);

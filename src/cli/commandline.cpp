@@ -3,6 +3,7 @@
 #include "commands.h"
 #include "config.h"
 #include "peercheck.h"
+#include "privatememory.h"
 #include "versiontext.h"
 
 #include <QCommandLineParser>
@@ -122,6 +123,9 @@ std::optional<int> HandleCommandLine(int argc, char* argv[]) {
                              "of yourself.\n")
             : QStringLiteral("\nThis system does not tell who listens on the database's port: "
                              "the password goes\nto whatever program holds it.\n");
+    if (!platform::KeepsMemoryFromOtherProcesses())
+        usage += QStringLiteral("\nThis system does not keep other programs of yours out of "
+                                "Linetally's memory, where\nthe password is.\n");
     if (!parser.parse(QCoreApplication::arguments())) {
         err << parser.errorText() << "\n\n" << usage;
         return kUsage;

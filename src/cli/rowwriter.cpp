@@ -63,6 +63,8 @@ RowWriter::RowWriter(Format format, Output& output, std::vector<Column> columns,
 RowWriter::~RowWriter() = default;
 
 Status RowWriter::end() {
+    if (!widthFailure_.ok())
+        return widthFailure_;
     return format_ == Format::Xlsx ? xlsxEnd() : Status();
 }
 
@@ -95,6 +97,16 @@ bool RowWriter::header() {
 }
 
 bool RowWriter::row(std::initializer_list<Cell> cells) {
+    // A row of another width would shift its values under the wrong titles, or read past them.
+    if (cells.size() != columns_.size()) {
+        if (widthFailure_.ok())
+            widthFailure_ = Status::failure(
+                QStringLiteral(
+                    "a row of %1 values was given for %2 columns; the report stops there")
+                    .arg(cells.size())
+                    .arg(columns_.size()));
+        return false;
+    }
     if (format_ == Format::Xlsx)
         return xlsxRow(cells);
     line_.clear();

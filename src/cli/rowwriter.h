@@ -75,6 +75,7 @@ public:
     void setRaw(bool raw) { raw_ = raw; }
 
     bool header();
+    // False, and end() fails saying so, for a row whose width is not the columns'.
     bool row(std::initializer_list<Cell> cells);
     // A closing line for people; the machine formats leave it out.
     bool note(const QString& text);
@@ -105,5 +106,6 @@ private:
     std::vector<files::XlsxCell> xlsxCells_;
     QByteArray startText_;
     Status xlsxFailure_;
+    Status widthFailure_;
     bool raw_ = false;
 };

@@ -1,53 +1,30 @@
 #include "terminal.h"
 
+#include "console.h"
+
 #include <QByteArray>
 
-#include <cerrno>
-#include <csignal>
 #include <cstdio>
-
-#ifdef Q_OS_UNIX
-#include <termios.h>
-#include <unistd.h>
-#endif
+#include <optional>
 
 namespace Terminal {
 
 bool IsTerminal(int fd) {
-#ifdef Q_OS_UNIX
-    return ::isatty(fd) == 1;
-#else
-    Q_UNUSED(fd)
-    return false;
-#endif
+    return platform::IsTerminal(fd);
 }
 
 void IgnoreBrokenPipe() {
-#ifdef SIGPIPE
-    std::signal(SIGPIPE, SIG_IGN);
-#endif
+    platform::IgnoreBrokenPipe();
 }
 
 bool LastWriteHitClosedPipe() {
-#ifdef EPIPE
-    return errno == EPIPE;
-#else
-    return false;
-#endif
+    return platform::LastWriteHitClosedPipe();
 }
 
 Line ReadLine(bool secret, qsizetype maxBytes) {
-#ifdef Q_OS_UNIX
-    termios saved{};
-    const bool hide = secret && IsTerminal(STDIN_FILENO) && ::tcgetattr(STDIN_FILENO, &saved) == 0;
-    if (hide) {
-        termios quiet = saved;
-        quiet.c_lflag &= ~tcflag_t(ECHO);
-        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
-    }
-#else
-    Q_UNUSED(secret)
-#endif
+    std::optional<platform::HiddenTyping> hidden;
+    if (secret)
+        hidden.emplace();
     QByteArray line;
     bool ended = false, tooLong = false;
     // One byte more than the limit, for the CR of a CR LF line end.
@@ -62,12 +39,10 @@ Line ReadLine(bool secret, qsizetype maxBytes) {
         }
         line += char(c);
     }
-#ifdef Q_OS_UNIX
-    if (hide) {
-        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+    if (hidden && hidden->active()) {
+        hidden.reset();
         std::fputc('\n', stderr); // the Enter that was not echoed
     }
-#endif
     if (line.endsWith('\r'))
         line.chop(1);
     if (tooLong || line.size() > maxBytes)

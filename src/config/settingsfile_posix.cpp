@@ -1,8 +1,11 @@
-// The POSIX implementation: lstat and O_NOFOLLOW so that no link is followed, mkostemps, fsync
-// and rename for a replacement in one step, fchown to keep the owner, fallocate to find a full
-// disk before the old file changes. Other systems build settingsfile_portable.cpp.
+// The POSIX implementation: lstat and O_NOFOLLOW so that no link is followed, a unique file,
+// fsync and rename for a replacement in one step, fchown to keep the owner, room claimed ahead
+// where the system can, to find a full disk before the old file changes. Other systems build
+// settingsfile_portable.cpp.
 
 #include "settingsfile.h"
+
+#include "files.h"
 
 #include <QDir>
 #include <QFile>
@@ -113,7 +116,7 @@ void removeStaleTemporaries(const QByteArray& folder, const QByteArray& name) {
 QString replaceAtomically(const QByteArray& path, const QByteArray& folder, const QByteArray& name,
                           const struct stat* old, const QByteArray& bytes, int& createError) {
     QByteArray temporary = temporaryTemplate(folder, name);
-    const int fd = ::mkostemps(temporary.data(), int(sizeof kTemporarySuffix - 1), O_CLOEXEC);
+    const int fd = platform::CreateUniqueFile(temporary, int(sizeof kTemporarySuffix - 1));
     if (fd < 0) {
         createError = errno;
         return {};
@@ -177,9 +180,7 @@ QString replaceInPlace(const QByteArray& path, const struct stat& old, const QBy
                                    "password is not written into it"));
     }
     // Claim the room first, so that a full disk is found before a byte of the old file changes.
-    if (bytes.size() > opened.st_size &&
-        ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, off_t(bytes.size())) != 0 && errno != EOPNOTSUPP &&
-        errno != ENOSYS)
+    if (bytes.size() > opened.st_size && !platform::ClaimRoom(fd, bytes.size()))
         return fail(systemReason(errno));
     if (!writeAll(fd, bytes, 0, true))
         return fail(QStringLiteral("%1; the file may now be incomplete").arg(systemReason(errno)));

@@ -1,11 +1,8 @@
 #include "userhome.h"
 
-#include <QDir>
+#include "process.h"
 
-#ifdef Q_OS_UNIX
-#include <pwd.h>
-#include <unistd.h>
-#endif
+#include <QDir>
 
 namespace config {
 
@@ -13,10 +10,8 @@ QString UserHomeFolder() {
     const QString home = qEnvironmentVariable("HOME");
     if (!home.isEmpty() && QDir::isAbsolutePath(home))
         return home;
-#ifdef Q_OS_UNIX
-    if (const passwd* account = ::getpwuid(::geteuid()); account && account->pw_dir)
-        return QString::fromLocal8Bit(account->pw_dir);
-#endif
+    if (const QString account = platform::AccountHomeFolder(); !account.isEmpty())
+        return account;
     return QDir::homePath();
 }
 

@@ -1,6 +1,5 @@
 #include "dbconnection.h"
 
-#include "config.h"
 #include "connectionstring.h"
 #include "dblog.h"
 #include "odbcrows.h"
@@ -171,14 +170,14 @@ quint16 serverPort(const QString& connectionString) {
 
 // Checks every connection the login makes to the port on this machine before the password goes
 // out on it.
-platform::PeerCheck checkPeersOn(quint16 port) {
-    return platform::PeerCheck(port, config::DatabaseOwnerAccount(),
+platform::PeerCheck checkPeersOn(quint16 port, const QString& ownerAccount) {
+    return platform::PeerCheck(port, ownerAccount,
                                std::chrono::seconds(DbConnection::kLoginTimeoutSeconds));
 }
 
 } // namespace
 
-Status DbConnection::open(const QString& connectionString) {
+Status DbConnection::open(const QString& connectionString, const QString& ownerAccount) {
     if (!db_.isValid())
         return fail(QStringLiteral("open"), QStringLiteral("the Qt SQL driver is not available"));
     const quint16 port = serverPort(connectionString);
@@ -188,7 +187,7 @@ Status DbConnection::open(const QString& connectionString) {
     QElapsedTimer clock;
     clock.start();
     stallGuard_.noteSocketsBefore();
-    const platform::PeerCheck peers = checkPeersOn(port);
+    const platform::PeerCheck peers = checkPeersOn(port, ownerAccount);
     if (!db_.open()) {
         // A refused listener is the reason, not the driver's words for the failed connect.
         if (const Status refused = peers.refusal(); !refused) {
@@ -204,7 +203,8 @@ Status DbConnection::open(const QString& connectionString) {
 }
 
 Status DbConnection::openNative(const QString& host, int port, const QString& database,
-                                const QString& user, const QString& password) {
+                                const QString& user, const QString& password,
+                                const QString& ownerAccount) {
     if (!db_.isValid())
         return fail(QStringLiteral("open"), QStringLiteral("the Qt SQL driver is not available"));
     db_.setHostName(host);
@@ -214,7 +214,7 @@ Status DbConnection::openNative(const QString& host, int port, const QString& da
     db_.setPassword(password);
     db_.setConnectOptions(QStringLiteral("connect_timeout=%1").arg(kLoginTimeoutSeconds));
     const platform::PeerCheck peers =
-        checkPeersOn(port > 0 && port < 65536 ? quint16(port) : kDefaultServerPort);
+        checkPeersOn(port > 0 && port < 65536 ? quint16(port) : kDefaultServerPort, ownerAccount);
     if (!db_.open()) {
         if (const Status refused = peers.refusal(); !refused)
             return fail(QStringLiteral("open"), refused.reason());
@@ -269,8 +269,8 @@ bool DbConnection::next() {
     if (odbcRows_) {
         if (odbcRows_->fetch())
             return true;
-        if (!odbcRows_->error().isEmpty())
-            rowsFailure_ = fail(QStringLiteral("fetch"), odbcRows_->error()).reason();
+        if (const Status walked = odbcRows_->status(); !walked)
+            rowsFailure_ = fail(QStringLiteral("fetch"), walked.reason()).reason();
         return false;
     }
     if (!query_)
@@ -285,8 +285,8 @@ bool DbConnection::next() {
 Status DbConnection::endOfRows() const {
     if (!rowsFailure_.isEmpty())
         return Status::failure(rowsFailure_);
-    if (odbcRows_ && !odbcRows_->error().isEmpty())
-        return Status::failure(odbcRows_->error());
+    if (odbcRows_)
+        return odbcRows_->status();
     return {};
 }
 
@@ -315,7 +315,10 @@ std::optional<QByteArray> DbConnection::valueAsText(int column) {
 }
 
 std::optional<QString> DbConnection::text(int column) {
-    const DbValue read = value(column);
+    return TextOf(value(column));
+}
+
+std::optional<QString> DbConnection::TextOf(const DbValue& read) {
     switch (read.kind) {
     case DbValue::Kind::Null:
     case DbValue::Kind::Failed:

@@ -57,12 +57,13 @@ public:
     DbConnection& operator=(const DbConnection&) = delete;
 
     // Opens with an ODBC connection string. Blanks around keys are removed first, since the
-    // driver does not ignore them. A login gives up after 15 seconds.
-    Status open(const QString& connectionString);
+    // driver does not ignore them. A login gives up after 15 seconds. Only the database owner's
+    // programs may listen where the password goes (ownerAccount: the account's name).
+    Status open(const QString& connectionString, const QString& ownerAccount);
     OpenFailure openFailure() const { return openFailure_; }
     // Opens a native PostgreSQL connection (the OLE DB self-test's route).
     Status openNative(const QString& host, int port, const QString& database, const QString& user,
-                      const QString& password);
+                      const QString& password, const QString& ownerAccount);
 
     // How many rows a statement may bring, and so how the driver is asked to read them.
     enum class Rows {
@@ -87,6 +88,8 @@ public:
     std::optional<QByteArray> valueAsText(int column);
     // A column of the current row as text; nullopt for NULL or a value that could not be read.
     std::optional<QString> text(int column);
+    // A value already read as text, the same way; a value read unbound cannot be read twice.
+    static std::optional<QString> TextOf(const DbValue& value);
     // The rows a successful statement produced, when the driver knows them; -1 otherwise.
     int recordCount() const;
 

@@ -3,6 +3,7 @@
 #include "config.h"
 #include "connectionstring.h"
 #include "dbconnection.h"
+#include "memoryuse.h"
 #include "searchquery.h"
 #include "textforms.h"
 
@@ -11,23 +12,12 @@
 
 #include <new>
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
-
-#ifdef Q_OS_UNIX
-#include <sys/resource.h>
-#endif
-
 namespace dbRoutines {
 
 QString DbDriver;
 
 namespace {
 
-// An address, not "localhost": that name may resolve to ::1 first, where another local user could
-// be listening while the database listens on 127.0.0.1 only.
-const QString kServerHost = QStringLiteral("127.0.0.1");
 const QString kProbeOptions = QStringLiteral(";A7=50;A8=8192;USEDECLAREFETCH =1");
 
 // One probe's outcome, with what its failure says about the next driver name.
@@ -36,9 +26,11 @@ struct Probe {
     DbConnection::OpenFailure openFailure = DbConnection::OpenFailure::None;
 };
 
-Probe probe(const QString& driverClause) {
+Probe probe(ConnectionSettings settings, const QString& driverClause) {
+    settings.driverClause = driverClause;
     DbConnection connection;
-    Status status = connection.open(ProbeConnectionString(driverClause));
+    Status status =
+        connection.open(WorkingConnectionString(settings) + kProbeOptions, settings.ownerAccount);
     // The test query gives up like the login: a locked table must not hold the start for a
     // minute per driver name.
     if (status)
@@ -79,37 +71,40 @@ Result<int> DatabasePort() {
                   config::kDefaultDbPort);
 }
 
+ConnectionSettings CurrentConnectionSettings() {
+    return {DbDriver, DatabasePort(), config::GetConfig(QStringLiteral("dbuser")),
+            config::GetConfig(QStringLiteral("dbpass")), config::DatabaseOwnerAccount()};
+}
+
 // The port goes into the string, where the check of who listens there reads it too.
+QString WorkingConnectionString(const ConnectionSettings& settings) {
+    return settings.driverClause + QStringLiteral(" Server=") + kServerHost +
+           QStringLiteral("; PORT=") + QString::number(settings.port.value) +
+           QStringLiteral("; Database=") + kDatabaseName + QStringLiteral("; UID=") +
+           QuoteConnectionValue(settings.user) + QStringLiteral("; PWD=") +
+           QuoteConnectionValue(settings.password);
+}
+
 QString WorkingConnectionString(const QString& driverClause) {
-    return driverClause + QStringLiteral(" Server=") + kServerHost + QStringLiteral("; PORT=") +
-           QString::number(DatabasePort().value) + QStringLiteral("; Database=phonesystem; UID=") +
-           QuoteConnectionValue(config::GetConfig(QStringLiteral("dbuser"))) +
-           QStringLiteral("; PWD=") +
-           QuoteConnectionValue(config::GetConfig(QStringLiteral("dbpass")));
+    ConnectionSettings settings = CurrentConnectionSettings();
+    settings.driverClause = driverClause;
+    return WorkingConnectionString(settings);
 }
 
 QString ProbeConnectionString(const QString& driverClause) {
     return WorkingConnectionString(driverClause) + kProbeOptions;
 }
 
-Status TestConnection(const QString& driverClause) {
-    if (const Result<int> port = DatabasePort(); !port)
-        return port.status;
-    return probe(driverClause).status;
-}
-
-Result<QString> FindDriver() {
+Result<QString> ProbeDrivers(const ConnectionSettings& settings) {
     // A port that is not a number would send the credentials to another one.
-    if (const Result<int> port = DatabasePort(); !port)
-        return Failed<QString>(port.reason());
+    if (!settings.port)
+        return Failed<QString>(settings.port.reason());
     QString reason;
     bool reasonIsMissingDriver = false;
     for (const QString& clause : {kUnicodeDriver, kPlainDriver, kAnsiDriver}) {
-        const Probe tried = probe(clause);
-        if (tried.status) {
-            DbDriver = clause;
+        const Probe tried = probe(settings, clause);
+        if (tried.status)
             return Succeeded(clause);
-        }
         // The first driver that is there says more about the server than a name that is not
         // registered.
         const bool missing = tried.openFailure == DbConnection::OpenFailure::DriverMissing;
@@ -123,6 +118,13 @@ Result<QString> FindDriver() {
     return Failed<QString>(reason);
 }
 
+Result<QString> FindDriver() {
+    Result<QString> found = ProbeDrivers(CurrentConnectionSettings());
+    if (found)
+        DbDriver = found.value;
+    return found;
+}
+
 Status TryCredentials(const QString& user, const QString& password) {
     if (!config::FitsOnOneLine(user) || !config::FitsOnOneLine(password))
         return Status::failure(kLineBreakRefusal);
@@ -132,9 +134,13 @@ Status TryCredentials(const QString& user, const QString& password) {
 }
 
 Result<QStringList> FillExtensionList() {
+    return FillExtensionList(CurrentConnectionSettings());
+}
+
+Result<QStringList> FillExtensionList(const ConnectionSettings& settings) {
     QStringList entries;
     DbConnection connection;
-    Status status = connection.open(WorkingConnectionString(DbDriver));
+    Status status = connection.open(WorkingConnectionString(settings), settings.ownerAccount);
     if (status)
         status = connection.execute(kExtensionQuery, {}, DbConnection::Rows::InBatches);
     if (status) {
@@ -203,6 +209,7 @@ bool readStart(DbConnection& connection, int column, CallRecord& call) {
     return asText(text ? QString::fromUtf8(*text) : QString());
 }
 
+// Read once: on a driver that refuses bound columns a value cannot be fetched a second time.
 bool readDuration(DbConnection& connection, int column, CallRecord& call) {
     const DbValue value = connection.value(column);
     switch (value.kind) {
@@ -221,7 +228,7 @@ bool readDuration(DbConnection& connection, int column, CallRecord& call) {
         break;
     }
     call.duration = CallRows::kDurationIsText;
-    call.durationText = connection.text(column).value_or(QString());
+    call.durationText = DbConnection::TextOf(value).value_or(QString());
     return true;
 }
 
@@ -233,9 +240,10 @@ namespace {
 // that the day of a start held with its zone (timestamptz) and its shown time agree with the
 // user's clock; a plain timestamp is not affected. A zone the server does not know leaves the
 // server's own.
-Status runInProgramZone(DbConnection& connection, const SearchQuery& query, DbConnection::Rows rows,
+Status runInProgramZone(DbConnection& connection, const ConnectionSettings& settings,
+                        const SearchQuery& query, DbConnection::Rows rows,
                         bool roomForSums = false) {
-    Status status = connection.open(WorkingConnectionString(DbDriver));
+    Status status = connection.open(WorkingConnectionString(settings), settings.ownerAccount);
     if (status) {
         // A quarter's minutes, or a number's figures, grouped in memory instead of on disk.
         if (roomForSums)
@@ -256,7 +264,8 @@ Status ReadRows(const SearchQuery& query, const std::function<bool(DbConnection&
     DbConnection connection;
     // The rows are sums, far fewer than the calls: read whole, so that the server may scan in
     // parallel, which it does not for a cursor.
-    if (Status status = runInProgramZone(connection, query, DbConnection::Rows::Many, true);
+    if (Status status = runInProgramZone(connection, CurrentConnectionSettings(), query,
+                                         DbConnection::Rows::Many, true);
         !status)
         return status;
     while (connection.next()) {
@@ -271,8 +280,13 @@ Status ReadRows(const SearchQuery& query, const std::function<bool(DbConnection&
 
 Status ReadCalls(const SearchQuery& query, DbConnection::Rows rows,
                  const std::function<bool(const CallRecord&)>& reader) {
+    return ReadCalls(CurrentConnectionSettings(), query, rows, reader);
+}
+
+Status ReadCalls(const ConnectionSettings& settings, const SearchQuery& query,
+                 DbConnection::Rows rows, const std::function<bool(const CallRecord&)>& reader) {
     DbConnection connection;
-    Status status = runInProgramZone(connection, query, rows);
+    Status status = runInProgramZone(connection, settings, query, rows);
     if (!status)
         return status;
     CallRecord call;
@@ -298,23 +312,11 @@ Status ReadCalls(const SearchQuery& query, DbConnection::Rows rows,
     return {};
 }
 
-namespace {
-
-// Whether the process runs under a limit on its memory (ulimit -v or -d).
-bool memoryIsLimited() {
-#ifdef Q_OS_UNIX
-    for (const int resource : {RLIMIT_AS, RLIMIT_DATA}) {
-        rlimit limit{};
-        if (::getrlimit(resource, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
-            return true;
-    }
-#endif
-    return false;
+Result<CallRows> RunSearchQuery(const SearchQuery& query) {
+    return RunSearchQuery(CurrentConnectionSettings(), query);
 }
 
-} // namespace
-
-Result<CallRows> RunSearchQuery(const SearchQuery& query) {
+Result<CallRows> RunSearchQuery(const ConnectionSettings& settings, const SearchQuery& query) {
     CallRows rows;
     bool fits = true;
     bool reserved = false;
@@ -340,20 +342,19 @@ Result<CallRows> RunSearchQuery(const SearchQuery& query) {
         // 45), and an allocation that fails in there takes the process down: under a limit
         // on its memory the program reads in batches, so that only the list grows and running
         // out of room ends in "Out of memory".
-        status = ReadCalls(
-            query, memoryIsLimited() ? DbConnection::Rows::InBatches : DbConnection::Rows::Many,
-            list);
+        status = ReadCalls(settings, query,
+                           platform::MemoryIsLimited() ? DbConnection::Rows::InBatches
+                                                       : DbConnection::Rows::Many,
+                           list);
     } catch (const std::bad_alloc&) {
         // The rows read so far go too: whatever runs next needs memory.
         return Failed(QStringLiteral("Out of memory"), CallRows());
     }
-#ifdef __GLIBC__
-    // The driver's copy of a result read whole is freed by now, but the C library keeps the
+    // The driver's copy of a result read whole is freed by now, but the C library may keep the
     // pages for itself: give them back, so that the window holds its list and not the
     // driver's high-water mark (measured for 1,000,000 calls: 197 MB resident after the search
     // instead of about 86 MB).
-    ::malloc_trim(0);
-#endif
+    platform::ReturnFreedMemory();
     if (!status)
         return Failed(status.reason(), std::move(rows));
     if (!fits)

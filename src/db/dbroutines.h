@@ -1,6 +1,7 @@
 #pragma once
 
 #include "callrows.h"
+#include "connectionsettings.h"
 #include "dbconnection.h"
 #include "result.h"
 
@@ -22,12 +23,19 @@ inline const QString kUnicodeDriver = QStringLiteral("Driver={PostgreSQL Unicode
 inline const QString kPlainDriver = QStringLiteral("Driver={PostgreSQL};");
 inline const QString kAnsiDriver = QStringLiteral("Driver={PostgreSQL ANSI};");
 
+// An address, not "localhost": that name may resolve to ::1 first, where another local user could
+// be listening while the database listens on 127.0.0.1 only.
+inline const QString kServerHost = QStringLiteral("127.0.0.1");
+inline const QString kDatabaseName = QStringLiteral("phonesystem");
+
 inline const QString kTestQuery = QStringLiteral("SELECT count(*) FROM public.calldetails");
 inline const QString kExtensionQuery = QStringLiteral(
     "SELECT value FROM public.dnallocation WHERE kind=1 GROUP BY value ORDER BY value");
 inline constexpr int kExtensionLimit = 32000;
 
 // The driver clause that last passed the probe; empty until the first success, never cleared.
+// Read and written on the window's (or the command's) thread only: work on another thread gets
+// it inside a ConnectionSettings.
 extern QString DbDriver;
 
 // The port of 127.0.0.1 to connect to: DBPORT of the settings, 5480 without one. A DBPORT that
@@ -36,18 +44,24 @@ Result<int> DatabasePort();
 // A port as the command line or a setting gives it: a whole number from 1 to 65535.
 std::optional<int> ReadPortNumber(const QString& text);
 
-// Driver clause, server part, then the stored user name and password (quoted when they hold
+// The settings as they stand now, with DbDriver as the driver clause.
+ConnectionSettings CurrentConnectionSettings();
+
+// Driver clause, server part, then the user name and password (quoted when they hold
 // characters that would otherwise end or change the value).
+QString WorkingConnectionString(const ConnectionSettings& settings);
+// The same with the settings as they stand now and the given driver clause.
 QString WorkingConnectionString(const QString& driverClause);
 // The same with the fetch options of the probe appended.
 QString ProbeConnectionString(const QString& driverClause);
 
-// Connects with the driver clause and runs the test query.
-Status TestConnection(const QString& driverClause);
-// Tries the Unicode, the plain and the ANSI driver names in turn; the first that connects and
-// runs the test query becomes DbDriver and is the value. A server that does not answer within
-// the login timeout will not answer another driver either, so the probe stops there. On a
-// failure DbDriver keeps what it held, and the reason is the first registered driver's.
+// Tries the Unicode, the plain and the ANSI driver names in turn with the settings' credentials;
+// the first that connects and runs the test query is the value. A server that does not answer
+// within the login timeout will not answer another driver either, so the probe stops there. On
+// a failure the reason is the first registered driver's. Changes nothing but the value.
+Result<QString> ProbeDrivers(const ConnectionSettings& settings);
+// ProbeDrivers with the settings as they stand now; a driver found becomes DbDriver, and on a
+// failure DbDriver keeps what it held.
 Result<QString> FindDriver();
 inline const QString kConnectFailed =
     QStringLiteral("Linetally failed to connect to your 3CX database.");
@@ -61,6 +75,7 @@ Status TryCredentials(const QString& user, const QString& password);
 
 // The phone system's extensions in the server's order, at most 32000. After a failure the
 // value holds the entries read before it.
+Result<QStringList> FillExtensionList(const ConnectionSettings& settings);
 Result<QStringList> FillExtensionList();
 
 // One call as it is read from the database: the numbers' UTF-8 bytes (valid during the call of
@@ -76,6 +91,8 @@ struct CallRecord {
 };
 // Gives each call of the statement to the reader as it is fetched; the reader returns false to
 // stop early (the result is then ok). Many rows are read in batches or whole, as the mode says.
+Status ReadCalls(const ConnectionSettings& settings, const SearchQuery& query,
+                 DbConnection::Rows rows, const std::function<bool(const CallRecord&)>& reader);
 Status ReadCalls(const SearchQuery& query, DbConnection::Rows rows,
                  const std::function<bool(const CallRecord&)>& reader);
 
@@ -86,6 +103,7 @@ Status ReadRows(const SearchQuery& query, const std::function<bool(DbConnection&
 
 // Runs the search and gives one row per call. After a failure the value holds the rows listed
 // up to then.
+Result<CallRows> RunSearchQuery(const ConnectionSettings& settings, const SearchQuery& query);
 Result<CallRows> RunSearchQuery(const SearchQuery& query);
 
 } // namespace dbRoutines

@@ -9,10 +9,14 @@
 
 namespace {
 
-DbWorker::StartOutcome findDriverAndExtensions(bool withExtensions) {
-    DbWorker::StartOutcome outcome{dbRoutines::FindDriver(), std::nullopt};
-    if (outcome.driver && withExtensions)
-        outcome.extensions = dbRoutines::FillExtensionList();
+// The settings come back with the driver found, for what runs after the probe.
+DbWorker::StartOutcome findDriverAndExtensions(ConnectionSettings& settings, bool withExtensions) {
+    DbWorker::StartOutcome outcome{dbRoutines::ProbeDrivers(settings), std::nullopt};
+    if (outcome.driver) {
+        settings.driverClause = outcome.driver.value;
+        if (withExtensions)
+            outcome.extensions = dbRoutines::FillExtensionList(settings);
+    }
     return outcome;
 }
 
@@ -76,30 +80,38 @@ void DbWorker::post(QObject* receiver, std::function<T()> job, std::function<voi
         Qt::QueuedConnection);
 }
 
-void DbWorker::start(QObject* receiver, std::function<void(StartOutcome)> done) {
+void DbWorker::start(ConnectionSettings settings, QObject* receiver,
+                     std::function<void(StartOutcome)> done) {
     post<StartOutcome>(
-        receiver, [] { return findDriverAndExtensions(true); }, std::move(done));
+        receiver,
+        [settings = std::move(settings)]() mutable {
+            return findDriverAndExtensions(settings, true);
+        },
+        std::move(done));
 }
 
-void DbWorker::fillExtensionList(QObject* receiver, std::function<void(Result<QStringList>)> done) {
+void DbWorker::fillExtensionList(ConnectionSettings settings, QObject* receiver,
+                                 std::function<void(Result<QStringList>)> done) {
     post<Result<QStringList>>(
-        receiver, [] { return dbRoutines::FillExtensionList(); }, std::move(done));
+        receiver,
+        [settings = std::move(settings)] { return dbRoutines::FillExtensionList(settings); },
+        std::move(done));
 }
 
-void DbWorker::search(SearchQuery query, bool probeFirst, bool withExtensions, QObject* receiver,
-                      std::function<void(SearchOutcome)> done) {
+void DbWorker::search(ConnectionSettings settings, SearchQuery query, bool withExtensions,
+                      QObject* receiver, std::function<void(SearchOutcome)> done) {
     post<SearchOutcome>(
         receiver,
-        [query = std::move(query), probeFirst, withExtensions] {
+        [settings = std::move(settings), query = std::move(query), withExtensions]() mutable {
             SearchOutcome outcome;
-            if (probeFirst) {
-                outcome.probe = findDriverAndExtensions(withExtensions);
+            if (settings.driverClause.isEmpty()) {
+                outcome.probe = findDriverAndExtensions(settings, withExtensions);
                 if (!outcome.probe->driver) {
                     outcome.rows = Failed<CallRows>(outcome.probe->driver.reason());
                     return outcome;
                 }
             }
-            outcome.rows = dbRoutines::RunSearchQuery(query);
+            outcome.rows = dbRoutines::RunSearchQuery(settings, query);
             return outcome;
         },
         std::move(done));

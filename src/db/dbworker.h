@@ -1,6 +1,7 @@
 #pragma once
 
 #include "callrows.h"
+#include "connectionsettings.h"
 #include "dbconnection.h"
 #include "result.h"
 #include "searchquery.h"
@@ -17,10 +18,13 @@
 // slow server or a locked table never freezes the window. Each operation opens its own
 // connection, as the routines always do, and hands what it found to a function run on the
 // receiver's thread: values only, never a widget or a model. When the receiver is gone by then,
-// the value is dropped.
+// the value is dropped. Each operation gets the settings it connects with as a value when it
+// is asked for, so that a change of the settings meanwhile reaches only the operations asked for
+// after it; the worker reads no setting of its own and changes none.
 class DbWorker {
 public:
-    // The start: the driver probe, then the extension list where a driver was found.
+    // The start: the driver probe, then the extension list where a driver was found. The driver
+    // found is for the receiver to keep.
     struct StartOutcome {
         Result<QString> driver;
         std::optional<Result<QStringList>> extensions;
@@ -37,12 +41,14 @@ public:
     DbWorker(const DbWorker&) = delete;
     DbWorker& operator=(const DbWorker&) = delete;
 
-    void start(QObject* receiver, std::function<void(StartOutcome)> done);
-    void fillExtensionList(QObject* receiver, std::function<void(Result<QStringList>)> done);
-    // probeFirst: find the driver before searching; withExtensions: read the extension list too
-    // once the probe found one.
-    void search(SearchQuery query, bool probeFirst, bool withExtensions, QObject* receiver,
-                std::function<void(SearchOutcome)> done);
+    void start(ConnectionSettings settings, QObject* receiver,
+               std::function<void(StartOutcome)> done);
+    void fillExtensionList(ConnectionSettings settings, QObject* receiver,
+                           std::function<void(Result<QStringList>)> done);
+    // Settings without a driver clause: the driver is found before the search;
+    // withExtensions: the extension list is read too once the probe found one.
+    void search(ConnectionSettings settings, SearchQuery query, bool withExtensions,
+                QObject* receiver, std::function<void(SearchOutcome)> done);
 
     // Cancels the statement that runs now and fails every later one; thread-safe. For closing:
     // the worker does no more database work afterwards.

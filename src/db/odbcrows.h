@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dbvalue.h"
+#include "result.h"
 
 #include <QByteArray>
 #include <QString>
@@ -28,7 +29,7 @@ public:
     OdbcRows(const OdbcRows&) = delete;
     OdbcRows& operator=(const OdbcRows&) = delete;
 
-    // Moves to the next row; false after the last one or on a failure (see error()). A value
+    // Moves to the next row; false after the last one or on a failure (see status()). A value
     // that could not be read ends the walk there.
     bool fetch();
     // Kind::Failed when a value too long for its buffer could not be read again.
@@ -36,7 +37,10 @@ public:
     // A column of the current row read again as the driver's text, for a timestamp whose
     // fields do not tell the whole story.
     std::optional<QByteArray> valueAsText(int column);
-    QString error() const { return error_; }
+    // Why the walk over the rows stopped early; success while it goes on or after the last row.
+    [[nodiscard]] Status status() const {
+        return error_.isEmpty() ? Status() : Status::failure(error_);
+    }
 
     // Rows per block once the columns are bound.
     static constexpr int kBlockRows = 256;

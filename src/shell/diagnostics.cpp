@@ -1,5 +1,6 @@
 #include "diagnostics.h"
 
+#include "config.h"
 #include "connectionstring.h"
 #include "dbconnection.h"
 #include "dbroutines.h"
@@ -11,8 +12,6 @@ Q_LOGGING_CATEGORY(lcSelfTest, "linetally.selftest", QtWarningMsg)
 namespace Diagnostics {
 
 namespace {
-
-const QString kLocalHost = QStringLiteral("127.0.0.1");
 
 // Walks the test query's rows; reads field 0 of each when asked to.
 Status runTestQuery(DbConnection& connection, bool readFields) {
@@ -35,21 +34,23 @@ Status runTestQuery(DbConnection& connection, bool readFields) {
 
 // The self-tests reach the same port as the searches.
 QString OdbcSelfTestConnectionString() {
-    return QStringLiteral("Driver={PostgreSQL ANSI}; Server=") + kLocalHost +
+    return QStringLiteral("Driver={PostgreSQL ANSI}; Server=") + dbRoutines::kServerHost +
            QStringLiteral("; PORT=") + QString::number(dbRoutines::DatabasePort().value) +
-           QStringLiteral("; Database=phonesystem; UID=admin; PWD=tovrim3");
+           QStringLiteral("; Database=") + dbRoutines::kDatabaseName +
+           QStringLiteral("; UID=admin; PWD=tovrim3");
 }
 
 QString OleDbSelfTestConnectionString() {
-    return QStringLiteral("Provider=PostgreSQL OLE DB Provider; Data Source=") + kLocalHost +
-           QStringLiteral("; PORT=") + QString::number(dbRoutines::DatabasePort().value) +
-           QStringLiteral("; Location=phonesystem; User ID=admin; Password=tovrim3;");
+    return QStringLiteral("Provider=PostgreSQL OLE DB Provider; Data Source=") +
+           dbRoutines::kServerHost + QStringLiteral("; PORT=") +
+           QString::number(dbRoutines::DatabasePort().value) + QStringLiteral("; Location=") +
+           dbRoutines::kDatabaseName + QStringLiteral("; User ID=admin; Password=tovrim3;");
 }
 
 Status RunOdbcSelfTest() {
     DbConnection connection;
     qCDebug(lcSelfTest) << "Trying to connect...";
-    Status status = connection.open(OdbcSelfTestConnectionString());
+    Status status = connection.open(OdbcSelfTestConnectionString(), config::DatabaseOwnerAccount());
     if (status) {
         qCDebug(lcSelfTest) << "connected";
         status = runTestQuery(connection, true);
@@ -68,11 +69,11 @@ Status RunOleDbSelfTest() {
     if (!portOk)
         return Status::failure(QStringLiteral("the self-test's port is not a number"));
     DbConnection connection(QStringLiteral("QPSQL"));
-    const Status opened =
-        connection.openNative(ConnectionValue(*pairs, QStringLiteral("Data Source")), port,
-                              ConnectionValue(*pairs, QStringLiteral("Location")),
-                              ConnectionValue(*pairs, QStringLiteral("User ID")),
-                              ConnectionValue(*pairs, QStringLiteral("Password")));
+    const Status opened = connection.openNative(
+        ConnectionValue(*pairs, QStringLiteral("Data Source")), port,
+        ConnectionValue(*pairs, QStringLiteral("Location")),
+        ConnectionValue(*pairs, QStringLiteral("User ID")),
+        ConnectionValue(*pairs, QStringLiteral("Password")), config::DatabaseOwnerAccount());
     return opened ? runTestQuery(connection, false) : opened;
 }
 

@@ -113,6 +113,8 @@ private:
     void setClientWidth(int width);
     void finishLoad(DbWorker::StartOutcome outcome);
     void finishSearch(DbWorker::SearchOutcome outcome);
+    // Keeps the driver a probe on the worker found, unless one is known by now.
+    void keepDriver(const DbWorker::StartOutcome& probe);
     // Reads the extension list in the background when it has no entries yet.
     void fillExtensionsIfEmpty();
     // Puts the extension list read into Combo3, unless it has entries by now.

@@ -91,11 +91,12 @@ void Form1::Form_Load() {
     // finishLoad, and the window is shown once it has ended.
     loading_ = true;
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    worker_->start(this,
+    worker_->start(dbRoutines::CurrentConnectionSettings(), this,
                    [this](DbWorker::StartOutcome outcome) { finishLoad(std::move(outcome)); });
 }
 
 void Form1::finishLoad(DbWorker::StartOutcome outcome) {
+    keepDriver(outcome);
     if (outcome.extensions) {
         putExtensions(outcome.extensions->value);
         // The list stays empty when it cannot be read (a locked table): the status says why.
@@ -146,10 +147,11 @@ void Form1::fillExtensionsIfEmpty() {
     if (Combo3->count() > 0 || extensionsPending_)
         return;
     extensionsPending_ = true;
-    worker_->fillExtensionList(this, [this](const Result<QStringList>& extensions) {
-        extensionsPending_ = false;
-        putExtensions(extensions.value);
-    });
+    worker_->fillExtensionList(dbRoutines::CurrentConnectionSettings(), this,
+                               [this](const Result<QStringList>& extensions) {
+                                   extensionsPending_ = false;
+                                   putExtensions(extensions.value);
+                               });
 }
 
 void Form1::putExtensions(const QStringList& extensions) {
@@ -260,15 +262,23 @@ void Form1::searchnow() {
         Combo3->isEnabled() ? Combo3->itemText(Combo3->currentIndex()) : Text1->text();
     // The old rows go first, so that a large list is not held twice.
     listItems->clear();
-    // No driver found yet (the database was down at start-up): probe first, so that a database
-    // that is back is found without a restart.
-    const bool probeFirst = dbRoutines::DbDriver.isEmpty();
+    // No driver found yet (the database was down at start-up): the worker probes first, so that
+    // a database that is back is found without a restart.
     const bool withExtensions = Combo3->count() == 0 && !extensionsPending_;
-    worker_->search(BuildSearchQuery(choices), probeFirst, withExtensions, this,
+    worker_->search(dbRoutines::CurrentConnectionSettings(), BuildSearchQuery(choices),
+                    withExtensions, this,
                     [this](DbWorker::SearchOutcome outcome) { finishSearch(std::move(outcome)); });
 }
 
+void Form1::keepDriver(const DbWorker::StartOutcome& probe) {
+    // Credentials typed meanwhile may have found a driver of their own: that one stays.
+    if (probe.driver && dbRoutines::DbDriver.isEmpty())
+        dbRoutines::DbDriver = probe.driver.value;
+}
+
 void Form1::finishSearch(DbWorker::SearchOutcome outcome) {
+    if (outcome.probe)
+        keepDriver(*outcome.probe);
     if (outcome.probe && outcome.probe->extensions)
         putExtensions(outcome.probe->extensions->value);
     Result<CallRows> listed = std::move(outcome.rows);

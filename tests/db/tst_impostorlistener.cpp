@@ -103,10 +103,11 @@ void TestImpostorListener::nothingReachesIt() {
         DbConnection connection(native ? QStringLiteral("QPSQL") : QStringLiteral("QODBC"));
         const Status opened =
             native ? connection.openNative("127.0.0.1", 5480, "phonesystem", TestDatabase::user(),
-                                           password)
+                                           password, config::DatabaseOwnerAccount())
                    : connection.open(QStringLiteral("Driver={PostgreSQL Unicode};Server=127.0.0.1;"
                                                     "PORT=5480;Database=phonesystem;UID=%1;PWD=%2")
-                                         .arg(TestDatabase::user(), password));
+                                         .arg(TestDatabase::user(), password),
+                                     config::DatabaseOwnerAccount());
         QVERIFY(!opened);
         if (opened.reason().contains(named))
             ++refusedNamingIt;
@@ -153,7 +154,8 @@ void TestImpostorListener::serviceAccountFromSettings() {
     const Status opened =
         connection.open(QStringLiteral("Driver={PostgreSQL Unicode};Server=127.0.0.1;PORT=5480;"
                                        "Database=phonesystem;UID=%1;PWD=%2")
-                            .arg(TestDatabase::user(), TestDatabase::password()));
+                            .arg(TestDatabase::user(), TestDatabase::password()),
+                        config::DatabaseOwnerAccount());
     QCOMPARE(opened.ok(), given);
     if (!given)
         QVERIFY2(opened.reason().contains("held by a program of the user postgres"),

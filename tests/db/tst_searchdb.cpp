@@ -35,6 +35,7 @@ private slots:
     void lockedTableGivesUp();
     void workerCancelsWaitingStatement_data();
     void workerCancelsWaitingStatement();
+    void searchKeepsTheSettingsItWasAskedWith();
     void openedAgainGoesOn();
     void nativeRouteKeepsEachValue();
     void zonedStartsFollowTheProgramsZone();
@@ -196,7 +197,7 @@ void TestSearchDb::stalledServerGivesUp() {
     QVERIFY(stopper.waitForStarted());
     StallGuard::SetLimitForTesting(3);
     DbConnection connection;
-    QVERIFY(connection.open(WorkingConnectionString(DbDriver)));
+    QVERIFY(connection.open(WorkingConnectionString(DbDriver), config::DatabaseOwnerAccount()));
     QElapsedTimer clock;
     clock.start();
     const Status result = connection.execute("SELECT pg_sleep(30)");
@@ -323,10 +324,10 @@ void TestSearchDb::workerCancelsWaitingStatement() {
     const auto finished = [&ended](const Status& status) { ended = status; };
     const SearchQuery query = BuildSearchQuery({"Both", "3/1/2024", "101"});
     if (search)
-        worker.search(query, false, false, &receiver,
+        worker.search(CurrentConnectionSettings(), query, false, &receiver,
                       [&](DbWorker::SearchOutcome outcome) { finished(outcome.rows.status); });
     else
-        worker.fillExtensionList(&receiver,
+        worker.fillExtensionList(CurrentConnectionSettings(), &receiver,
                                  [&](const Result<QStringList>& read) { finished(read.status); });
     QTRY_COMPARE_WITH_TIMEOUT(waiting(), 1, 10000);
     QVERIFY(!ended);
@@ -337,11 +338,52 @@ void TestSearchDb::workerCancelsWaitingStatement() {
     QVERIFY(worker.finish(2000));
 }
 
+// The window changes the credentials while the worker is busy with a search that waits for a
+// locked table: the search asked for before the change still connects with the old ones, the
+// one asked for after it with the new ones, and the worker reads no setting on its own.
+void TestSearchDb::searchKeepsTheSettingsItWasAskedWith() {
+    TestDatabase::TableLock lock("public.callhistory2");
+    QVERIFY(lock.held());
+    QObject receiver;
+    DbWorker worker;
+    std::vector<Result<CallRows>> ended(3);
+    std::vector<bool> done(3, false);
+    const auto asked = [&](int index) {
+        worker.search(CurrentConnectionSettings(), BuildSearchQuery({"Both", "3/1/2024", "101"}),
+                      false, &receiver, [&, index](DbWorker::SearchOutcome outcome) {
+                          ended[size_t(index)] = std::move(outcome.rows);
+                          done[size_t(index)] = true;
+                      });
+    };
+    asked(0); // waits for the lock
+    QTRY_COMPARE_WITH_TIMEOUT(
+        TestDatabase::scalar("SELECT count(*) FROM pg_stat_activity WHERE wait_event_type = "
+                             "'Lock' AND query LIKE '%callhistory2%'")
+            .toInt(),
+        1, 10000);
+    asked(1); // queued behind it, with the credentials that work
+    // As the login dialog does: stored even though the probe fails with them.
+    QVERIFY(!TryCredentials(TestDatabase::user(), QStringLiteral("not the password")));
+    asked(2); // with the credentials typed now
+    QVERIFY(!done[0] && !done[1]);
+    lock.release();
+
+    QTRY_VERIFY_WITH_TIMEOUT(done[0] && done[1] && done[2], 20000);
+    QVERIFY2(ended[0].ok(), qPrintable(ended[0].reason()));
+    QCOMPARE(ended[0].value.size(), 4);
+    QVERIFY2(ended[1].ok(), qPrintable(ended[1].reason()));
+    QCOMPARE(ended[1].value.size(), 4);
+    QVERIFY(!ended[2].ok());
+    QVERIFY2(ended[2].reason().contains("password"), qPrintable(ended[2].reason()));
+    QVERIFY(!ended[2].reason().contains("not the password"));
+    QVERIFY(worker.finish(2000));
+}
+
 // Opening a connection again finds its new socket; the stall guard's watcher goes on.
 void TestSearchDb::openedAgainGoesOn() {
     DbConnection connection;
-    QVERIFY(connection.open(WorkingConnectionString(DbDriver)));
-    QVERIFY(connection.open(WorkingConnectionString(DbDriver)));
+    QVERIFY(connection.open(WorkingConnectionString(DbDriver), config::DatabaseOwnerAccount()));
+    QVERIFY(connection.open(WorkingConnectionString(DbDriver), config::DatabaseOwnerAccount()));
     QVERIFY(connection.execute(kTestQuery));
     QVERIFY(connection.next());
 }
@@ -351,7 +393,7 @@ void TestSearchDb::openedAgainGoesOn() {
 void TestSearchDb::nativeRouteKeepsEachValue() {
     DbConnection connection(QStringLiteral("QPSQL"));
     QVERIFY(connection.openNative("127.0.0.1", 5480, "phonesystem", TestDatabase::user(),
-                                  TestDatabase::password()));
+                                  TestDatabase::password(), config::DatabaseOwnerAccount()));
     QVERIFY(connection.execute("SELECT 'first value, long enough to live on the heap', "
                                "'second value, long enough to live on the heap'"));
     QVERIFY(connection.next());

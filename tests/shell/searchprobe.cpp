@@ -26,7 +26,14 @@ int main(int argc, char* argv[]) {
     config::SetConfigFilePath(QString::fromLocal8Bit(argv[1]));
     config::LoadConfig();
     Form1 window;
-    window.Form_Load();
+    // The window reads the database on a thread of its own: each step ends with its signal.
+    const auto runUntil = [&window](auto finished, auto step) {
+        QEventLoop loop;
+        QObject::connect(&window, finished, &loop, &QEventLoop::quit);
+        step();
+        loop.exec();
+    };
+    runUntil(&Form1::loadFinished, [&window] { window.Form_Load(); });
     // Not shown: Qt's raster painter waits forever for a helper thread that could not start
     // for want of memory, which is no part of the search.
     window.Combo2->setCurrentIndex(0);
@@ -43,12 +50,7 @@ int main(int argc, char* argv[]) {
     out << "ready" << Qt::endl;
     const long residentBefore = ResidentKiB();
     ResetPeakResident();
-    // The search runs on the window's worker: wait for its answer, as the window does.
-    QEventLoop searched;
-    QObject::connect(&window, &Form1::searchFinished, &searched, &QEventLoop::quit);
-    window.Command2_Click();
-    if (window.databaseBusy())
-        searched.exec();
+    runUntil(&Form1::searchFinished, [&window] { window.Command2_Click(); });
     out << window.listItems->count() << '\n'
         << window.statusSummary->fullText() << '\n'
         << "resident KiB: " << residentBefore << " before, " << PeakResidentKiB()
