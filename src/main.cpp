@@ -2,6 +2,7 @@
 #include "coredumps.h"
 #include "form2.h"
 #include "identity.h"
+#include "reportswindow.h"
 #include "utf8locale.h"
 
 #include <QApplication>
@@ -9,6 +10,8 @@
 int main(int argc, char* argv[]) {
     KeepMemoryPrivate();
     ReadCharactersAsUtf8();
+    if (argc > 1 && qstrcmp(argv[1], "reports") == 0)
+        return reports::Run(argc, argv);
     if (const auto status = cli::HandleCommandLine(argc, argv))
         return *status;
     QApplication app(argc, argv);

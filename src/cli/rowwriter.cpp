@@ -94,7 +94,7 @@ bool RowWriter::header() {
     return output_.write(line_);
 }
 
-bool RowWriter::row(std::initializer_list<Cell> cells) {
+bool RowWriter::row(std::span<const Cell> cells) {
     if (format_ == Format::Xlsx)
         return xlsxRow(cells);
     line_.clear();
