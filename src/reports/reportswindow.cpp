@@ -378,7 +378,7 @@ void ReportsWindow::showFailure(const QString& text) {
 }
 
 void ReportsWindow::closeEvent(QCloseEvent* event) {
-    worker_.cancel();
+    cancelReport();
     saveChoices();
     (void)config::SaveConfig();
     event->accept();
