@@ -5,6 +5,7 @@
 #include "reportswindow.h"
 #include "testdatabase.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFile>
@@ -98,6 +99,9 @@ private slots:
     void lockedTableWaitsAndCancelFreesIt();
     void spreadsheetReadsBack();
     void choicesAreRemembered();
+    // Pictures of every tab with the demonstration data, to look at (LINETALLY_SCREENSHOTS names
+    // the folder); the light or dark palette as LINETALLY_DARK says.
+    void screenshots();
 
 private:
     void showWeek();
@@ -329,6 +333,47 @@ void TestReportsWindow::choicesAreRemembered() {
     QCOMPARE(window->tabs->currentIndex(), int(ReportsWindow::Capacity));
     // Other settings stay as they were.
     QCOMPARE(config::GetConfig("dbuser"), TestDatabase::user());
+}
+
+void TestReportsWindow::screenshots() {
+    const QString folder = qEnvironmentVariable("LINETALLY_SCREENSHOTS");
+    if (folder.isEmpty())
+        QSKIP("LINETALLY_SCREENSHOTS names no folder");
+    QFile demo(QStringLiteral(LINETALLY_SOURCE_DIR "/scripts/demo-data.sql"));
+    QVERIFY(demo.open(QIODevice::ReadOnly));
+    QVERIFY(TestDatabase::resetTables());
+    QStringList statements;
+    // psql's own commands (\\gset) are left out; the statements are plain SQL.
+    const QString script =
+        QString::fromUtf8(demo.readAll()).replace(QStringLiteral(" \\gset"), QStringLiteral(";"));
+    for (const QString& statement : script.split(QStringLiteral(";\n")))
+        if (!statement.trimmed().isEmpty())
+            statements << statement;
+    QVERIFY(TestDatabase::execAll(statements));
+    const bool dark = qEnvironmentVariableIsSet("LINETALLY_DARK");
+    if (dark) {
+        QPalette palette;
+        palette.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2b));
+        palette.setColor(QPalette::WindowText, Qt::white);
+        palette.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
+        palette.setColor(QPalette::AlternateBase, QColor(0x35, 0x35, 0x35));
+        palette.setColor(QPalette::Text, Qt::white);
+        palette.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3a));
+        palette.setColor(QPalette::ButtonText, Qt::white);
+        QApplication::setPalette(palette);
+    }
+    window->resize(1280 / int(window->devicePixelRatio()), 1024 / int(window->devicePixelRatio()) - 40);
+    window->periodBox->setCurrentIndex(int(reports::Period::Last7Days));
+    QTRY_VERIFY_WITH_TIMEOUT(!window->running(), 60000);
+    for (int tab = 0; tab < ReportsWindow::TabCount; ++tab) {
+        window->tabs->setCurrentIndex(tab);
+        QVERIFY(window->grab().save(QStringLiteral("%1/tab%2-%3x-%4.png")
+                                        .arg(folder)
+                                        .arg(tab)
+                                        .arg(window->devicePixelRatio())
+                                        .arg(dark ? "dark" : "light")));
+    }
+    QVERIFY(seedWeek());
 }
 
 QTEST_MAIN(TestReportsWindow)
