@@ -45,9 +45,9 @@ void PaintBars(QPainter& painter, const QRectF& area, const QString& title,
         const qreal width = slot * qreal(every);
         const QString name =
             metrics.elidedText(counts[size_t(i)].first, Qt::ElideRight, width - label * 0.2);
-        painter.drawText(QRectF(plot.left() + slot * qreal(i), plot.bottom() + label * 0.2, width,
-                                label * 1.4),
-                         Qt::AlignHCenter | Qt::AlignTop, name);
+        painter.drawText(
+            QRectF(plot.left() + slot * qreal(i), plot.bottom() + label * 0.2, width, label * 1.4),
+            Qt::AlignHCenter | Qt::AlignTop, name);
     }
     painter.restore();
 }

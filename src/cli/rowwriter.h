@@ -77,7 +77,9 @@ public:
 
     bool header();
     bool row(std::span<const Cell> cells);
-    bool row(std::initializer_list<Cell> cells) { return row(std::span(cells.begin(), cells.size())); }
+    bool row(std::initializer_list<Cell> cells) {
+        return row(std::span(cells.begin(), cells.size()));
+    }
     // A closing line for people; the machine formats leave it out.
     bool note(const QString& text);
     // Ends the rows: a spreadsheet is completed and handed to the output (what it says of

@@ -46,8 +46,8 @@ bool RowWriter::xlsxRow(std::span<const Cell> cells) {
         case Cell::Kind::Text:
             if (cell.decimal) {
                 // Written by us with its decimals ("5.25"): a number a spreadsheet can add up.
-                xlsxCells_.push_back(files::XlsxCell{files::XlsxCell::Kind::Number,
-                                                     cell.text.toDouble(), {}});
+                xlsxCells_.push_back(
+                    files::XlsxCell{files::XlsxCell::Kind::Number, cell.text.toDouble(), {}});
                 break;
             }
             xlsxCells_.push_back(files::XlsxCell::of(cell.text));

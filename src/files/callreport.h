@@ -19,8 +19,7 @@ public:
 
     // A call as the database layer reads it (numbers, start and duration as CallRows keeps
     // them).
-    template <typename Call>
-    void add(const Call& call) {
+    template <typename Call> void add(const Call& call) {
         addCall(call.callFrom, call.callTo, call.start,
                 CallRows::DurationSecondsOf(call.duration, call.durationText));
     }

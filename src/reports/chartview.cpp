@@ -27,7 +27,8 @@ QImage ChartView::image(const QSize& size) const {
     QPainter painter(&picture);
     painter.setRenderHint(QPainter::Antialiasing);
     const qreal margin = size.height() / 30.0;
-    paintChart(painter, QRectF(QPointF(0, 0), QSizeF(size)).adjusted(margin, margin, -margin, -margin));
+    paintChart(painter,
+               QRectF(QPointF(0, 0), QSizeF(size)).adjusted(margin, margin, -margin, -margin));
     return picture;
 }
 

@@ -6,8 +6,8 @@
 #include "login.h"
 #include "output.h"
 #include "pdfreport.h"
-#include "reporttally.h"
 #include "reportswindow.h"
+#include "reporttally.h"
 #include "rowwriter.h"
 
 #include <QApplication>
@@ -49,8 +49,7 @@ Status writeCalls(Format format, Output& output, const CallListModel& model) {
         const QByteArray duration = model.text(row, 3).toUtf8();
         const std::optional<double> seconds = rows.durationSeconds(row);
         ok = writer.row({Cell::of(rows.callFrom(row)), Cell::of(rows.callTo(row)),
-                         Cell::startTime(start, rows.start(row)),
-                         Cell::duration(duration, seconds),
+                         Cell::startTime(start, rows.start(row)), Cell::duration(duration, seconds),
                          seconds ? Cell::of(qint64(*seconds)) : Cell::null()});
     }
     return writer.end();
@@ -93,7 +92,7 @@ Status writeTable(Format format, Output& output, const QAbstractItemModel& model
 } // namespace
 
 QString ReportsWindow::suggestedFileName(const QString& suffix) const {
-    static const QStringList kinds = {QStringLiteral("calls"),     QStringLiteral("by-hour"),
+    static const QStringList kinds = {QStringLiteral("calls"),        QStringLiteral("by-hour"),
                                       QStringLiteral("week-by-hour"), QStringLiteral("by-day"),
                                       QStringLiteral("by-extension"), QStringLiteral("top-numbers"),
                                       QStringLiteral("capacity")};
@@ -125,15 +124,16 @@ Status ReportsWindow::exportTo(const QString& path) {
     else if (suffix == QLatin1String("xlsx"))
         format = Format::Xlsx;
     else if (!report && suffix != QLatin1String("csv"))
-        return Status::failure(QStringLiteral("%1: name a .csv, .jsonl, .xlsx, .pdf or .png file")
-                                   .arg(path));
+        return Status::failure(
+            QStringLiteral("%1: name a .csv, .jsonl, .xlsx, .pdf or .png file").arg(path));
     auto opened = Output::Open(path);
     if (!opened)
         return opened.status;
     Output& output = *opened.value;
     Status written;
     if (report) {
-        const Result<QByteArray> pdf = files::PdfReport(shown_->figures(), files::LocalePaperSize());
+        const Result<QByteArray> pdf =
+            files::PdfReport(shown_->figures(), files::LocalePaperSize());
         written = pdf.status;
         if (written)
             output.write(pdf.value);
@@ -155,9 +155,9 @@ void ReportsWindow::exportChosen() {
         "Spreadsheet (*.xlsx);;CSV (*.csv);;JSON lines (*.jsonl);;PDF report (*.pdf);;"
         "Chart picture (*.png)");
     QString chosenFilter;
-    const QString path = QFileDialog::getSaveFileName(
-        this, QStringLiteral("Export"), suggestedFileName(QStringLiteral("xlsx")), filters,
-        &chosenFilter);
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Export"),
+                                                      suggestedFileName(QStringLiteral("xlsx")),
+                                                      filters, &chosenFilter);
     if (path.isEmpty())
         return;
     if (const Status status = exportTo(path); !status)
@@ -171,11 +171,11 @@ void ReportsWindow::printChosen() {
     connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* paper) {
         QPainter painter(paper);
         const Tab tab = Tab(tabs->currentIndex());
-        const QRectF page = paper->pageRect(QPrinter::DevicePixel).translated(
-            -paper->pageRect(QPrinter::DevicePixel).topLeft());
+        const QRectF page = paper->pageRect(QPrinter::DevicePixel)
+                                .translated(-paper->pageRect(QPrinter::DevicePixel).topLeft());
         if (tab != Calls && charts_[tab]->hasChart())
-            charts_[tab]->paintChart(painter,
-                                     QRectF(page.topLeft(), QSizeF(page.width(), page.height() / 2)));
+            charts_[tab]->paintChart(
+                painter, QRectF(page.topLeft(), QSizeF(page.width(), page.height() / 2)));
     });
     preview.exec();
 }

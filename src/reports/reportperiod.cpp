@@ -3,10 +3,10 @@
 namespace reports {
 
 QStringList PeriodNames() {
-    return {QStringLiteral("Today"),        QStringLiteral("Yesterday"),
-            QStringLiteral("This week"),    QStringLiteral("Last week"),
-            QStringLiteral("This month"),   QStringLiteral("Last month"),
-            QStringLiteral("Last 7 days"),  QStringLiteral("Last 30 days"),
+    return {QStringLiteral("Today"),       QStringLiteral("Yesterday"),
+            QStringLiteral("This week"),   QStringLiteral("Last week"),
+            QStringLiteral("This month"),  QStringLiteral("Last month"),
+            QStringLiteral("Last 7 days"), QStringLiteral("Last 30 days"),
             QStringLiteral("Chosen dates")};
 }
 

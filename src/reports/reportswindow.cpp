@@ -46,8 +46,8 @@ const QStringList kMatchKeys = {QStringLiteral("exact"), QStringLiteral("contain
                                 QStringLiteral("number")};
 const QStringList kDirectionKeys = {QStringLiteral("both"), QStringLiteral("from"),
                                     QStringLiteral("to")};
-const QStringList kTabKeys = {QStringLiteral("calls"),     QStringLiteral("byhour"),
-                              QStringLiteral("weekbyhour"), QStringLiteral("byday"),
+const QStringList kTabKeys = {QStringLiteral("calls"),       QStringLiteral("byhour"),
+                              QStringLiteral("weekbyhour"),  QStringLiteral("byday"),
                               QStringLiteral("byextension"), QStringLiteral("topnumbers"),
                               QStringLiteral("capacity")};
 
@@ -157,9 +157,13 @@ void ReportsWindow::buildTabs() {
     callsModel_ = new CallListModel(this);
     callsView_ = new CallListView(callsModel_, tabs);
     tabs->addTab(callsView_, QStringLiteral("&Calls"));
-    const QStringList names = {{}, QStringLiteral("By &hour"), QStringLiteral("&Week by hour"),
-                               QStringLiteral("By d&ay"), QStringLiteral("By &extension"),
-                               QStringLiteral("Top n&umbers"), QStringLiteral("Ca&pacity")};
+    const QStringList names = {{},
+                               QStringLiteral("By &hour"),
+                               QStringLiteral("&Week by hour"),
+                               QStringLiteral("By d&ay"),
+                               QStringLiteral("By &extension"),
+                               QStringLiteral("Top n&umbers"),
+                               QStringLiteral("Ca&pacity")};
     for (int tab = ByHour; tab < TabCount; ++tab) {
         auto* splitter = new QSplitter(Qt::Vertical, tabs);
         figures_[tab] = new QStandardItemModel(this);

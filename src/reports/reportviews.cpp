@@ -1,7 +1,7 @@
 // The figures tabs: each table and its chart, filled from one report's tallies.
 #include "chartview.h"
-#include "reporttally.h"
 #include "reportswindow.h"
+#include "reporttally.h"
 #include "textforms.h"
 
 #include <QHeaderView>
@@ -55,8 +55,8 @@ QString count(qint64 value) {
     return QLocale().toString(value);
 }
 
-charts::NamedCounts namedCallCounts(
-    const std::vector<std::pair<QByteArray, Activity::NumberFigures>>& numbers) {
+charts::NamedCounts
+namedCallCounts(const std::vector<std::pair<QByteArray, Activity::NumberFigures>>& numbers) {
     charts::NamedCounts counts;
     for (const auto& [number, figures] : numbers)
         counts.emplace_back(QString::fromUtf8(number), figures.calls());
@@ -79,8 +79,8 @@ void ReportsWindow::showFigures(const ReportTally& tally) {
     for (int h = 0; h < 24; ++h)
         rows.push_back({textItem(hourText(h), h), numberItem(hours[size_t(h)].calls),
                         numberItem(hours[size_t(h)].mostAtOnce)});
-    fill(figures_[ByHour], {QStringLiteral("Hour"), QStringLiteral("Calls started"),
-                            QStringLiteral("Most at once")},
+    fill(figures_[ByHour],
+         {QStringLiteral("Hour"), QStringLiteral("Calls started"), QStringLiteral("Most at once")},
          rows);
     charts_[ByHour]->setChart(
         [calls = report.callsByHour](QPainter& p, const QRectF& area, charts::Places* places) {
@@ -144,9 +144,9 @@ void ReportsWindow::showFigures(const ReportTally& tally) {
                         numberItem(line.calls), talkItem(line.talk), numberItem(line.noTalk),
                         hourItem(line.busiest)});
     }
-    fill(figures_[ByDay], {QStringLiteral("Day"), QStringLiteral("Calls"),
-                           QStringLiteral("Talk time"), QStringLiteral("No talk time"),
-                           QStringLiteral("Busiest hour")},
+    fill(figures_[ByDay],
+         {QStringLiteral("Day"), QStringLiteral("Calls"), QStringLiteral("Talk time"),
+          QStringLiteral("No talk time"), QStringLiteral("Busiest hour")},
          rows);
     charts_[ByDay]->setChart(
         [calls = report.callsByDay](QPainter& p, const QRectF& area, charts::Places* places) {
@@ -164,13 +164,13 @@ void ReportsWindow::showFigures(const ReportTally& tally) {
         std::vector<QList<QStandardItem*>> table;
         for (const auto& [number, f] : numbers)
             table.push_back({textItem(QString::fromUtf8(number)), numberItem(f.calls()),
-                             numberItem(f.placed), numberItem(f.received),
-                             talkItem(f.talkSeconds), numberItem(f.noTalkCalls)});
+                             numberItem(f.placed), numberItem(f.received), talkItem(f.talkSeconds),
+                             numberItem(f.noTalkCalls)});
         return table;
     };
-    const QStringList numberHeaders{QStringLiteral("Number"),       QStringLiteral("Calls"),
-                                    QStringLiteral("Placed"),       QStringLiteral("Received"),
-                                    QStringLiteral("Talk time"),    QStringLiteral("No talk time")};
+    const QStringList numberHeaders{QStringLiteral("Number"),    QStringLiteral("Calls"),
+                                    QStringLiteral("Placed"),    QStringLiteral("Received"),
+                                    QStringLiteral("Talk time"), QStringLiteral("No talk time")};
     QStringList extensionHeaders = numberHeaders;
     extensionHeaders[0] = QStringLiteral("Extension");
     fill(figures_[ByExtension], extensionHeaders, numberRows(tally.extensions()));
@@ -202,18 +202,18 @@ void ReportsWindow::showFigures(const ReportTally& tally) {
     rows.clear();
     charts::NamedCounts lineCounts;
     for (const calls::DayCapacity& day : tally.capacity()) {
-        rows.push_back({textItem(locale.toString(day.day, QLocale::ShortFormat),
-                                 day.day.toJulianDay()),
-                        numberItem(day.calls), numberItem(day.peakAtOnce), hourItem(day.busyHour),
-                        textItem(locale.toString(day.busyHourErlangs, 'f', 2),
-                                 day.busyHourErlangs),
-                        numberItem(day.linesNeeded)});
+        rows.push_back(
+            {textItem(locale.toString(day.day, QLocale::ShortFormat), day.day.toJulianDay()),
+             numberItem(day.calls), numberItem(day.peakAtOnce), hourItem(day.busyHour),
+             textItem(locale.toString(day.busyHourErlangs, 'f', 2), day.busyHourErlangs),
+             numberItem(day.linesNeeded)});
         rows.back()[4]->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
         lineCounts.emplace_back(day.day.toString(QStringLiteral("MM-dd")), day.linesNeeded);
     }
-    fill(figures_[Capacity], {QStringLiteral("Day"), QStringLiteral("Calls"),
-                              QStringLiteral("Most at once"), QStringLiteral("Busy hour"),
-                              QStringLiteral("Busy-hour erlangs"), QStringLiteral("Lines needed")},
+    fill(figures_[Capacity],
+         {QStringLiteral("Day"), QStringLiteral("Calls"), QStringLiteral("Most at once"),
+          QStringLiteral("Busy hour"), QStringLiteral("Busy-hour erlangs"),
+          QStringLiteral("Lines needed")},
          rows);
     charts_[Capacity]->setChart(
         [lineCounts](QPainter& p, const QRectF& area, charts::Places* places) {

@@ -145,14 +145,14 @@ void TestReportsWindow::periodDays_data() {
     QTest::addColumn<QDate>("last");
     // 2026-12-09 is a Wednesday.
     using reports::Period;
-    QTest::newRow("last week, Monday") << int(Period::LastWeek) << int(Qt::Monday)
-                                       << QDate(2026, 11, 30) << QDate(2026, 12, 6);
-    QTest::newRow("last week, Sunday") << int(Period::LastWeek) << int(Qt::Sunday)
-                                       << QDate(2026, 11, 29) << QDate(2026, 12, 5);
-    QTest::newRow("this week, Saturday") << int(Period::ThisWeek) << int(Qt::Saturday)
-                                         << QDate(2026, 12, 5) << QDate(2026, 12, 11);
-    QTest::newRow("last month") << int(Period::LastMonth) << int(Qt::Monday)
-                                << QDate(2026, 11, 1) << QDate(2026, 11, 30);
+    QTest::newRow("last week, Monday")
+        << int(Period::LastWeek) << int(Qt::Monday) << QDate(2026, 11, 30) << QDate(2026, 12, 6);
+    QTest::newRow("last week, Sunday")
+        << int(Period::LastWeek) << int(Qt::Sunday) << QDate(2026, 11, 29) << QDate(2026, 12, 5);
+    QTest::newRow("this week, Saturday")
+        << int(Period::ThisWeek) << int(Qt::Saturday) << QDate(2026, 12, 5) << QDate(2026, 12, 11);
+    QTest::newRow("last month") << int(Period::LastMonth) << int(Qt::Monday) << QDate(2026, 11, 1)
+                                << QDate(2026, 11, 30);
     QTest::newRow("last 30 days") << int(Period::Last30Days) << int(Qt::Monday)
                                   << QDate(2026, 11, 10) << QDate(2026, 12, 9);
 }
@@ -162,8 +162,8 @@ void TestReportsWindow::periodDays() {
     QFETCH(int, firstDay);
     QFETCH(QDate, first);
     QFETCH(QDate, last);
-    const auto days = reports::PeriodDays(reports::Period(period), QDate(2026, 12, 9),
-                                          Qt::DayOfWeek(firstDay));
+    const auto days =
+        reports::PeriodDays(reports::Period(period), QDate(2026, 12, 9), Qt::DayOfWeek(firstDay));
     QCOMPARE(days.first, first);
     QCOMPARE(days.second, last);
 }
@@ -180,17 +180,16 @@ void TestReportsWindow::figuresEqualSql_data() {
         << int(ReportsWindow::ByHour) << 1 << int(Qt::DisplayRole)
         << "SELECT extract(hour FROM starttime)::int::text, count(*)::text" + where() +
                " GROUP BY 1";
-    QTest::newRow("calls by day")
-        << int(ReportsWindow::ByDay) << 1 << int(Qt::DisplayRole)
-        << "SELECT to_char(starttime::date, 'J'), count(*)::text" + where() + " GROUP BY 1";
+    QTest::newRow("calls by day") << int(ReportsWindow::ByDay) << 1 << int(Qt::DisplayRole)
+                                  << "SELECT to_char(starttime::date, 'J'), count(*)::text" +
+                                         where() + " GROUP BY 1";
     QTest::newRow("talk time by day")
         << int(ReportsWindow::ByDay) << 2 << ReportsWindow::kSecondsRole
         << "SELECT to_char(starttime::date, 'J'), sum(extract(epoch FROM dur))::bigint::text" +
                where() + " GROUP BY 1";
-    QTest::newRow("no talk time by day")
-        << int(ReportsWindow::ByDay) << 3 << int(Qt::DisplayRole)
-        << "SELECT to_char(starttime::date, 'J'), count(*)::text" + where(" AND dur = '0'") +
-               " GROUP BY 1";
+    QTest::newRow("no talk time by day") << int(ReportsWindow::ByDay) << 3 << int(Qt::DisplayRole)
+                                         << "SELECT to_char(starttime::date, 'J'), count(*)::text" +
+                                                where(" AND dur = '0'") + " GROUP BY 1";
     QTest::newRow("placed by extension")
         << int(ReportsWindow::ByExtension) << 2 << int(Qt::DisplayRole)
         << "SELECT from_no, count(*)::text" + where(" AND from_no IN ('101','102','103')") +
@@ -240,7 +239,8 @@ void TestReportsWindow::barsAndCellsFollowTheFigures() {
         const qreal calls = figures->index(h, 1).data().toDouble();
         const int height = barHeight(bars, hours->places()[size_t(h)]);
         QVERIFY2(qAbs(height - calls / qreal(most) * tallest) <= 2,
-                 qPrintable(QStringLiteral("hour %1: %2 px for %3 calls").arg(h).arg(height).arg(calls)));
+                 qPrintable(
+                     QStringLiteral("hour %1: %2 px for %3 calls").arg(h).arg(height).arg(calls)));
     }
     QVERIFY(hours->textAt(hours->places()[10].center()).contains(QLatin1String("calls started")));
 
@@ -300,8 +300,10 @@ void TestReportsWindow::spreadsheetReadsBack() {
     reader.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(READ_XLSX), path});
     QVERIFY(reader.waitForFinished(120000));
     QCOMPARE(reader.exitCode(), 0);
-    const QJsonArray rows =
-        QJsonDocument::fromJson(reader.readAllStandardOutput()).array()[0].toObject()["rows"].toArray();
+    const QJsonArray rows = QJsonDocument::fromJson(reader.readAllStandardOutput())
+                                .array()[0]
+                                .toObject()["rows"]
+                                .toArray();
     const QStandardItemModel* figures = window->figures(ReportsWindow::ByDay);
     QCOMPARE(rows.size(), figures->rowCount() + 1);
     QCOMPARE(rows[0].toArray()[1].toArray()[1].toString(), QStringLiteral("Calls"));
@@ -362,7 +364,8 @@ void TestReportsWindow::screenshots() {
         palette.setColor(QPalette::ButtonText, Qt::white);
         QApplication::setPalette(palette);
     }
-    window->resize(1280 / int(window->devicePixelRatio()), 1024 / int(window->devicePixelRatio()) - 40);
+    window->resize(1280 / int(window->devicePixelRatio()),
+                   1024 / int(window->devicePixelRatio()) - 40);
     window->periodBox->setCurrentIndex(int(reports::Period::Last7Days));
     QTRY_VERIFY_WITH_TIMEOUT(!window->running(), 60000);
     for (int tab = 0; tab < ReportsWindow::TabCount; ++tab) {
