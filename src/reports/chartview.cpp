@@ -4,8 +4,6 @@
 #include <QPainter>
 #include <QToolTip>
 
-#include <algorithm>
-
 ChartView::ChartView(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);
 }
@@ -42,17 +40,8 @@ void ChartView::paintEvent(QPaintEvent*) {
     painter.setBrush(Qt::white);
     painter.drawRoundedRect(sheet, 4, 4);
     places_.clear();
-    if (!painter_)
-        return;
-    // The charts size their labels to the area; a tall window would give them headline
-    // letters, so a tall chart is drawn smaller and magnified.
-    const QRectF area = sheet.adjusted(10, 6, -10, -6);
-    const qreal scale = std::max<qreal>(1, area.height() / kLargestPlainHeight);
-    painter.scale(scale, scale);
-    charts::Places drawn;
-    painter_(painter, QRectF(area.topLeft() / scale, area.size() / scale), &drawn);
-    for (const QRectF& place : drawn)
-        places_.emplace_back(place.topLeft() * scale, place.size() * scale);
+    if (painter_)
+        painter_(painter, sheet.adjusted(10, 6, -10, -6), &places_);
 }
 
 QString ChartView::textAt(const QPointF& point) const {

@@ -36,9 +36,6 @@ protected:
     bool event(QEvent* event) override;
 
 private:
-    // The height, in pixels, above which the chart is magnified rather than given larger labels.
-    static constexpr qreal kLargestPlainHeight = 280;
-
     Painter painter_;
     Describer describer_;
     charts::Places places_;
