@@ -3,6 +3,9 @@
 set(LINETALLY_APP_ID org.linetally.Linetally)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/${LINETALLY_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# The reports window has a launcher of its own.
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/${LINETALLY_APP_ID}.Reports.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/${LINETALLY_APP_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 foreach(size 16 32 48)
@@ -55,5 +58,5 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 # even where dpkg-shlibdeps is not run.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6sql6-odbc, libqt6sql6-psql, odbc-postgresql, fonts-liberation2, libphonenumber8")
+    "libqt6sql6-odbc, libqt6sql6-psql, libqt6printsupport6, odbc-postgresql, fonts-liberation2, libphonenumber8")
 include(CPack)

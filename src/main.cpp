@@ -3,12 +3,15 @@
 #include "identity.h"
 #include "privatememory.h"
 #include "process.h"
+#include "reportswindow.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
     platform::KeepMemoryPrivate();
     platform::ReadCharactersAsUtf8();
+    if (argc > 1 && qstrcmp(argv[1], "reports") == 0)
+        return reports::Run(argc, argv);
     if (const auto status = cli::HandleCommandLine(argc, argv))
         return *status;
     QApplication app(argc, argv);

@@ -102,4 +102,16 @@ QString ChooseRegion(const QString& setting, const QString& option, const QStrin
     return {};
 }
 
+bool SameNumber::takesPart(QByteArrayView from, QByteArrayView to, Direction direction) const {
+    switch (direction) {
+    case Direction::From:
+        return matches(from);
+    case Direction::To:
+        return matches(to);
+    case Direction::Both:
+        break;
+    }
+    return matches(from) || matches(to);
+}
+
 } // namespace calls

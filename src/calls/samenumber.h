@@ -5,6 +5,7 @@
 #include <QString>
 
 #include "result.h"
+#include "searchquery.h"
 
 #include <optional>
 
@@ -32,6 +33,8 @@ public:
     const QString& typed() const { return typed_; }
 
     bool matches(QByteArrayView stored) const;
+    // Whether the number is on the given side of a call (either, for Both).
+    bool takesPart(QByteArrayView from, QByteArrayView to, Direction direction) const;
 
 private:
     QByteArray keyOf(QByteArrayView stored) const;

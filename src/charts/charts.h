@@ -20,11 +20,22 @@ using HourCounts = std::array<qint64, 24>;
 using WeekHourCounts = std::array<HourCounts, 7>;
 using DayCounts = std::vector<std::pair<QDate, qint64>>;
 
+// Where each figure was drawn, in the order of the figures (the week's cells day by day), so
+// that a window can tell which one the pointer is over.
+using Places = std::vector<QRectF>;
+
 // A bar for each hour of the day: the calls started in it.
-void PaintByHour(QPainter& painter, const QRectF& area, const HourCounts& calls);
+void PaintByHour(QPainter& painter, const QRectF& area, const HourCounts& calls,
+                 Places* places = nullptr);
 // A row for each day of the week, a cell for each hour; the darker, the more calls.
-void PaintWeekByHour(QPainter& painter, const QRectF& area, const WeekHourCounts& calls);
+void PaintWeekByHour(QPainter& painter, const QRectF& area, const WeekHourCounts& calls,
+                     Places* places = nullptr);
 // A bar for each day of the period.
-void PaintByDay(QPainter& painter, const QRectF& area, const DayCounts& calls);
+void PaintByDay(QPainter& painter, const QRectF& area, const DayCounts& calls,
+                Places* places = nullptr);
+// A bar for each named count, labelled below with its name, under the title.
+using NamedCounts = std::vector<std::pair<QString, qint64>>;
+void PaintBars(QPainter& painter, const QRectF& area, const QString& title,
+               const NamedCounts& counts, Places* places = nullptr);
 
 } // namespace charts

@@ -7,7 +7,7 @@
 
 namespace charts {
 
-void PaintByDay(QPainter& painter, const QRectF& area, const DayCounts& calls) {
+void PaintByDay(QPainter& painter, const QRectF& area, const DayCounts& calls, Places* places) {
     painter.save();
     painter.setFont(frame::LabelFont(painter, area));
     const QRectF chart = frame::Title(painter, area, QStringLiteral("Calls by day"));
@@ -30,6 +30,8 @@ void PaintByDay(QPainter& painter, const QRectF& area, const DayCounts& calls) {
             plot.height() * qreal(std::max<qint64>(0, calls[size_t(i)].second)) / qreal(top);
         painter.drawRect(QRectF(plot.left() + slot * (qreal(i) + 0.1), plot.bottom() - height,
                                 std::max<qreal>(slot * 0.8, 0.1), height));
+        if (places)
+            places->emplace_back(plot.left() + slot * qreal(i), plot.top(), slot, plot.height());
     }
     // As many date labels as fit, evenly spread, the first and the last among them.
     const qreal labelWidth = label * 6;

@@ -7,7 +7,7 @@
 
 namespace charts {
 
-void PaintByHour(QPainter& painter, const QRectF& area, const HourCounts& calls) {
+void PaintByHour(QPainter& painter, const QRectF& area, const HourCounts& calls, Places* places) {
     painter.save();
     painter.setFont(frame::LabelFont(painter, area));
     const QRectF chart = frame::Title(painter, area, QStringLiteral("Calls by hour of the day"));
@@ -23,6 +23,8 @@ void PaintByHour(QPainter& painter, const QRectF& area, const HourCounts& calls)
             plot.height() * qreal(std::max<qint64>(0, calls[size_t(hour)])) / qreal(top);
         painter.drawRect(
             QRectF(plot.left() + slot * (hour + 0.15), plot.bottom() - height, slot * 0.7, height));
+        if (places)
+            places->emplace_back(plot.left() + slot * hour, plot.top(), slot, plot.height());
     }
     painter.setPen(frame::kAxis);
     for (int hour = 0; hour < 24; hour += 3)

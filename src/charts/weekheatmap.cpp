@@ -8,7 +8,8 @@
 
 namespace charts {
 
-void PaintWeekByHour(QPainter& painter, const QRectF& area, const WeekHourCounts& calls) {
+void PaintWeekByHour(QPainter& painter, const QRectF& area, const WeekHourCounts& calls,
+                     Places* places) {
     painter.save();
     painter.setFont(frame::LabelFont(painter, area));
     const QRectF chart =
@@ -35,8 +36,11 @@ void PaintWeekByHour(QPainter& painter, const QRectF& area, const WeekHourCounts
                                                  float(1 - share * (1 - frame::kBar.blueF())));
             painter.setPen(QPen(QColor(0xD0, 0xD0, 0xD0), 0));
             painter.setBrush(fill);
-            painter.drawRect(QRectF(grid.left() + cellWidth * hour, grid.top() + cellHeight * day,
-                                    cellWidth, cellHeight));
+            const QRectF cell(grid.left() + cellWidth * hour, grid.top() + cellHeight * day,
+                              cellWidth, cellHeight);
+            painter.drawRect(cell);
+            if (places)
+                places->push_back(cell);
         }
     }
     painter.setPen(frame::kAxis);

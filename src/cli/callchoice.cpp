@@ -43,16 +43,8 @@ bool Keeps(const ReportRequest& request, const dbRoutines::CallRecord& call) {
         if (!seconds || (*request.talk ? !(*seconds > 0) : *seconds != 0))
             return false;
     }
-    if (const auto& same = request.sameNumber; same && same->isPhoneNumber()) {
-        switch (request.filter.direction) {
-        case Direction::From:
-            return same->matches(call.callFrom);
-        case Direction::To:
-            return same->matches(call.callTo);
-        case Direction::Both:
-            return same->matches(call.callFrom) || same->matches(call.callTo);
-        }
-    }
+    if (const auto& same = request.sameNumber; same && same->isPhoneNumber())
+        return same->takesPart(call.callFrom, call.callTo, request.filter.direction);
     return true;
 }
 

@@ -653,7 +653,7 @@ int RunReport(const QStringList& arguments) {
         return failure(kOutputFailed, opened.reason());
     Output& output = *opened.value;
 
-    CallReportTally tally(request.value.filter, extensions.value, top);
+    files::CallReportTally tally(request.value.filter, extensions.value, top);
     return runReport(
         request.value, output,
         [&](const dbRoutines::CallRecord& call) {

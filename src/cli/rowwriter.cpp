@@ -96,7 +96,7 @@ bool RowWriter::header() {
     return output_.write(line_);
 }
 
-bool RowWriter::row(std::initializer_list<Cell> cells) {
+bool RowWriter::row(std::span<const Cell> cells) {
     // A row of another width would shift its values under the wrong titles, or read past them.
     if (cells.size() != columns_.size()) {
         if (widthFailure_.ok())

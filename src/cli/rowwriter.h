@@ -10,6 +10,7 @@
 #include <initializer_list>
 #include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 // How a report is written: aligned columns for people, RFC 4180 CSV or one JSON object a line
@@ -76,7 +77,10 @@ public:
 
     bool header();
     // False, and end() fails saying so, for a row whose width is not the columns'.
-    bool row(std::initializer_list<Cell> cells);
+    bool row(std::span<const Cell> cells);
+    bool row(std::initializer_list<Cell> cells) {
+        return row(std::span(cells.begin(), cells.size()));
+    }
     // A closing line for people; the machine formats leave it out.
     bool note(const QString& text);
     // Ends the rows: a spreadsheet is completed and handed to the output (what it says of
@@ -90,7 +94,7 @@ private:
     void appendJsonCell(const Cell& cell);
 
     bool xlsxHeader();
-    bool xlsxRow(std::initializer_list<Cell> cells);
+    bool xlsxRow(std::span<const Cell> cells);
     Status xlsxEnd();
 
     Format format_;

@@ -31,7 +31,7 @@ bool RowWriter::xlsxHeader() {
     return xlsxFailure_.ok();
 }
 
-bool RowWriter::xlsxRow(std::initializer_list<Cell> cells) {
+bool RowWriter::xlsxRow(std::span<const Cell> cells) {
     if (!workbook_ || !xlsxFailure_)
         return false;
     xlsxCells_.clear();

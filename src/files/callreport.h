@@ -1,16 +1,16 @@
 #pragma once
 
 #include "activity.h"
+#include "callrows.h"
 #include "capacity.h"
-#include "dbroutines.h"
 #include "reportfigures.h"
 #include "searchquery.h"
 
 #include <QStringList>
 
 // The figures of the call report, tallied call by call by the same rules as the summaries, so
-// that the report and `summary` always agree. The window's report export uses the same.
-namespace cli {
+// that the report, `summary` and the reports window always agree.
+namespace files {
 
 class CallReportTally {
 public:
@@ -18,7 +18,14 @@ public:
     // of the numbers with the most calls the report lists.
     CallReportTally(const ReportFilter& filter, const QStringList& extensions, int top);
 
-    void add(const dbRoutines::CallRecord& call);
+    // A call as the database layer reads it (numbers, start and duration as CallRows keeps
+    // them).
+    template <typename Call> void add(const Call& call) {
+        addCall(call.callFrom, call.callTo, call.start,
+                CallRows::DurationSecondsOf(call.duration, call.durationText));
+    }
+    void addCall(QByteArrayView from, QByteArrayView to, qint64 start,
+                 std::optional<double> seconds);
     // The figures of every call added; the lines needed are those of the period's highest day
     // at 1% blocking, as `capacity` reckons them.
     files::ReportFigures finish(const QDateTime& made);
@@ -38,4 +45,4 @@ private:
 // The filter in words: "every call" or "101, both directions".
 QString FilterText(const ReportFilter& filter);
 
-} // namespace cli
+} // namespace files

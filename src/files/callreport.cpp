@@ -1,10 +1,8 @@
 #include "callreport.h"
 
-#include "callrows.h"
-
 #include <algorithm>
 
-namespace cli {
+namespace files {
 
 namespace {
 // The report sizes the lines for the blocking `capacity` takes by default.
@@ -30,20 +28,20 @@ CallReportTally::CallReportTally(const ReportFilter& filter, const QStringList& 
     extensionTally_.restrictTo(extensions);
 }
 
-void CallReportTally::add(const dbRoutines::CallRecord& call) {
-    const auto seconds = CallRows::DurationSecondsOf(call.duration, call.durationText);
+void CallReportTally::addCall(QByteArrayView from, QByteArrayView to, qint64 start,
+                              std::optional<double> seconds) {
     ++figures_.calls;
     if (seconds && *seconds > 0)
         figures_.talkSeconds += *seconds;
-    tally_.add(call.start, seconds);
-    capacity_.add(call.start, seconds);
-    extensionTally_.add(call.callFrom, call.callTo, seconds);
-    numberTally_.add(call.callFrom, call.callTo, seconds);
+    tally_.add(start, seconds);
+    capacity_.add(start, seconds);
+    extensionTally_.add(from, to, seconds);
+    numberTally_.add(from, to, seconds);
 }
 
-files::ReportFigures CallReportTally::finish(const QDateTime& made) {
+ReportFigures CallReportTally::finish(const QDateTime& made) {
     tally_.finish();
-    files::ReportFigures figures = std::move(figures_);
+    ReportFigures figures = std::move(figures_);
     figures.first = filter_.first;
     figures.last = filter_.last;
     figures.filter = FilterText(filter_);
@@ -70,7 +68,7 @@ files::ReportFigures CallReportTally::finish(const QDateTime& made) {
         figures.callsByDay.emplace_back(day, counted ? days_[next].second : 0);
     }
     const auto row = [](const QByteArray& number, const Activity::NumberFigures& f) {
-        return files::NumberRow{number, f.placed, f.received, f.talkSeconds};
+        return NumberRow{number, f.placed, f.received, f.talkSeconds};
     };
     for (const QString& extension : extensions_) {
         const QByteArray number = extension.toUtf8();
@@ -92,4 +90,4 @@ QString FilterText(const ReportFilter& filter) {
         filter.digitsAnywhere ? QStringLiteral(" (its digits anywhere in a number)") : QString());
 }
 
-} // namespace cli
+} // namespace files

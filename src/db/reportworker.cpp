@@ -1,0 +1,85 @@
+#include "reportworker.h"
+
+#include <QPointer>
+
+ReportWorker::ReportWorker() : context_(std::make_unique<QObject>()) {
+    thread_.setObjectName(QStringLiteral("linetally-reports"));
+    context_->moveToThread(&thread_);
+    thread_.start();
+}
+
+ReportWorker::~ReportWorker() {
+    cancel();
+    thread_.quit();
+    thread_.wait();
+    context_.reset();
+}
+
+void ReportWorker::cancel() {
+    ++generation_;
+    std::lock_guard lock(groupMutex_);
+    if (group_)
+        group_->cancel();
+}
+
+void ReportWorker::run(SearchQuery query, std::shared_ptr<Job> job, QObject* receiver,
+                       std::function<void(qint64)> progress, std::function<void(Status)> done) {
+    cancel();
+    const quint64 generation = generation_;
+    QMetaObject::invokeMethod(
+        context_.get(),
+        [this, generation, query = std::move(query), job = std::move(job),
+         receiver = QPointer<QObject>(receiver), progress = std::move(progress),
+         done = std::move(done)] {
+            const auto current = [this, generation] { return generation_ == generation; };
+            if (!current())
+                return; // a newer report was asked for while this one queued
+            auto group = std::make_shared<CancelGroup>();
+            {
+                std::lock_guard lock(groupMutex_);
+                group_ = group;
+            }
+            // A cancel() between the check above and the group's start reaches no connection:
+            // the reader below stops at its first call then.
+            CancelGroup::JoinOnThisThread(group.get());
+            const auto handOn = [&](auto function) {
+                if (receiver && current())
+                    QMetaObject::invokeMethod(
+                        receiver.data(),
+                        [function = std::move(function), current] {
+                            if (current())
+                                function();
+                        },
+                        Qt::QueuedConnection);
+            };
+            qint64 read = 0;
+            Status status;
+            // The driver is found once, by whichever window asks first.
+            if (dbRoutines::DbDriver.isEmpty())
+                status = dbRoutines::FindDriver().status;
+            if (status && current())
+                status = job->prepare();
+            if (status && current())
+                status = dbRoutines::ReadCalls(query, DbConnection::Rows::InBatches,
+                                               [&](const dbRoutines::CallRecord& call) {
+                                                   if (!current())
+                                                       return false;
+                                                   job->add(call);
+                                                   if (++read % kProgressStep == 0)
+                                                       handOn([progress, read] { progress(read); });
+                                                   return true;
+                                               });
+            CancelGroup::JoinOnThisThread(nullptr);
+            {
+                std::lock_guard lock(groupMutex_);
+                if (group_ == group)
+                    group_.reset();
+            }
+            if (!current())
+                return;
+            if (status)
+                job->finish();
+            handOn([done, status] { done(status); });
+        },
+        Qt::QueuedConnection);
+}
