@@ -24,7 +24,7 @@ void PaintBars(QPainter& painter, const QRectF& area, const QString& title,
         painter.restore();
         return;
     }
-    const qreal label = frame::LabelHeight(area);
+    const qreal label = frame::LabelHeight(painter, area);
     const qreal slot = plot.width() / qreal(bars);
     painter.setPen(Qt::NoPen);
     painter.setBrush(frame::kBar);

@@ -6,13 +6,18 @@
 
 namespace charts::frame {
 
-qreal LabelHeight(const QRectF& area) {
-    return std::max<qreal>(1, std::min(area.height() / 14, area.width() / 40));
+qreal LabelHeight(const QPainter& painter, const QRectF& area) {
+    const qreal byArea = std::min(area.height() / 14, area.width() / 40);
+    // On a large window the labels would grow with it: they stay at most about 12 points on any
+    // device, a screen, an image or a PDF page alike.
+    const QPaintDevice* device = painter.device();
+    const qreal most = device ? device->logicalDpiY() * 0.17 : byArea;
+    return std::max<qreal>(1, std::min(byArea, most));
 }
 
 QFont LabelFont(const QPainter& painter, const QRectF& area, qreal scale, bool bold) {
     QFont font = painter.font();
-    font.setPixelSize(std::max(1, qRound(LabelHeight(area) * 0.85 * scale)));
+    font.setPixelSize(std::max(1, qRound(LabelHeight(painter, area) * 0.85 * scale)));
     font.setBold(bold);
     return font;
 }
@@ -21,7 +26,7 @@ QRectF Title(QPainter& painter, const QRectF& area, const QString& title) {
     painter.save();
     painter.setFont(LabelFont(painter, area, 1.2, true));
     painter.setPen(Qt::black);
-    const qreal height = LabelHeight(area) * 2;
+    const qreal height = LabelHeight(painter, area) * 2;
     painter.drawText(QRectF(area.left(), area.top(), area.width(), height),
                      Qt::AlignLeft | Qt::AlignVCenter, title);
     painter.restore();
@@ -43,7 +48,7 @@ qint64 ScaleTop(qint64 most) {
 
 QRectF CountAxis(QPainter& painter, const QRectF& area, qint64 most, qint64& top) {
     top = ScaleTop(most);
-    const qreal label = LabelHeight(area);
+    const qreal label = LabelHeight(painter, area);
     const QString topText = QString::number(top);
     const qreal axisWidth = label * (qreal(topText.size()) * 0.6 + 1);
     const QRectF plot = area.adjusted(axisWidth, label * 0.5, 0, -label * 1.6);

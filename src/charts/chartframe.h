@@ -21,7 +21,7 @@ QRectF CountAxis(QPainter& painter, const QRectF& area, qint64 most, qint64& top
 // The smallest round number (1, 2 or 5 times a power of ten) at or above most; 1 for nothing.
 qint64 ScaleTop(qint64 most);
 // A text height in the painter's units, for labels of the chart's size.
-qreal LabelHeight(const QRectF& area);
+qreal LabelHeight(const QPainter& painter, const QRectF& area);
 // The labels' font at that height (times scale), in the painter's units.
 QFont LabelFont(const QPainter& painter, const QRectF& area, qreal scale = 1, bool bold = false);
 

@@ -16,7 +16,7 @@ void PaintByDay(QPainter& painter, const QRectF& area, const DayCounts& calls, P
         most = std::max(most, count);
     qint64 top = 1;
     const QRectF plot = frame::CountAxis(painter, chart, most, top);
-    const qreal label = frame::LabelHeight(area);
+    const qreal label = frame::LabelHeight(painter, area);
     const qsizetype days = qsizetype(calls.size());
     if (days == 0) {
         painter.restore();

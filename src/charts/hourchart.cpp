@@ -15,7 +15,7 @@ void PaintByHour(QPainter& painter, const QRectF& area, const HourCounts& calls,
     const QRectF plot =
         frame::CountAxis(painter, chart, *std::max_element(calls.begin(), calls.end()), top);
     const qreal slot = plot.width() / 24;
-    const qreal label = frame::LabelHeight(area);
+    const qreal label = frame::LabelHeight(painter, area);
     painter.setPen(Qt::NoPen);
     painter.setBrush(frame::kBar);
     for (int hour = 0; hour < 24; ++hour) {

@@ -6,11 +6,13 @@
 #include "config.h"
 #include "reporttally.h"
 #include "samenumber.h"
+#include "textforms.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -156,6 +158,20 @@ void ReportsWindow::buildChoices(QWidget* bar) {
 void ReportsWindow::buildTabs() {
     callsModel_ = new CallListModel(this);
     callsView_ = new CallListView(callsModel_, tabs);
+    // Wide enough for an international number and the locale's longest start time (a late
+    // hour of a two-digit day and month), in this window's font.
+    const QFontMetrics metrics(callsView_->font());
+    const int padding = metrics.horizontalAdvance(QStringLiteral("MM"));
+    const int number = metrics.horizontalAdvance(QStringLiteral("+441632960777")) + padding;
+    const auto latest = TextForms::StartSecondsFromDriverText(QStringView(u"2026-12-28 23:59:59"));
+    const int start =
+        metrics.horizontalAdvance(latest ? TextForms::StartTimeText(*latest) : QString()) + padding;
+    for (const auto& [column, width] :
+         {std::pair{0, number},
+          {1, number},
+          {2, start},
+          {3, metrics.horizontalAdvance(QStringLiteral("000:00:00")) + padding}})
+        callsView_->setColumnWidth(column, std::max(width, callsView_->columnWidth(column)));
     tabs->addTab(callsView_, QStringLiteral("&Calls"));
     const QStringList names = {{},
                                QStringLiteral("By &hour"),
@@ -177,7 +193,8 @@ void ReportsWindow::buildTabs() {
         tables_[tab]->setSelectionBehavior(QAbstractItemView::SelectRows);
         tables_[tab]->setEditTriggers(QAbstractItemView::NoEditTriggers);
         tables_[tab]->verticalHeader()->hide();
-        tables_[tab]->horizontalHeader()->setStretchLastSection(true);
+        // A few columns of figures share the width rather than leave it all to the last.
+        tables_[tab]->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
         charts_[tab] = new ChartView(splitter);
         splitter->addWidget(tables_[tab]);
         splitter->addWidget(charts_[tab]);
