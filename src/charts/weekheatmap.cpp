@@ -19,6 +19,31 @@ QColor shade(qreal share) {
                             float(1 - share * (1 - frame::kBar.blueF())));
 }
 
+// The legend: from none (white) to the most calls in one hour of one day.
+void paintLegend(QPainter& painter, const QRectF& legend, qreal label, qint64 most) {
+    const QLocale locale;
+    const QString none = locale.toString(0);
+    const QString all = locale.toString(most);
+    const QFontMetricsF metrics(painter.font());
+    painter.drawText(QRectF(legend.left(), legend.top(), metrics.horizontalAdvance(none) + label,
+                            legend.height()),
+                     Qt::AlignLeft | Qt::AlignVCenter, none);
+    const QRectF scale(legend.left() + metrics.horizontalAdvance(none) + label * 0.5,
+                       legend.top() + label * 0.2, std::min(legend.width() / 3, label * 12),
+                       legend.height() - label * 0.4);
+    QLinearGradient gradient(scale.topLeft(), scale.topRight());
+    gradient.setColorAt(0, shade(0));
+    gradient.setColorAt(1, shade(1));
+    painter.setPen(QPen(QColor(0xD0, 0xD0, 0xD0), 0));
+    painter.setBrush(gradient);
+    painter.drawRect(scale);
+    painter.setPen(frame::kAxis);
+    painter.drawText(QRectF(scale.right() + label * 0.5, legend.top(),
+                            legend.right() - scale.right() - label * 0.5, legend.height()),
+                     Qt::AlignLeft | Qt::AlignVCenter,
+                     QStringLiteral("%1 calls in an hour").arg(all));
+}
+
 } // namespace
 
 void PaintWeekByHour(QPainter& painter, const QRectF& area, const WeekHourCounts& calls,
@@ -59,28 +84,10 @@ void PaintWeekByHour(QPainter& painter, const QRectF& area, const WeekHourCounts
                                 cellWidth * 3, label * 1.4),
                          Qt::AlignLeft | Qt::AlignTop,
                          QStringLiteral("%1:00").arg(hour, 2, 10, QLatin1Char('0')));
-    // The legend: from none (white) to the most calls in one hour of one day.
-    const QRectF legend(grid.left(), grid.bottom() + label * 1.9, grid.width(), label * 1.3);
-    const QString none = locale.toString(0);
-    const QString all = locale.toString(most);
-    const QFontMetricsF metrics(painter.font());
-    painter.drawText(QRectF(legend.left(), legend.top(), metrics.horizontalAdvance(none) + label,
-                            legend.height()),
-                     Qt::AlignLeft | Qt::AlignVCenter, none);
-    const QRectF scale(legend.left() + metrics.horizontalAdvance(none) + label * 0.5,
-                       legend.top() + label * 0.2, std::min(legend.width() / 3, label * 12),
-                       legend.height() - label * 0.4);
-    QLinearGradient gradient(scale.topLeft(), scale.topRight());
-    gradient.setColorAt(0, shade(0));
-    gradient.setColorAt(1, shade(1));
-    painter.setPen(QPen(QColor(0xD0, 0xD0, 0xD0), 0));
-    painter.setBrush(gradient);
-    painter.drawRect(scale);
-    painter.setPen(frame::kAxis);
-    painter.drawText(QRectF(scale.right() + label * 0.5, legend.top(),
-                            legend.right() - scale.right() - label * 0.5, legend.height()),
-                     Qt::AlignLeft | Qt::AlignVCenter,
-                     QStringLiteral("%1 calls in an hour").arg(all));
+    if (most > 0)
+        paintLegend(painter,
+                    QRectF(grid.left(), grid.bottom() + label * 1.9, grid.width(), label * 1.3),
+                    label, most);
     painter.restore();
 }
 
