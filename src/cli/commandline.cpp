@@ -112,6 +112,9 @@ std::optional<int> HandleCommandLine(int argc, char* argv[]) {
     QString usage = parser.helpText();
     usage = QStringLiteral("Usage: linetally [options] | linetally COMMAND [options]") +
             usage.mid(usage.indexOf(u'\n'));
+    commands += QStringLiteral("  %1  %2\n")
+                    .arg(QStringLiteral("reports"), -11)
+                    .arg(QStringLiteral("the reports window: any period, its figures and charts"));
     usage += commands +
              QStringLiteral("\nSettings (the database user name and password, and DBPORT) are kept "
                             "in:\n  %1\n")

@@ -22,6 +22,8 @@
 #include <QTabWidget>
 #include <QTableView>
 
+#include <cstdio>
+
 namespace {
 
 const std::vector<Column> kCallColumns = {
@@ -189,6 +191,17 @@ void ReportsWindow::loginChosen() {
 namespace reports {
 
 int Run(int argc, char* argv[]) {
+    // Asked from a terminal, perhaps without a display: answered before any window.
+    for (int i = 2; i < argc; ++i) {
+        if (qstrcmp(argv[i], "--help") == 0 || qstrcmp(argv[i], "-h") == 0) {
+            std::fputs("Usage: linetally reports\n"
+                       "Opens the reports window: a period's calls and their figures by hour, "
+                       "week by hour,\nday, extension, number and capacity, as tables and "
+                       "charts, to export or print.\n",
+                       stdout);
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     SetApplicationIdentity();
     config::LoadConfig();
