@@ -2,6 +2,8 @@
 // unreadable or huge file, another user's file, a folder that cannot be written, a value the file
 // cannot hold, and two copies saving in turn. Each case runs the settings code in a process of its
 // own (as another user where the case needs one) and compares the file's bytes before and after.
+#include "otheruser.h"
+
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -91,6 +93,7 @@ private:
     uid_t otherUid = 65534;
     gid_t otherGid = 65534;
     bool mounted = false;
+    QTemporaryDir stagedPrograms{QDir::tempPath() + QStringLiteral("/linetally-probe-XXXXXX")};
 };
 
 void TestSettingsFile::initTestCase() {
@@ -207,7 +210,13 @@ QProcess* TestSettingsFile::startProbe(const QStringList& arguments, bool asOthe
                 ::_exit(99);
         });
     }
-    probe->start(SETTINGSPROBE, QStringList{path} + arguments);
+    // Another user runs a copy it can reach, wherever the build tree is.
+    const QString program = asOtherUser
+                                ? StagedForOtherUsers(QStringLiteral(SETTINGSPROBE), stagedPrograms)
+                                : QStringLiteral(SETTINGSPROBE);
+    if (program.isEmpty())
+        qWarning("the settings probe could not be copied where another user can run it");
+    probe->start(program, QStringList{path} + arguments);
     return probe;
 }
 

@@ -1,5 +1,6 @@
 #include "config.h"
 #include "dbroutines.h"
+#include "otheruser.h"
 #include "testdatabase.h"
 
 #include <QElapsedTimer>
@@ -311,7 +312,11 @@ void TestDbRoutines::impostorGetsNoPassword() {
             if (::setgid(65534) != 0 || ::setuid(65534) != 0)
                 ::_exit(3);
         });
-        impostor.start(LISTENPROBE, {"5480"});
+        // A copy nobody can reach, wherever the build tree is.
+        QTemporaryDir stage(QDir::tempPath() + "/linetally-listen-XXXXXX");
+        const QString program = StagedForOtherUsers(QStringLiteral(LISTENPROBE), stage);
+        QVERIFY2(!program.isEmpty(), "the listener could not be copied where nobody can run it");
+        impostor.start(program, {"5480"});
         QVERIFY(impostor.waitForReadyRead(30000));
         QCOMPARE(impostor.readLine().trimmed(), "listening");
     }
