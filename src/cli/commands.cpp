@@ -143,16 +143,25 @@ private:
 int runReport(const ReportRequest& request, Output& output,
               const std::function<bool(const dbRoutines::CallRecord&)>& reader,
               const std::function<Status()>& finish) {
-    Progress progress(request.outputPath.isEmpty());
     qint64 read = 0;
-    const Status status =
-        dbRoutines::ReadCalls(BuildReportQuery(request.filter), DbConnection::Rows::InBatches,
-                              [&](const dbRoutines::CallRecord& call) {
-                                  progress.step(++read);
-                                  if (!Keeps(request, call))
-                                      return true;
-                                  return reader(call);
-                              });
+    bool repaired = false;
+    Status status;
+    {
+        Progress progress(request.outputPath.isEmpty());
+        status =
+            dbRoutines::ReadCalls(BuildReportQuery(request.filter), DbConnection::Rows::InBatches,
+                                  [&](const dbRoutines::CallRecord& call) {
+                                      progress.step(++read);
+                                      repaired |= call.numbersRepaired;
+                                      if (!Keeps(request, call))
+                                          return true;
+                                      return reader(call);
+                                  });
+    }
+    if (repaired)
+        std::fputs("Some numbers are not stored as UTF-8: their unreadable bytes are shown as "
+                   "\xEF\xBF\xBD.\n",
+                   stderr);
     return concludeReport(status, output, finish);
 }
 

@@ -147,14 +147,16 @@ Status sumUpNumbers(const ReportFilter& filter, SummedBy by, int top,
 Result<bool> SumUpAtServer(const ReportFilter& filter, SummedBy by, int top,
                            Activity::DayTally& days, Activity::NumberTally& numbers) {
     std::optional<qint64> summable;
+    bool textUnchecked = false;
     const Status checked =
         dbRoutines::ReadRows(BuildSummableColumnsQuery(), [&](DbConnection& row) {
             summable = wholeNumber(row, 0);
+            textUnchecked = wholeNumber(row, 1) != 0;
             return false;
         });
     if (!checked)
         return Failed(checked.reason(), false);
-    if (summable != 2)
+    if (summable != 2 || (by != SummedBy::Day && textUnchecked))
         return Succeeded(false);
     const Result<std::vector<UnusualCall>> unusual = readUnusualCalls(filter);
     if (!unusual)

@@ -240,9 +240,14 @@ namespace {
 // that the day of a start held with its zone (timestamptz) and its shown time agree with the
 // user's clock; a plain timestamp is not affected. A zone the server does not know leaves the
 // server's own.
+//
+// With storedBytes given, a database that does not check its text (SQL_ASCII, where any bytes
+// may stand in a number) gets the calls' numbers as their stored bytes, and storedBytes says so:
+// the server refuses to send a value that is not UTF-8 as text, which would fail the whole
+// statement, part way through its rows. Any other database has checked every value it holds.
 Status runInProgramZone(DbConnection& connection, const ConnectionSettings& settings,
-                        const SearchQuery& query, DbConnection::Rows rows,
-                        bool roomForSums = false) {
+                        const SearchQuery& query, DbConnection::Rows rows, bool roomForSums = false,
+                        bool* storedBytes = nullptr) {
     Status status = connection.open(WorkingConnectionString(settings), settings.ownerAccount);
     if (status) {
         // A quarter's minutes, or a number's figures, grouped in memory instead of on disk.
@@ -253,6 +258,22 @@ Status runInProgramZone(DbConnection& connection, const ConnectionSettings& sett
         if (!zone.isEmpty())
             (void)connection.execute(QStringLiteral("SELECT set_config('TimeZone', ?, false)"),
                                      {zone});
+        if (storedBytes) {
+            std::optional<QString> encoding;
+            status = connection.execute(QStringLiteral("SHOW server_encoding"));
+            while (status && connection.next())
+                encoding = connection.text(0);
+            if (status)
+                status = connection.endOfRows();
+            const auto asBytes = encoding == QLatin1String("SQL_ASCII")
+                                     ? WithNumbersAsStoredBytes(query)
+                                     : std::nullopt;
+            *storedBytes = asBytes.has_value();
+            if (!status)
+                return status;
+            if (asBytes)
+                return connection.execute(asBytes->statement, asBytes->parameters, rows);
+        }
         status = connection.execute(query.statement, query.parameters, rows);
     }
     return status;
@@ -283,14 +304,31 @@ Status ReadCalls(const SearchQuery& query, DbConnection::Rows rows,
     return ReadCalls(CurrentConnectionSettings(), query, rows, reader);
 }
 
+namespace {
+
+// A number read as the hexadecimal of its stored bytes, as UTF-8: bytes that are not UTF-8
+// become replacement characters. Returns whether any did.
+bool RepairedNumber(const DbValue& value, QByteArray& number) {
+    number = QByteArray::fromHex(value.bytes.toByteArray());
+    const QByteArray repaired = QString::fromUtf8(number).toUtf8();
+    if (repaired == number)
+        return false;
+    number = repaired;
+    return true;
+}
+
+} // namespace
+
 Status ReadCalls(const ConnectionSettings& settings, const SearchQuery& query,
                  DbConnection::Rows rows, const std::function<bool(const CallRecord&)>& reader) {
     DbConnection connection;
-    Status status = runInProgramZone(connection, settings, query, rows);
+    bool storedBytes = false;
+    Status status = runInProgramZone(connection, settings, query, rows, false, &storedBytes);
     if (!status)
         return status;
     CallRecord call;
     call.expectedRows = connection.recordCount();
+    QByteArray fromBytes, toBytes;
     while (connection.next()) {
         // Fields 0, 1, 3, 2 fill the four columns; a NULL shows as an empty cell.
         const DbValue from = connection.value(0);
@@ -302,6 +340,17 @@ Status ReadCalls(const ConnectionSettings& settings, const SearchQuery& query,
             break; // the walk ends here, and says why
         call.callFrom = from.bytes;
         call.callTo = to.bytes;
+        if (storedBytes) {
+            call.numbersRepaired = false;
+            if (from.kind == DbValue::Kind::Bytes) {
+                call.numbersRepaired |= RepairedNumber(from, fromBytes);
+                call.callFrom = fromBytes;
+            }
+            if (to.kind == DbValue::Kind::Bytes) {
+                call.numbersRepaired |= RepairedNumber(to, toBytes);
+                call.callTo = toBytes;
+            }
+        }
         if (!reader(call))
             return {};
     }

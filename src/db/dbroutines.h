@@ -88,9 +88,13 @@ struct CallRecord {
     QString startText, durationText;
     // How many calls the whole result holds, where the driver knows it before the last row.
     qsizetype expectedRows = -1;
+    // A number was not UTF-8 as stored: its bytes that are not stand as replacement characters.
+    bool numbersRepaired = false;
 };
 // Gives each call of the statement to the reader as it is fetched; the reader returns false to
-// stop early (the result is then ok). Many rows are read in batches or whole, as the mode says.
+// stop early (the result is then ok). Where the server refuses to send a number as UTF-8 text,
+// the calls are read once more with the numbers' stored bytes, repaired. Many rows are read in
+// batches or whole, as the mode says.
 Status ReadCalls(const ConnectionSettings& settings, const SearchQuery& query,
                  DbConnection::Rows rows, const std::function<bool(const CallRecord&)>& reader);
 Status ReadCalls(const SearchQuery& query, DbConnection::Rows rows,

@@ -4,8 +4,9 @@
 
 namespace {
 
+const QString kSelectColumns = QStringLiteral("SELECT from_no, to_no, ");
 const QString kSelect =
-    QStringLiteral("SELECT from_no, to_no, dur, starttime FROM public.callhistory2 WHERE ");
+    kSelectColumns + QStringLiteral("dur, starttime FROM public.callhistory2 WHERE ");
 
 // The condition on the number for a direction, "compared" naming the column as %1: one side,
 // or "(to side or from side)", each with the value bound.
@@ -121,6 +122,18 @@ const QString kTalkSums =
 
 } // namespace
 
+std::optional<SearchQuery> WithNumbersAsStoredBytes(SearchQuery query) {
+    if (!query.statement.startsWith(kSelect))
+        return std::nullopt;
+    // Converted to SQL_ASCII, which no database validates, the text keeps its stored bytes;
+    // in hexadecimal they reach the program as plain ASCII. A NULL stays NULL.
+    query.statement.replace(
+        0, kSelectColumns.size(),
+        QStringLiteral("SELECT encode(convert_to(from_no::text, 'SQL_ASCII'), 'hex'), "
+                       "encode(convert_to(to_no::text, 'SQL_ASCII'), 'hex'), "));
+    return query;
+}
+
 SearchQuery BuildReportQuery(const ReportFilter& filter) {
     SearchQuery query;
     query.statement = kSelect;
@@ -190,9 +203,11 @@ SearchQuery BuildNumberSumsQuery(const ReportFilter& filter, NumberSums which, i
 SearchQuery BuildSummableColumnsQuery() {
     // The sums above read the start as a timestamp without a zone and the duration as an
     // interval; a database that keeps either otherwise is summed up by the program.
-    return {QStringLiteral("SELECT count(*) FROM pg_catalog.pg_attribute WHERE attrelid = "
-                           "'public.callhistory2'::regclass AND NOT attisdropped AND ((attname = "
-                           "'starttime' AND atttypid = 'timestamp'::regtype) OR (attname = 'dur' "
-                           "AND atttypid = 'interval'::regtype))"),
-            {}};
+    return {
+        QStringLiteral("SELECT count(*), (current_setting('server_encoding') = 'SQL_ASCII')::int "
+                       "FROM pg_catalog.pg_attribute WHERE attrelid = "
+                       "'public.callhistory2'::regclass AND NOT attisdropped AND ((attname = "
+                       "'starttime' AND atttypid = 'timestamp'::regtype) OR (attname = 'dur' "
+                       "AND atttypid = 'interval'::regtype))"),
+        {}};
 }

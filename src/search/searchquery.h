@@ -64,5 +64,13 @@ SearchQuery BuildMinuteSumsQuery(const ReportFilter& filter);
 enum class NumberSums { Every, Extensions, Top };
 SearchQuery BuildNumberSumsQuery(const ReportFilter& filter, NumberSums which, int top = 0);
 
-// One row: 2 when the start and duration columns have the types the sums above expect.
+// A statement of calls above (from BuildSearchQuery, BuildReportQuery or BuildUnusualCallsQuery)
+// with both numbers read as the hexadecimal of their stored bytes: a database that does not
+// check its text (SQL_ASCII) may hold numbers that are not UTF-8, and the server refuses to send
+// those as text. Nothing for any other statement.
+std::optional<SearchQuery> WithNumbersAsStoredBytes(SearchQuery query);
+
+// One row: 2 when the start and duration columns have the types the sums above expect; and
+// whether the database leaves its text unchecked (SQL_ASCII), when the server cannot send the
+// numbers of the sums, which may not be UTF-8.
 SearchQuery BuildSummableColumnsQuery();

@@ -94,6 +94,8 @@ private slots:
     void formulasStayText();
     void everyCharacterUnderAnyLocale_data();
     void everyCharacterUnderAnyLocale();
+    void numbersNotUtf8AreRepaired_data();
+    void numbersNotUtf8AreRepaired();
 
 private:
     Run run(const QStringList& arguments, const QByteArray& input = {},
@@ -653,6 +655,43 @@ void TestReports::everyCharacterUnderAnyLocale() {
         for (const char* text : {"Zoë", "東京", "Ελλάδα 🙂"})
             QVERIFY2(result.out.contains(text), result.out.constData());
     }
+}
+
+void TestReports::numbersNotUtf8AreRepaired_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("warned"); // whether the report shows a repaired number
+    const QStringList day{"--day", "2026-12-01", "--all"};
+    QTest::newRow("csv") << QStringList{"calls", "--format", "csv"} + day << true;
+    QTest::newRow("jsonl") << QStringList{"calls", "--format", "jsonl"} + day << true;
+    QTest::newRow("table") << QStringList{"calls"} + day << true;
+    QTest::newRow("by number") << QStringList{"summary", "--by", "number"} + day << true;
+    QTest::newRow("by day") << QStringList{"summary", "--by", "day"} + day << false;
+}
+
+// A database that leaves its text unchecked may hold a caller's number that is not UTF-8: the
+// report keeps every call and shows those bytes as replacement characters, saying so once.
+void TestReports::numbersNotUtf8AreRepaired() {
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, warned);
+    TestDatabase::UncheckedTextDatabase unchecked;
+    QVERIFY(unchecked.ready());
+    QVERIFY(TestDatabase::exec(
+        "INSERT INTO public.callhistory2 (from_no, to_no, dur, starttime) VALUES "
+        "('100', E'55\\xff\\xfe01', '00:01:00', '2026-12-01 10:00:00'),"
+        "(E'caf\\xc3\\xa9', '200', '00:00:10', '2026-12-01 11:00:00'),"
+        "('100', '5551234', '00:02:00', '2026-12-01 12:00:00')"));
+    const Run result = run(arguments);
+    QVERIFY2(result.status == 0, result.err.constData());
+    const QByteArray notice = "not stored as UTF-8";
+    QCOMPARE(result.err.count(notice), warned ? 1 : 0);
+    if (arguments.first() == "summary" && !warned) {
+        QVERIFY2(result.out.contains("2026-12-01        3"), result.out.constData());
+        return;
+    }
+    for (const char* number : {"55\xEF\xBF\xBD\xEF\xBF\xBD"
+                               "01",
+                               "caf\xC3\xA9", "5551234"})
+        QVERIFY2(result.out.contains(number), result.out.constData());
 }
 
 QTEST_GUILESS_MAIN(TestReports)

@@ -186,4 +186,54 @@ void TableLock::release() {
     held_ = false;
 }
 
+namespace {
+
+// Statements on the server's "postgres" database, for what cannot run inside "phonesystem".
+bool execOutside(const QStringList& statements) {
+    const QString name = QStringLiteral("testdatabase-outside");
+    bool done = true;
+    {
+        // Renaming a database needs it free of sessions: the set-up session leaves it too.
+        if (QSqlDatabase::contains(QStringLiteral("testdatabase-super")))
+            QSqlDatabase::database(QStringLiteral("testdatabase-super"), false).close();
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        db.setHostName(QStringLiteral("127.0.0.1"));
+        db.setPort(port());
+        db.setDatabaseName(QStringLiteral("postgres"));
+        db.setUserName(env("LINETALLY_TEST_SUPERUSER"));
+        db.setPassword(env("LINETALLY_TEST_SUPERPASSWORD"));
+        done = db.open();
+        for (const QString& sql : statements) {
+            QSqlQuery query(db);
+            if (done && !query.exec(sql)) {
+                qWarning() << "set-up statement failed:" << sql << query.lastError().text();
+                done = false;
+            }
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return done;
+}
+
+} // namespace
+
+UncheckedTextDatabase::UncheckedTextDatabase() {
+    putAside_ =
+        execOutside({QStringLiteral("ALTER DATABASE phonesystem RENAME TO phonesystem_put_aside")});
+    ready_ = putAside_ &&
+             execOutside({QStringLiteral("CREATE DATABASE phonesystem ENCODING 'SQL_ASCII' "
+                                         "LC_COLLATE 'C' LC_CTYPE 'C' TEMPLATE template0")}) &&
+             resetTables();
+}
+
+UncheckedTextDatabase::~UncheckedTextDatabase() {
+    if (!putAside_)
+        return;
+    (void)execOutside({
+        QStringLiteral("DROP DATABASE IF EXISTS phonesystem WITH (FORCE)"),
+        QStringLiteral("ALTER DATABASE phonesystem_put_aside RENAME TO phonesystem"),
+    });
+}
+
 } // namespace TestDatabase

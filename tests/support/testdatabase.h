@@ -52,6 +52,23 @@ private:
     bool held_ = false;
 };
 
+// For its lifetime, "phonesystem" is a new, empty database that keeps text unchecked
+// (SQL_ASCII), so that a test can store bytes that are not UTF-8; the usual one is put aside
+// under another name and comes back at the end of scope.
+class UncheckedTextDatabase {
+public:
+    UncheckedTextDatabase();
+    ~UncheckedTextDatabase();
+    UncheckedTextDatabase(const UncheckedTextDatabase&) = delete;
+    UncheckedTextDatabase& operator=(const UncheckedTextDatabase&) = delete;
+
+    bool ready() const { return ready_; }
+
+private:
+    bool putAside_ = false;
+    bool ready_ = false;
+};
+
 } // namespace TestDatabase
 
 #define REQUIRE_TEST_DATABASE()                                                                    \
