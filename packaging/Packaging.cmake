@@ -54,9 +54,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 # The shared libraries (Qt, libxlsxwriter4) come from dpkg-shlibdeps; these are loaded at run
 # time and found by no linker: the Qt SQL drivers, the ODBC driver and a font with Arial's metrics.
-# libphonenumber8 (the phone number rules) is named as well, so the package says what it needs
+# libphonenumber8 (the phone number rules) and libpq5 (the terminal reports' route) are named as well, so the package says what it needs
 # even where dpkg-shlibdeps is not run.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6sql6-odbc, libqt6sql6-psql, libqt6printsupport6, odbc-postgresql, fonts-liberation2, libphonenumber8")
+    "libqt6sql6-odbc, libqt6sql6-psql, libqt6printsupport6, odbc-postgresql, fonts-liberation2, libphonenumber8, libpq5")
 include(CPack)

@@ -148,15 +148,14 @@ int runReport(const ReportRequest& request, Output& output,
     Status status;
     {
         Progress progress(request.outputPath.isEmpty());
-        status =
-            dbRoutines::ReadCalls(BuildReportQuery(request.filter), DbConnection::Rows::InBatches,
-                                  [&](const dbRoutines::CallRecord& call) {
-                                      progress.step(++read);
-                                      repaired |= call.numbersRepaired;
-                                      if (!Keeps(request, call))
-                                          return true;
-                                      return reader(call);
-                                  });
+        status = dbRoutines::StreamCalls(BuildReportQuery(request.filter),
+                                         [&](const dbRoutines::CallRecord& call) {
+                                             progress.step(++read);
+                                             repaired |= call.numbersRepaired;
+                                             if (!Keeps(request, call))
+                                                 return true;
+                                             return reader(call);
+                                         });
     }
     if (repaired)
         std::fputs("Some numbers are not stored as UTF-8: their unreadable bytes are shown as "

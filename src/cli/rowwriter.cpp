@@ -6,7 +6,7 @@
 
 namespace {
 
-void appendNumber(QByteArray& out, qint64 value) {
+template <typename Text> void appendNumber(Text& out, qint64 value) {
     char digits[24];
     int n = 0;
     quint64 magnitude = value < 0 ? 0 - quint64(value) : quint64(value);
@@ -84,16 +84,16 @@ bool RowWriter::header() {
             line_ += columns_[i].key;
         }
         line_ += "\r\n";
-        return output_.write(line_);
+        return output_.write(QByteArrayView(line_.data(), qsizetype(line_.size())));
     case Format::JsonLines:
         return true;
     case Format::Xlsx:
         return xlsxHeader();
     }
-    while (line_.endsWith(' '))
-        line_.chop(1);
+    while (line_.ends_with(' '))
+        line_.pop_back();
     line_ += '\n';
-    return output_.write(line_);
+    return output_.write(QByteArrayView(line_.data(), qsizetype(line_.size())));
 }
 
 bool RowWriter::row(std::span<const Cell> cells) {
@@ -136,8 +136,8 @@ bool RowWriter::row(std::span<const Cell> cells) {
     }
     switch (format_) {
     case Format::Table:
-        while (line_.endsWith(' '))
-            line_.chop(1);
+        while (line_.ends_with(' '))
+            line_.pop_back();
         line_ += '\n';
         break;
     case Format::Csv:
@@ -149,7 +149,7 @@ bool RowWriter::row(std::span<const Cell> cells) {
     case Format::Xlsx:
         break;
     }
-    return output_.write(line_);
+    return output_.write(QByteArrayView(line_.data(), qsizetype(line_.size())));
 }
 
 bool RowWriter::note(const QString& text) {
@@ -167,9 +167,11 @@ void RowWriter::appendTableCell(const Cell& cell, const Column& column) {
     }
     const QByteArray padding(qMax(0, column.width - width), ' ');
     if (column.right)
-        line_ += padding + text;
+        line_.append(padding.constData(), size_t(padding.size()))
+            .append(text.constData(), size_t(text.size()));
     else
-        line_ += text + padding;
+        line_.append(text.constData(), size_t(text.size()))
+            .append(padding.constData(), size_t(padding.size()));
     line_ += "  ";
 }
 
@@ -192,7 +194,7 @@ void RowWriter::appendCsvCell(const Cell& cell) {
     if (!quote) {
         if (formula)
             line_ += '\'';
-        line_.append(cell.text.data(), cell.text.size());
+        line_.append(cell.text.data(), size_t(cell.text.size()));
         return;
     }
     line_ += '"';
@@ -218,7 +220,7 @@ void RowWriter::appendJsonCell(const Cell& cell) {
     case Cell::Kind::StartTime:
     case Cell::Kind::Duration:
         if (cell.decimal) {
-            line_.append(cell.text.data(), cell.text.size());
+            line_.append(cell.text.data(), size_t(cell.text.size()));
             return;
         }
         break;

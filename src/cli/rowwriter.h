@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 // How a report is written: aligned columns for people, RFC 4180 CSV or one JSON object a line
@@ -100,7 +101,7 @@ private:
     Format format_;
     Output& output_;
     std::vector<Column> columns_;
-    QByteArray line_;
+    std::string line_; // the row being written: appended to a character at a time
 
     // The spreadsheet is written to a file of its own first (libxlsxwriter writes files only),
     // then copied into the output.

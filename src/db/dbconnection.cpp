@@ -81,6 +81,10 @@ bool DbConnection::TimedOut(const Status& status) {
     return status.reason().contains(QLatin1String("statement timeout"));
 }
 
+int DbConnection::QueryTimeoutSeconds() {
+    return queryTimeoutSeconds;
+}
+
 void DbConnection::SetQueryTimeoutForTesting(int seconds) {
     queryTimeoutSeconds = seconds;
 }
@@ -168,14 +172,12 @@ quint16 serverPort(const QString& connectionString) {
     return ok && port > 0 && port < 65536 ? quint16(port) : kDefaultServerPort;
 }
 
-// Checks every connection the login makes to the port on this machine before the password goes
-// out on it.
-platform::PeerCheck checkPeersOn(quint16 port, const QString& ownerAccount) {
+} // namespace
+
+platform::PeerCheck DbConnection::CheckPeersOn(quint16 port, const QString& ownerAccount) {
     return platform::PeerCheck(port, ownerAccount,
                                std::chrono::seconds(DbConnection::kLoginTimeoutSeconds));
 }
-
-} // namespace
 
 Status DbConnection::open(const QString& connectionString, const QString& ownerAccount) {
     if (!db_.isValid())
@@ -187,7 +189,7 @@ Status DbConnection::open(const QString& connectionString, const QString& ownerA
     QElapsedTimer clock;
     clock.start();
     stallGuard_.noteSocketsBefore();
-    const platform::PeerCheck peers = checkPeersOn(port, ownerAccount);
+    const platform::PeerCheck peers = CheckPeersOn(port, ownerAccount);
     if (!db_.open()) {
         // A refused listener is the reason, not the driver's words for the failed connect.
         if (const Status refused = peers.refusal(); !refused) {
@@ -214,7 +216,7 @@ Status DbConnection::openNative(const QString& host, int port, const QString& da
     db_.setPassword(password);
     db_.setConnectOptions(QStringLiteral("connect_timeout=%1").arg(kLoginTimeoutSeconds));
     const platform::PeerCheck peers =
-        checkPeersOn(port > 0 && port < 65536 ? quint16(port) : kDefaultServerPort, ownerAccount);
+        CheckPeersOn(port > 0 && port < 65536 ? quint16(port) : kDefaultServerPort, ownerAccount);
     if (!db_.open()) {
         if (const Status refused = peers.refusal(); !refused)
             return fail(QStringLiteral("open"), refused.reason());

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "dbvalue.h"
+#include "peercheck.h"
 #include "result.h"
 #include "stallguard.h"
 
@@ -101,8 +102,15 @@ public:
     // The reason a cancelled statement gives.
     static const QString kCancelled;
 
+    // Checks every connection a login makes to the port on this machine before the password
+    // goes out on it: only the database owner's programs, root's and the user's own may listen
+    // there. Every route to the server logs in inside one.
+    static platform::PeerCheck CheckPeersOn(quint16 port, const QString& ownerAccount);
+
     // Whether a failure was the statement giving up after its time.
     static bool TimedOut(const Status& status);
+    // How long a statement may run: kQueryTimeoutSeconds, unless a test set less.
+    static int QueryTimeoutSeconds();
     // Lets tests wait seconds instead of a minute for a statement to give up.
     static void SetQueryTimeoutForTesting(int seconds);
 

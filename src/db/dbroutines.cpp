@@ -4,6 +4,7 @@
 #include "connectionstring.h"
 #include "dbconnection.h"
 #include "memoryuse.h"
+#include "pgrows.h"
 #include "searchquery.h"
 #include "textforms.h"
 
@@ -162,7 +163,8 @@ namespace {
 // text. psqlODBC turns infinity into 9999-12-31 23:59:59 and -infinity into the year -9999 before
 // the program sees them, and fills a timestamp it cannot read (the year 10000 and later) with
 // today's date at midnight, so those fields are not taken at their word.
-bool readStart(DbConnection& connection, int column, CallRecord& call) {
+template <typename Connection>
+bool readStart(Connection& connection, int column, CallRecord& call) {
     const DbValue value = connection.value(column);
     switch (value.kind) {
     case DbValue::Kind::Failed:
@@ -210,7 +212,8 @@ bool readStart(DbConnection& connection, int column, CallRecord& call) {
 }
 
 // Read once: on a driver that refuses bound columns a value cannot be fetched a second time.
-bool readDuration(DbConnection& connection, int column, CallRecord& call) {
+template <typename Connection>
+bool readDuration(Connection& connection, int column, CallRecord& call) {
     const DbValue value = connection.value(column);
     switch (value.kind) {
     case DbValue::Kind::Failed:
@@ -236,6 +239,14 @@ bool readDuration(DbConnection& connection, int column, CallRecord& call) {
 
 namespace {
 
+Status openWith(DbConnection& connection, const ConnectionSettings& settings) {
+    return connection.open(WorkingConnectionString(settings), settings.ownerAccount);
+}
+
+Status openWith(PgRows& connection, const ConnectionSettings& settings) {
+    return connection.open(settings);
+}
+
 // Connects and runs a report's statement in a session that keeps the program's time zone, so
 // that the day of a start held with its zone (timestamptz) and its shown time agree with the
 // user's clock; a plain timestamp is not affected. A zone the server does not know leaves the
@@ -245,10 +256,11 @@ namespace {
 // may stand in a number) gets the calls' numbers as their stored bytes, and storedBytes says so:
 // the server refuses to send a value that is not UTF-8 as text, which would fail the whole
 // statement, part way through its rows. Any other database has checked every value it holds.
-Status runInProgramZone(DbConnection& connection, const ConnectionSettings& settings,
+template <typename Connection>
+Status runInProgramZone(Connection& connection, const ConnectionSettings& settings,
                         const SearchQuery& query, DbConnection::Rows rows, bool roomForSums = false,
                         bool* storedBytes = nullptr) {
-    Status status = connection.open(WorkingConnectionString(settings), settings.ownerAccount);
+    Status status = openWith(connection, settings);
     if (status) {
         // A quarter's minutes, or a number's figures, grouped in memory instead of on disk.
         if (roomForSums)
@@ -319,9 +331,12 @@ bool RepairedNumber(const DbValue& value, QByteArray& number) {
 
 } // namespace
 
-Status ReadCalls(const ConnectionSettings& settings, const SearchQuery& query,
+namespace {
+
+template <typename Connection>
+Status readCalls(const ConnectionSettings& settings, const SearchQuery& query,
                  DbConnection::Rows rows, const std::function<bool(const CallRecord&)>& reader) {
-    DbConnection connection;
+    Connection connection;
     bool storedBytes = false;
     Status status = runInProgramZone(connection, settings, query, rows, false, &storedBytes);
     if (!status)
@@ -359,6 +374,18 @@ Status ReadCalls(const ConnectionSettings& settings, const SearchQuery& query,
         return status;
     connection.close();
     return {};
+}
+
+} // namespace
+
+Status ReadCalls(const ConnectionSettings& settings, const SearchQuery& query,
+                 DbConnection::Rows rows, const std::function<bool(const CallRecord&)>& reader) {
+    return readCalls<DbConnection>(settings, query, rows, reader);
+}
+
+Status StreamCalls(const SearchQuery& query, const std::function<bool(const CallRecord&)>& reader) {
+    return readCalls<PgRows>(CurrentConnectionSettings(), query, DbConnection::Rows::InBatches,
+                             reader);
 }
 
 Result<CallRows> RunSearchQuery(const SearchQuery& query) {

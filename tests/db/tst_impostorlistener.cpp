@@ -1,5 +1,6 @@
 #include "config.h"
 #include "dbconnection.h"
+#include "pgrows.h"
 #include "testdatabase.h"
 
 #include <QFile>
@@ -30,22 +31,35 @@ void TestImpostorListener::initTestCase() {
 }
 
 void TestImpostorListener::nothingReachesIt_data() {
-    QTest::addColumn<bool>("native"); // Qt's PostgreSQL driver instead of ODBC
+    // The ODBC driver, Qt's PostgreSQL driver, or PostgreSQL's library as the terminal's
+    // reports read through it.
+    QTest::addColumn<QString>("route");
     QTest::addColumn<QString>("account");
     QTest::addColumn<int>("openMs"); // 0: it listens all the time
     QTest::addColumn<int>("closedMs");
     QTest::addColumn<int>("attempts");
-    QTest::newRow("nobody, listening 3 ms of every 6") << false << "nobody" << 3 << 3 << 120;
-    QTest::newRow("nobody, listening 1 ms of every 3") << false << "nobody" << 1 << 2 << 120;
-    QTest::newRow("daemon, listening 3 ms of every 6") << false << "daemon" << 3 << 3 << 120;
-    QTest::newRow("daemon, listening all the time") << false << "daemon" << 0 << 0 << 10;
-    QTest::newRow("nobody, listening all the time") << false << "nobody" << 0 << 0 << 10;
-    QTest::newRow("native, nobody, listening 1 ms of every 3") << true << "nobody" << 1 << 2 << 120;
-    QTest::newRow("native, daemon, listening all the time") << true << "daemon" << 0 << 0 << 10;
+    QTest::newRow("nobody, listening 3 ms of every 6") << "odbc"
+                                                       << "nobody" << 3 << 3 << 120;
+    QTest::newRow("nobody, listening 1 ms of every 3") << "odbc"
+                                                       << "nobody" << 1 << 2 << 120;
+    QTest::newRow("daemon, listening 3 ms of every 6") << "odbc"
+                                                       << "daemon" << 3 << 3 << 120;
+    QTest::newRow("daemon, listening all the time") << "odbc"
+                                                    << "daemon" << 0 << 0 << 10;
+    QTest::newRow("nobody, listening all the time") << "odbc"
+                                                    << "nobody" << 0 << 0 << 10;
+    QTest::newRow("native, nobody, listening 1 ms of every 3") << "native"
+                                                               << "nobody" << 1 << 2 << 120;
+    QTest::newRow("native, daemon, listening all the time") << "native"
+                                                            << "daemon" << 0 << 0 << 10;
+    QTest::newRow("reports, nobody, listening 1 ms of every 3") << "reports"
+                                                                << "nobody" << 1 << 2 << 120;
+    QTest::newRow("reports, daemon, listening all the time") << "reports"
+                                                             << "daemon" << 0 << 0 << 10;
 }
 
 void TestImpostorListener::nothingReachesIt() {
-    QFETCH(bool, native);
+    QFETCH(QString, route);
     QFETCH(QString, account);
     QFETCH(int, openMs);
     QFETCH(int, closedMs);
@@ -100,14 +114,20 @@ void TestImpostorListener::nothingReachesIt() {
     for (; attempt < attempts || (refusedNamingIt + refusedUnknown == 0 && attempt < 10 * attempts);
          ++attempt) {
         const QString password = QStringLiteral("stolen-%1").arg(attempt);
+        const bool native = route == "native";
         DbConnection connection(native ? QStringLiteral("QPSQL") : QStringLiteral("QODBC"));
+        PgRows reports;
+        ConnectionSettings settings{
+            {}, Succeeded(5480), TestDatabase::user(), password, config::DatabaseOwnerAccount()};
         const Status opened =
-            native ? connection.openNative("127.0.0.1", 5480, "phonesystem", TestDatabase::user(),
-                                           password, config::DatabaseOwnerAccount())
-                   : connection.open(QStringLiteral("Driver={PostgreSQL Unicode};Server=127.0.0.1;"
-                                                    "PORT=5480;Database=phonesystem;UID=%1;PWD=%2")
-                                         .arg(TestDatabase::user(), password),
-                                     config::DatabaseOwnerAccount());
+            route == "reports" ? reports.open(settings)
+            : native
+                ? connection.openNative("127.0.0.1", 5480, "phonesystem", TestDatabase::user(),
+                                        password, config::DatabaseOwnerAccount())
+                : connection.open(QStringLiteral("Driver={PostgreSQL Unicode};Server=127.0.0.1;"
+                                                 "PORT=5480;Database=phonesystem;UID=%1;PWD=%2")
+                                      .arg(TestDatabase::user(), password),
+                                  config::DatabaseOwnerAccount());
         QVERIFY(!opened);
         if (opened.reason().contains(named))
             ++refusedNamingIt;

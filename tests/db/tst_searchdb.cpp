@@ -40,6 +40,9 @@ private slots:
     void nativeRouteKeepsEachValue();
     void zonedStartsFollowTheProgramsZone();
     void stalledServerGivesUp();
+    void bothRoutesReadEachValueAlike_data();
+    void bothRoutesReadEachValueAlike();
+    void yearsAfter9999KeepTheirText();
 
 private:
     QStringList listed(const CallListModel& list) const;
@@ -403,6 +406,83 @@ void TestSearchDb::nativeRouteKeepsEachValue() {
     QCOMPARE(second.bytes, "second value, long enough to live on the heap");
     QVERIFY(!connection.next());
     QVERIFY(connection.endOfRows().ok());
+}
+
+void TestSearchDb::bothRoutesReadEachValueAlike_data() {
+    QTest::addColumn<QString>("duration");
+    QTest::addColumn<QString>("start");
+    QTest::newRow("plain") << "00:05:30"
+                           << "2024-03-01 09:00:00";
+    QTest::newRow("midnight") << "00:00:00"
+                              << "2024-03-01 00:00:00";
+    QTest::newRow("fraction of a second") << "00:00:01.5"
+                                          << "2024-03-01 10:00:00.75";
+    QTest::newRow("day-long") << "1 day 02:00:00"
+                              << "2024-03-01 11:00:00";
+    QTest::newRow("months and days") << "1 mon -30 days"
+                                     << "2024-03-01 12:00:00";
+    QTest::newRow("negative") << "-00:00:05"
+                              << "1969-12-31 23:59:59";
+    QTest::newRow("nulls") << QString() << QString();
+    QTest::newRow("infinity") << "00:01:00"
+                              << "infinity";
+    QTest::newRow("minus infinity") << "00:01:00"
+                                    << "-infinity";
+    QTest::newRow("last second of 9999") << "00:01:00"
+                                         << "9999-12-31 23:59:59";
+    QTest::newRow("before Christ") << "00:01:00"
+                                   << "0044-03-15 12:00:00 BC";
+    QTest::newRow("longest duration") << "2562047788:00:54"
+                                      << "2024-03-01 13:00:00";
+}
+
+// The terminal's reports read through PostgreSQL's own library, the window through ODBC: every
+// value the database can hold comes out of both the same.
+void TestSearchDb::bothRoutesReadEachValueAlike() {
+    QFETCH(QString, duration);
+    QFETCH(QString, start);
+    QVERIFY(TestDatabase::resetTables());
+    QVERIFY(TestDatabase::insertCall("101", "102", duration, start));
+    QVERIFY(TestDatabase::insertCall(QString(), "", "00:00:00", "2024-03-02 08:00:00"));
+    const SearchQuery query{"SELECT from_no, to_no, dur, starttime FROM public.callhistory2 "
+                            "WHERE id > ? ORDER BY id",
+                            {0}};
+    const auto readBy = [&](bool streamed) {
+        QStringList read;
+        const auto reader = [&](const CallRecord& call) {
+            read << QStringList{call.callFrom.isNull() ? "<null>" : call.callFrom.toByteArray(),
+                                call.callTo.toByteArray(),
+                                QString::number(call.start),
+                                call.startText,
+                                QString::number(call.duration),
+                                call.durationText}
+                        .join('|');
+            return true;
+        };
+        const Status status = streamed ? StreamCalls(query, reader)
+                                       : ReadCalls(query, DbConnection::Rows::InBatches, reader);
+        if (!status)
+            read << "failed: " + status.reason();
+        return read;
+    };
+    const QStringList odbc = readBy(false);
+    QCOMPARE(odbc.size(), 2);
+    QCOMPARE(readBy(true), odbc);
+}
+
+// Except where the ODBC driver loses the value: it cannot read a year after 9999 and gives
+// "0000-00-00 00:00:00"; PostgreSQL's library gives the stored text.
+void TestSearchDb::yearsAfter9999KeepTheirText() {
+    QVERIFY(TestDatabase::insertCall("101", "102", "00:01:00", "10000-01-01 00:00:00"));
+    QStringList starts;
+    QVERIFY(StreamCalls({"SELECT from_no, to_no, dur, starttime FROM public.callhistory2 WHERE "
+                         "starttime > ?",
+                         {"9999-12-31"}},
+                        [&](const CallRecord& call) {
+                            starts << call.startText;
+                            return true;
+                        }));
+    QCOMPARE(starts, QStringList{"10000-01-01 00:00:00"});
 }
 
 QTEST_GUILESS_MAIN(TestSearchDb)
