@@ -46,27 +46,78 @@ Result<std::vector<UnusualCall>> readUnusualCalls(const ReportFilter& filter) {
 }
 
 // Reads the talk figures of columns first.. first+3: calls, talk seconds, calls with talk time,
-// calls without.
+// calls without; and in the next one the calls the sums left out.
 bool readTalkFigures(DbConnection& connection, int first, qint64& calls, double& talkSeconds,
-                     qint64& talked, qint64& noTalk) {
+                     qint64& talked, qint64& noTalk, qint64& leftOut) {
     const auto count = wholeNumber(connection, first);
     const auto talk = wholeNumber(connection, first + 1);
     const auto withTalk = wholeNumber(connection, first + 2);
     const auto without = wholeNumber(connection, first + 3);
-    if (!count || !talk || !withTalk || !without)
+    const auto left = wholeNumber(connection, first + 4);
+    if (!count || !talk || !withTalk || !without || !left)
         return false;
     calls = *count;
     talkSeconds = double(*talk);
     talked = *withTalk;
     noTalk = *without;
+    leftOut = *left;
     return true;
 }
 
 const QString kUnexpectedRow = QStringLiteral("the server's sums came in an unexpected form");
 
-Status sumUpDays(const ReportFilter& filter, Activity::DayTally& days,
-                 const std::vector<UnusualCall>& unusual) {
+// One row of the minute sums.
+struct MinuteSums {
+    qint64 daySeconds;
+    int startMinute; // -1: a row of ends
+    int endMinute;
+    Activity::HourFigures started;
+};
+
+Status sumUpDays(const ReportFilter& filter, Activity::DayTally& days) {
     const qint64 epochSeconds = *TextForms::StartSecondsOf({1970, 1, 1, 0, 0, 0});
+    // The sums are few (at most two a minute), and kept until it is known whether any call
+    // was left out of them, to be read whole.
+    std::vector<MinuteSums> sums;
+    qint64 leftOut = 0;
+    bool wellFormed = true;
+    const Status status =
+        dbRoutines::ReadRows(BuildMinuteSumsQuery(filter), [&](DbConnection& row) {
+            const auto day = wholeNumber(row, 0);
+            const auto startMinute = wholeNumber(row, 1);
+            const auto endMinute = wholeNumber(row, 2);
+            MinuteSums minute{0, -1, -1, {}};
+            qint64 left = 0;
+            if (!day ||
+                !readTalkFigures(row, 3, minute.started.calls, minute.started.talkSeconds,
+                                 minute.started.talkedCalls, minute.started.noTalkCalls, left)) {
+                wellFormed = false;
+                return false;
+            }
+            minute.daySeconds = epochSeconds + *day * kSecondsPerDay;
+            leftOut += left;
+            if (startMinute && *startMinute >= 0 && *startMinute < kMinutesPerDay) {
+                minute.startMinute = int(*startMinute);
+            } else if (endMinute && *endMinute > 0 && *endMinute <= kMinutesPerDay) {
+                minute.endMinute = int(*endMinute);
+            } else {
+                wellFormed = false;
+                return false;
+            }
+            sums.push_back(minute);
+            return true;
+        });
+    if (!status)
+        return status;
+    if (!wellFormed)
+        return Status::failure(kUnexpectedRow);
+    std::vector<UnusualCall> unusual;
+    if (leftOut > 0) {
+        Result<std::vector<UnusualCall>> read = readUnusualCalls(filter);
+        if (!read)
+            return read.status;
+        unusual = std::move(read.value);
+    }
     size_t next = 0;
     // The calls read whole go in before the server's figures of a later day.
     const auto addUnusualUpTo = [&](std::optional<qint64> daySeconds) {
@@ -77,69 +128,75 @@ Status sumUpDays(const ReportFilter& filter, Activity::DayTally& days,
             days.add(call.start, call.seconds);
         }
     };
-    bool wellFormed = true;
-    const Status status =
-        dbRoutines::ReadRows(BuildMinuteSumsQuery(filter), [&](DbConnection& row) {
-            const auto day = wholeNumber(row, 0);
-            const auto startMinute = wholeNumber(row, 1);
-            const auto endMinute = wholeNumber(row, 2);
-            Activity::HourFigures started;
-            if (!day || !readTalkFigures(row, 3, started.calls, started.talkSeconds,
-                                         started.talkedCalls, started.noTalkCalls)) {
-                wellFormed = false;
-                return false;
-            }
-            const qint64 daySeconds = epochSeconds + *day * kSecondsPerDay;
-            addUnusualUpTo(daySeconds);
-            if (startMinute && *startMinute >= 0 && *startMinute < kMinutesPerDay) {
-                days.addStarted(daySeconds, int(*startMinute), started);
-            } else if (endMinute && *endMinute > 0 && *endMinute <= kMinutesPerDay) {
-                days.addInProgress(daySeconds, int(*endMinute), -int(started.calls));
-            } else {
-                wellFormed = false;
-                return false;
-            }
-            return true;
-        });
-    if (!status)
-        return status;
-    if (!wellFormed)
-        return Status::failure(kUnexpectedRow);
+    for (const MinuteSums& minute : sums) {
+        addUnusualUpTo(minute.daySeconds);
+        if (minute.startMinute >= 0)
+            days.addStarted(minute.daySeconds, minute.startMinute, minute.started);
+        else
+            days.addInProgress(minute.daySeconds, minute.endMinute, -int(minute.started.calls));
+    }
     addUnusualUpTo(std::nullopt);
     days.finish();
     return {};
 }
 
-Status sumUpNumbers(const ReportFilter& filter, SummedBy by, int top,
-                    Activity::NumberTally& numbers, const std::vector<UnusualCall>& unusual) {
-    for (const UnusualCall& call : unusual)
-        numbers.add(call.from, call.to, call.seconds);
-    // The server picks the top numbers only when no call read whole could lift another number
-    // among them.
-    const NumberSums which = by == SummedBy::Extension ? NumberSums::Extensions
-                             : unusual.empty()         ? NumberSums::Top
-                                                       : NumberSums::Every;
+// Reads the number sums of the kind; whether any call was left out of them.
+Result<bool> readNumberSums(const ReportFilter& filter, NumberSums which, int top,
+                            Activity::NumberTally& numbers) {
     bool wellFormed = true;
-    const auto query = BuildNumberSumsQuery(filter, which, top);
-    const Status status = dbRoutines::ReadRows(query, [&](DbConnection& row) {
-        const DbValue number = row.value(0);
-        Activity::NumberFigures counted;
-        qint64 calls = 0;
-        const auto placed = wholeNumber(row, 1);
-        if (number.kind != DbValue::Kind::Bytes || !placed ||
-            !readTalkFigures(row, 2, calls, counted.talkSeconds, counted.talkedCalls,
-                             counted.noTalkCalls)) {
-            wellFormed = false;
-            return false;
-        }
-        counted.placed = *placed;
-        counted.received = calls;
-        numbers.addCounted(number.bytes, counted);
-        return true;
-    });
+    bool leftOut = false;
+    const Status status =
+        dbRoutines::ReadRows(BuildNumberSumsQuery(filter, which, top), [&](DbConnection& row) {
+            const DbValue number = row.value(0);
+            Activity::NumberFigures counted;
+            qint64 calls = 0, left = 0;
+            const auto placed = wholeNumber(row, 1);
+            if (number.kind != DbValue::Kind::Bytes || !placed ||
+                !readTalkFigures(row, 2, calls, counted.talkSeconds, counted.talkedCalls,
+                                 counted.noTalkCalls, left)) {
+                wellFormed = false;
+                return false;
+            }
+            // A row of calls left out holds no figures.
+            if (left > 0) {
+                leftOut = true;
+                return true;
+            }
+            counted.placed = *placed;
+            counted.received = calls;
+            numbers.addCounted(number.bytes, counted);
+            return true;
+        });
     if (!status)
-        return status;
-    return wellFormed ? Status() : Status::failure(kUnexpectedRow);
+        return Failed(status.reason(), false);
+    if (!wellFormed)
+        return Failed(kUnexpectedRow, false);
+    return Succeeded(leftOut);
+}
+
+Status sumUpNumbers(const ReportFilter& filter, SummedBy by, int top,
+                    Activity::NumberTally& numbers) {
+    const Activity::NumberTally before = numbers;
+    // The server picks the top numbers only while no call read whole could lift another
+    // number among them; when one was left out, every number is summed up after all.
+    Result<bool> leftOut = readNumberSums(
+        filter, by == SummedBy::Extension ? NumberSums::Extensions : NumberSums::Top, top, numbers);
+    if (!leftOut)
+        return leftOut.status;
+    if (!leftOut.value)
+        return {};
+    if (by != SummedBy::Extension) {
+        numbers = before;
+        leftOut = readNumberSums(filter, NumberSums::Every, top, numbers);
+        if (!leftOut)
+            return leftOut.status;
+    }
+    const Result<std::vector<UnusualCall>> unusual = readUnusualCalls(filter);
+    if (!unusual)
+        return unusual.status;
+    for (const UnusualCall& call : unusual.value)
+        numbers.add(call.from, call.to, call.seconds);
+    return {};
 }
 
 } // namespace
@@ -158,12 +215,8 @@ Result<bool> SumUpAtServer(const ReportFilter& filter, SummedBy by, int top,
         return Failed(checked.reason(), false);
     if (summable != 2 || (by != SummedBy::Day && textUnchecked))
         return Succeeded(false);
-    const Result<std::vector<UnusualCall>> unusual = readUnusualCalls(filter);
-    if (!unusual)
-        return Failed(unusual.reason(), false);
-    const Status summed = by == SummedBy::Day
-                              ? sumUpDays(filter, days, unusual.value)
-                              : sumUpNumbers(filter, by, top, numbers, unusual.value);
+    const Status summed =
+        by == SummedBy::Day ? sumUpDays(filter, days) : sumUpNumbers(filter, by, top, numbers);
     if (!summed)
         return Failed(summed.reason(), false);
     return Succeeded(true);

@@ -115,10 +115,24 @@ SearchQuery plainCalls(const ReportFilter& filter, const QString& columns) {
     return query;
 }
 
-// The sums every summary row needs, of the calls "c" with seconds "s".
-const QString kTalkSums =
-    QStringLiteral("coalesce(sum(c.s) FILTER (WHERE c.s > 0), 0), count(*) FILTER (WHERE c.s > 0), "
-                   "count(*) FILTER (WHERE c.s = 0)");
+// Every call of the filter, plain or not: the columns, the call's seconds "s" (a float, read
+// only where the call is plain) and whether it is plain, "p". Computed once for each call, as
+// the columns the sums group by and filter on.
+SearchQuery everyCall(const ReportFilter& filter, const QString& columns) {
+    SearchQuery query;
+    query.statement = QStringLiteral("SELECT ") + columns +
+                      QStringLiteral(", date_part('epoch', dur) AS s, coalesce(") + kPlainCall +
+                      QStringLiteral(", false) AS p FROM public.callhistory2 WHERE ");
+    addReportFilter(query, filter);
+    return query;
+}
+
+// The sums every summary row needs, of the plain calls "c" with seconds "s"; then how many
+// calls the row leaves out (those the program reads whole and counts itself).
+const QString kTalkSums = QStringLiteral(
+    "coalesce(sum(c.s::int) FILTER (WHERE c.p AND c.s > 0), 0), count(*) FILTER (WHERE c.p AND "
+    "c.s > 0), count(*) FILTER (WHERE c.p AND c.s = 0), ");
+const QString kLeftOut = QStringLiteral("count(*) FILTER (WHERE NOT c.p)");
 
 } // namespace
 
@@ -157,42 +171,50 @@ SearchQuery BuildMinuteSumsQuery(const ReportFilter& filter) {
     const QString minutes = QStringLiteral(
         "date(starttime) - date '1970-01-01' AS d, date_part('hour', starttime)::int * 60 + "
         "date_part('minute', starttime)::int AS m");
-    const SearchQuery calls = plainCalls(filter, minutes);
+    // Every call counts where it starts, so that the calls that are not plain show; only the
+    // plain ones where they end.
+    const SearchQuery calls = everyCall(filter, minutes);
+    const SearchQuery plain = plainCalls(filter, minutes);
     SearchQuery query;
-    query.statement = QStringLiteral("SELECT c.d, c.m, NULL::int, count(*), ") + kTalkSums +
-                      QStringLiteral(" FROM (") + calls.statement +
-                      QStringLiteral(") c GROUP BY c.d, c.m UNION ALL SELECT c.d, NULL, least(c.m "
-                                     "+ greatest(c.s / 60, 1), 1440) AS e, count(*), 0, 0, 0 "
-                                     "FROM (") +
-                      calls.statement + QStringLiteral(") c GROUP BY c.d, e ORDER BY 1");
-    query.parameters = calls.parameters + calls.parameters;
+    query.statement = QStringLiteral("SELECT c.d, c.m, NULL::int, count(*) FILTER (WHERE c.p), ") +
+                      kTalkSums + kLeftOut + QStringLiteral(" FROM (") + calls.statement +
+                      QStringLiteral(") c GROUP BY c.d, c.m, c.p UNION ALL SELECT c.d, NULL, "
+                                     "least(c.m + greatest(c.s / 60, 1), 1440) AS e, count(*), 0, "
+                                     "0, 0, 0 FROM (") +
+                      plain.statement + QStringLiteral(") c GROUP BY c.d, e ORDER BY 1");
+    query.parameters = calls.parameters + plain.parameters;
     return query;
 }
 
 SearchQuery BuildNumberSumsQuery(const ReportFilter& filter, NumberSums which, int top) {
-    const SearchQuery calls = plainCalls(filter, QStringLiteral("from_no, to_no"));
+    const SearchQuery calls = everyCall(filter, QStringLiteral("from_no, to_no"));
     SearchQuery query;
     // Each number of a call counts once: a call to itself is placed, not received. Two scans
     // of the calls, one for each side, cost the server less than one scan giving two rows.
     query.statement =
-        QStringLiteral("SELECT c.n, count(*) FILTER (WHERE c.placed), count(*) FILTER (WHERE "
-                       "NOT c.placed), ") +
-        kTalkSums + QStringLiteral(" FROM (SELECT from_no AS n, true AS placed, s FROM (") +
-        calls.statement + QStringLiteral(") x UNION ALL SELECT to_no, false, s FROM (") +
+        QStringLiteral("SELECT c.n, count(*) FILTER (WHERE c.p AND c.placed), count(*) FILTER "
+                       "(WHERE c.p AND NOT c.placed), ") +
+        kTalkSums +
+        // The top numbers hold only while no call at all is left out: each row says how many
+        // are, of every number.
+        (which == NumberSums::Top ? QStringLiteral("sum(") + kLeftOut + QStringLiteral(") OVER ()")
+                                  : kLeftOut) +
+        QStringLiteral(" FROM (SELECT from_no AS n, true AS placed, s, p FROM (") +
+        calls.statement + QStringLiteral(") x UNION ALL SELECT to_no, false, s, p FROM (") +
         calls.statement +
         QStringLiteral(") y WHERE to_no IS DISTINCT FROM from_no) c WHERE c.n IS NOT NULL");
     query.parameters = calls.parameters + calls.parameters;
     switch (which) {
     case NumberSums::Every:
-        query.statement += QStringLiteral(" GROUP BY c.n");
+        query.statement += QStringLiteral(" GROUP BY c.n, c.p");
         break;
     case NumberSums::Extensions:
         query.statement += QStringLiteral(" AND c.n IN (SELECT value FROM public.dnallocation "
-                                          "WHERE kind = 1) GROUP BY c.n");
+                                          "WHERE kind = 1) GROUP BY c.n, c.p");
         break;
     case NumberSums::Top:
         // Equals in the order of their bytes, as the program orders them.
-        query.statement += QStringLiteral(" GROUP BY c.n ORDER BY count(*) DESC, c.n COLLATE "
+        query.statement += QStringLiteral(" GROUP BY c.n, c.p ORDER BY count(*) DESC, c.n COLLATE "
                                           "\"C\" LIMIT ?");
         query.parameters << top;
         break;

@@ -55,12 +55,14 @@ SearchQuery BuildUnusualCallsQuery(const ReportFilter& filter);
 // The other calls of the filter summed up by the server, oldest day first. Each row: the day
 // (days since 1970-01-01); either the minute of the day calls started in (0-1439) and NULL, or
 // NULL and the minute before which the charted minutes of calls end (1-1440); the calls; their
-// talk seconds, the calls with talk time and those whose talk time is zero.
+// talk seconds, the calls with talk time and those whose talk time is zero; last, how many
+// calls of the minute the sums leave out. Only when some are left out need they be read.
 SearchQuery BuildMinuteSumsQuery(const ReportFilter& filter);
 
 // The same calls summed up for each number on either side: the number, calls placed, calls
-// received, talk seconds, calls with talk time, calls whose talk time is zero. For every number,
-// only the extensions (a number listed as one), or the top numbers with the most calls.
+// received, talk seconds, calls with talk time, calls whose talk time is zero, and the calls
+// left out. For every number, only the extensions (a number listed as one), or the top numbers
+// with the most calls, which holds only while no call is left out.
 enum class NumberSums { Every, Extensions, Top };
 SearchQuery BuildNumberSumsQuery(const ReportFilter& filter, NumberSums which, int top = 0);
 
