@@ -5,8 +5,8 @@
 #include "calllistmodel.h"
 #include "calllistview.h"
 #include "chartwidget.h"
+#include "designedwindow.h"
 #include "statustext.h"
-#include "twips.h"
 
 #include <QComboBox>
 #include <QEvent>

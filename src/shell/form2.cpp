@@ -1,9 +1,9 @@
 #include "form2.h"
 
 #include "config.h"
+#include "designedwindow.h"
 #include "form1.h"
 #include "messagebox.h"
-#include "twips.h"
 #include "versiontext.h"
 
 #include <QGuiApplication>
