@@ -164,7 +164,7 @@ quint16 serverPort(const QString& connectionString) {
     if (!pairs)
         return kDefaultServerPort;
     bool ok = false;
-    const uint port = ConnectionValue(*pairs, QStringLiteral("PORT")).trimmed().toUInt(&ok);
+    const uint port = ConnectionValue(pairs.value, QStringLiteral("PORT")).trimmed().toUInt(&ok);
     return ok && port > 0 && port < 65536 ? quint16(port) : kDefaultServerPort;
 }
 
