@@ -18,7 +18,6 @@ using Names = std::array<QByteArray, kTableSize>;
 using Values = std::array<QByteArray, kTableSize>;
 
 QString configPathOverride;
-std::chrono::milliseconds folderLockWait = kFolderLockWait;
 // Upper-cased names this copy has set since it last loaded or saved, in the order first set.
 QList<QByteArray> changedNames;
 
@@ -217,10 +216,6 @@ void SetConfigFilePath(const QString& path) {
     configPathOverride = path;
 }
 
-void SetFolderLockWaitForTesting(std::chrono::milliseconds wait) {
-    folderLockWait = wait;
-}
-
 Status SettingsTrust() {
     const QString path = ConfigFilePath();
     if (configPathOverride.isEmpty() && defaultLocation().perUser && !QDir::isAbsolutePath(path))
@@ -246,7 +241,7 @@ void LoadConfig() {
     LoadConfigFromBytes(read.value);
 }
 
-Status SaveConfig() {
+Status SaveConfig(std::chrono::milliseconds lockWait) {
     const QString path = ConfigFilePath();
     for (const QByteArray& name : changedNames) {
         if (holdsLineBreak(GetConfigBytes(name)))
@@ -259,11 +254,11 @@ Status SaveConfig() {
         return trusted;
 
     // Another copy saving at the same time waits: each reads what the other wrote.
-    const SettingsFolderLock lock(path, folderLockWait);
+    const SettingsFolderLock lock(path, lockWait);
     if (!lock.held())
         return failure(path, QStringLiteral("another program has held its folder for %1 seconds, "
                                             "so it is left as it is")
-                                 .arg(double(folderLockWait.count()) / 1000.0));
+                                 .arg(double(lockWait.count()) / 1000.0));
     const Result<QByteArray> current = ReadSettingsFile(path);
     if (!current)
         return failure(path, current.reason());

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "about.h"
+#include "config.h"
 #include "dbworker.h"
 #include "result.h"
 
 #include <QMainWindow>
 #include <QPointer>
 
+#include <chrono>
 #include <memory>
 
 class CallListModel;
@@ -31,7 +33,9 @@ public:
     static constexpr int kWideClientWidth = 14340 / 15;
     static constexpr int kClientHeight = 8415 / 15;
 
-    Form1();
+    // settingsLockWait: how long the save at the end of the load step waits for another copy of
+    // the program holding the settings folder.
+    explicit Form1(std::chrono::milliseconds settingsLockWait = config::kFolderLockWait);
     ~Form1() override;
 
     // Controls, under their design names.
@@ -124,6 +128,7 @@ private:
 
     QPointer<ABOUT> about_;
     std::unique_ptr<DbWorker> worker_;
+    std::chrono::milliseconds settingsLockWait_;
     bool loading_ = false;
     bool searching_ = false;
     bool extensionsPending_ = false;

@@ -109,7 +109,7 @@ void Form1::finishLoad(DbWorker::StartOutcome outcome) {
         ShowLinetallyMessage(this, dbRoutines::kConnectFailed, outcome.driver.reason());
 
     RefreshGraph();
-    reportSaveFailure(this, config::SaveConfig());
+    reportSaveFailure(this, config::SaveConfig(settingsLockWait_));
     Command1->setFocus();
     loading_ = false;
     emit loadFinished();

@@ -1,22 +1,28 @@
 #pragma once
 
+#include "config.h"
+
 #include <QWidget>
+
+#include <chrono>
 
 class Form1;
 class QLabel;
 class QTimer;
+
+// How long the start waits; tests shorten the waits.
+struct StartOptions {
+    std::chrono::milliseconds splashDelay{3000};
+    // For another copy of the program holding the settings folder, at each save.
+    std::chrono::milliseconds settingsLockWait = config::kFolderLockWait;
+};
 
 // The splash window: shows the version, reads and rewrites the settings, and after three
 // seconds opens the main window.
 class Form2 : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int kSplashMilliseconds = 3000;
-
-    Form2();
-
-    // Lets tests open the main window without waiting three seconds.
-    static void SetSplashDelayForTesting(int milliseconds);
+    explicit Form2(StartOptions options = {});
 
     QLabel* Label2; // version line
     QLabel* Label3; // notice
@@ -29,5 +35,6 @@ public slots:
     void Timer1_Timer();
 
 private:
+    StartOptions options_;
     Form1* main_ = nullptr;
 };

@@ -212,9 +212,7 @@ void TestStartup::readOnlyFolderStartup() {
             splashHiddenWhenMainShown = !splash->isVisible();
     });
     poll.start();
-    Form2::SetSplashDelayForTesting(200);
-    splash = new Form2;
-    Form2::SetSplashDelayForTesting(Form2::kSplashMilliseconds);
+    splash = new Form2({std::chrono::milliseconds(200)});
     splash->Form_Load();
     splash->show();
     QTRY_VERIFY_WITH_TIMEOUT(splash->mainWindow() && splash->mainWindow()->isVisible(), 30000);
@@ -243,16 +241,12 @@ void TestStartup::heldSettingsFolderStartup() {
                                       "sys.stdin.read()\n",
                                       dir.path()});
     QVERIFY(holder.waitForReadyRead(20000));
-    config::SetFolderLockWaitForTesting(std::chrono::milliseconds(100));
     MessageBoxAnswerer answerer;
-    Form2::SetSplashDelayForTesting(200);
-    auto* splash = new Form2;
-    Form2::SetSplashDelayForTesting(Form2::kSplashMilliseconds);
+    auto* splash = new Form2({std::chrono::milliseconds(200), std::chrono::milliseconds(100)});
     splash->Form_Load();
     splash->show();
     QTRY_VERIFY_WITH_TIMEOUT(splash->mainWindow() && splash->mainWindow()->isVisible(), 30000);
     QTRY_COMPARE(answerer.texts().size(), 2);
-    config::SetFolderLockWaitForTesting(config::kFolderLockWait);
     holder.closeWriteChannel();
     QVERIFY(holder.waitForFinished(20000));
     for (const QString& text : answerer.texts())
