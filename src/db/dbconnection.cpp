@@ -118,8 +118,8 @@ void CancelGroup::remove(DbConnection* connection) {
     members_.erase(std::remove(members_.begin(), members_.end(), connection), members_.end());
 }
 
-DbConnection::DbConnection(const QString& qtDriver)
-    : name_(uniqueConnectionName()), group_(threadCancelGroup) {
+DbConnection::DbConnection(const QString& qtDriver, std::chrono::seconds stallLimit)
+    : name_(uniqueConnectionName()), stallGuard_(stallLimit), group_(threadCancelGroup) {
     db_ = QSqlDatabase::addDatabase(qtDriver, name_);
     if (group_)
         group_->add(this);

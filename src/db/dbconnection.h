@@ -51,7 +51,9 @@ public:
     static constexpr int kLoginTimeoutSeconds = 15;
 
     // The driver Qt SQL connects through: "QODBC" for the program, "QPSQL" for the native test.
-    explicit DbConnection(const QString& qtDriver = QStringLiteral("QODBC"));
+    // A call that waits for the server longer than stallLimit has its socket shut down.
+    explicit DbConnection(const QString& qtDriver = QStringLiteral("QODBC"),
+                          std::chrono::seconds stallLimit = StallGuard::kLimit);
     ~DbConnection();
     DbConnection(const DbConnection&) = delete;
     DbConnection& operator=(const DbConnection&) = delete;

@@ -195,14 +195,12 @@ void TestSearchDb::stalledServerGivesUp() {
                                  "read -t 60 _; kill -CONT $pid")
                              .arg(qEnvironmentVariable("LINETALLY_TEST_SUPERUSER"))});
     QVERIFY(stopper.waitForStarted());
-    StallGuard::SetLimitForTesting(3);
-    DbConnection connection;
+    DbConnection connection(QStringLiteral("QODBC"), std::chrono::seconds(3));
     QVERIFY(connection.open(WorkingConnectionString(DbDriver), config::DatabaseOwnerAccount()));
     QElapsedTimer clock;
     clock.start();
     const Status result = connection.execute("SELECT pg_sleep(30)");
     const qint64 elapsed = clock.elapsed();
-    StallGuard::SetLimitForTesting(StallGuard::kLimitSeconds);
     stopper.write("\n");
     stopper.closeWriteChannel();
     QVERIFY(stopper.state() == QProcess::NotRunning || stopper.waitForFinished(70000));
