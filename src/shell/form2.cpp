@@ -47,7 +47,7 @@ void Form2::Form_Load() {
     Timer1->start();
     Label2->setText(VersionText());
     config::LoadConfig();
-    const Status saved = config::SaveConfig(options_.settingsLockWait);
+    const Status saved = config::SaveConfig(options_.mainWindow.settingsLockWait);
     // Not a modal box: its event loop would let the timer open the main window from inside it,
     // and the splash would then be shown over the main window when the box closed. It opens once
     // the splash is on screen, so that it is not hidden under it.
@@ -59,7 +59,7 @@ void Form2::Timer1_Timer() {
     // Stopped at once: while the main window's load step waits in the credentials dialog, a
     // second tick must not open the window again or close the splash twice.
     Timer1->stop();
-    main_ = new Form1(options_.settingsLockWait);
+    main_ = new Form1(options_.mainWindow);
     // The load step ends once the database has answered; the splash stays until then.
     connect(main_, &Form1::loadFinished, this, [this] {
         // The splash goes before the main window appears, whatever boxes were open meanwhile.

@@ -1,20 +1,19 @@
 #pragma once
 
-#include "config.h"
+#include "form1.h"
 
 #include <QWidget>
 
 #include <chrono>
 
-class Form1;
 class QLabel;
 class QTimer;
 
-// How long the start waits; tests shorten the waits.
+// What the start takes from outside; tests shorten the waits.
 struct StartOptions {
     std::chrono::milliseconds splashDelay{3000};
-    // For another copy of the program holding the settings folder, at each save.
-    std::chrono::milliseconds settingsLockWait = config::kFolderLockWait;
+    // The main window's, whose settings lock wait the splash's own save keeps to as well.
+    MainWindowOptions mainWindow;
 };
 
 // The splash window: shows the version, reads and rewrites the settings, and after three
