@@ -177,29 +177,29 @@ platform::PeerCheck checkPeersOn(quint16 port, const QString& ownerAccount) {
 
 } // namespace
 
-Status DbConnection::open(const QString& connectionString, const QString& ownerAccount) {
+Result<DbConnection::OpenFailure> DbConnection::tryOpen(const QString& connectionString,
+                                                        const QString& ownerAccount) {
+    const auto failed = [this](OpenFailure ranInto, const QString& reason) {
+        return Result<OpenFailure>{ranInto, fail(QStringLiteral("open"), reason)};
+    };
     if (!db_.isValid())
-        return fail(QStringLiteral("open"), QStringLiteral("the Qt SQL driver is not available"));
+        return failed(OpenFailure::Other, QStringLiteral("the Qt SQL driver is not available"));
     const quint16 port = serverPort(connectionString);
     db_.setDatabaseName(NormalizeConnectionString(connectionString));
     db_.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(kLoginTimeoutSeconds));
-    openFailure_ = OpenFailure::None;
     QElapsedTimer clock;
     clock.start();
     stallGuard_.noteSocketsBefore();
     const platform::PeerCheck peers = checkPeersOn(port, ownerAccount);
     if (!db_.open()) {
         // A refused listener is the reason, not the driver's words for the failed connect.
-        if (const Status refused = peers.refusal(); !refused) {
-            openFailure_ = OpenFailure::Other;
-            return fail(QStringLiteral("open"), refused.reason());
-        }
+        if (const Status refused = peers.refusal(); !refused)
+            return failed(OpenFailure::Other, refused.reason());
         const QString reason = errorText(db_.lastError());
-        openFailure_ = classifyOpenFailure(reason, clock.elapsed());
-        return fail(QStringLiteral("open"), reason);
+        return failed(classifyOpenFailure(reason, clock.elapsed()), reason);
     }
     stallGuard_.findSocket(port);
-    return {};
+    return Succeeded(OpenFailure::None);
 }
 
 Status DbConnection::openNative(const QString& host, int port, const QString& database,

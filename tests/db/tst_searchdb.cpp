@@ -383,7 +383,9 @@ void TestSearchDb::openedAgainGoesOn() {
     QVERIFY(connection.open(WorkingConnectionString(DbDriver), config::DatabaseOwnerAccount()));
     QVERIFY(connection.open(WorkingConnectionString(DbDriver), config::DatabaseOwnerAccount()));
     QVERIFY(connection.execute(kTestQuery));
-    QVERIFY(connection.next());
+    int rows = 0;
+    QVERIFY(connection.forEachRow([&] { return ++rows > 0; }));
+    QCOMPARE(rows, 1);
 }
 
 // Qt SQL's own route (the native driver of the second self-test) keeps each value of a row: a
@@ -394,13 +396,16 @@ void TestSearchDb::nativeRouteKeepsEachValue() {
                                   TestDatabase::password(), config::DatabaseOwnerAccount()));
     QVERIFY(connection.execute("SELECT 'first value, long enough to live on the heap', "
                                "'second value, long enough to live on the heap'"));
-    QVERIFY(connection.next());
-    const DbValue first = connection.value(0);
-    const DbValue second = connection.value(1);
-    QCOMPARE(first.bytes, "first value, long enough to live on the heap");
-    QCOMPARE(second.bytes, "second value, long enough to live on the heap");
-    QVERIFY(!connection.next());
-    QVERIFY(connection.endOfRows().ok());
+    QList<QByteArray> firsts, seconds;
+    QVERIFY(connection.forEachRow([&] {
+        const DbValue first = connection.value(0);
+        const DbValue second = connection.value(1);
+        firsts << first.bytes.toByteArray();
+        seconds << second.bytes.toByteArray();
+        return true;
+    }));
+    QCOMPARE(firsts, QList<QByteArray>{"first value, long enough to live on the heap"});
+    QCOMPARE(seconds, QList<QByteArray>{"second value, long enough to live on the heap"});
 }
 
 QTEST_GUILESS_MAIN(TestSearchDb)
