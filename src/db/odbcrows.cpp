@@ -237,9 +237,10 @@ Result<QByteArray> OdbcRows::readWhole(int column) {
 Status OdbcRows::positionOnRow() {
     if (!bound_)
         return {};
-    if (!SQL_SUCCEEDED(SQLSetPos(statement_, SQLSETPOSIROW(rowInBlock_ + 1), SQL_POSITION,
-                                 SQL_LOCK_NO_CHANGE)))
-        status_ = Status::failure(diagnostics());
+    if (SQL_SUCCEEDED(SQLSetPos(statement_, SQLSETPOSIROW(rowInBlock_ + 1), SQL_POSITION,
+                                SQL_LOCK_NO_CHANGE)))
+        return {};
+    status_ = Status::failure(diagnostics());
     return status_;
 }
 
