@@ -156,8 +156,12 @@ Status DbConnection::fail(const QString& where, const QString& message) {
 
 namespace {
 
-// The port libpq connects to when the connection string names none.
+// The port libpq connects to when it is given none, or none it can use.
 constexpr quint16 kDefaultServerPort = 5432;
+
+quint16 portOrDefault(qint64 port) {
+    return port > 0 && port < 65536 ? quint16(port) : kDefaultServerPort;
+}
 
 quint16 serverPort(const QString& connectionString) {
     const auto pairs = ParseConnectionString(connectionString);
@@ -165,7 +169,7 @@ quint16 serverPort(const QString& connectionString) {
         return kDefaultServerPort;
     bool ok = false;
     const uint port = ConnectionValue(pairs.value, QStringLiteral("PORT")).trimmed().toUInt(&ok);
-    return ok && port > 0 && port < 65536 ? quint16(port) : kDefaultServerPort;
+    return ok ? portOrDefault(port) : kDefaultServerPort;
 }
 
 // Checks every connection the login makes to the port on this machine before the password goes
@@ -213,8 +217,7 @@ Status DbConnection::openNative(const QString& host, int port, const QString& da
     db_.setUserName(user);
     db_.setPassword(password);
     db_.setConnectOptions(QStringLiteral("connect_timeout=%1").arg(kLoginTimeoutSeconds));
-    const platform::PeerCheck peers =
-        checkPeersOn(port > 0 && port < 65536 ? quint16(port) : kDefaultServerPort, ownerAccount);
+    const platform::PeerCheck peers = checkPeersOn(portOrDefault(port), ownerAccount);
     if (!db_.open()) {
         if (const Status refused = peers.refusal(); !refused)
             return fail(QStringLiteral("open"), refused.reason());
