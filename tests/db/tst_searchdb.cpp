@@ -16,6 +16,8 @@
 
 using namespace dbRoutines;
 
+Q_DECLARE_METATYPE(DbConnection::OpenFailure)
+
 class TestSearchDb : public QObject {
     Q_OBJECT
 private slots:
@@ -37,6 +39,8 @@ private slots:
     void workerCancelsWaitingStatement();
     void searchKeepsTheSettingsItWasAskedWith();
     void openedAgainGoesOn();
+    void openTellsWhatItRanInto_data();
+    void openTellsWhatItRanInto();
     void nativeRouteKeepsEachValue();
     void zonedStartsFollowTheProgramsZone();
     void stalledServerGivesUp();
@@ -386,6 +390,37 @@ void TestSearchDb::openedAgainGoesOn() {
     int rows = 0;
     QVERIFY(connection.forEachRow([&] { return ++rows > 0; }));
     QCOMPARE(rows, 1);
+}
+
+// What a failed open ran into decides whether the driver probe tries the next driver name.
+void TestSearchDb::openTellsWhatItRanInto_data() {
+    QTest::addColumn<QString>("driverClause");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<DbConnection::OpenFailure>("ranInto");
+    QTest::newRow("opened") << QString() << TestDatabase::password()
+                            << DbConnection::OpenFailure::None;
+    QTest::newRow("no driver of that name")
+        << "Driver={Linetally No Such Driver};" << TestDatabase::password()
+        << DbConnection::OpenFailure::DriverMissing;
+    QTest::newRow("wrong password")
+        << QString() << TestDatabase::password() + "-not" << DbConnection::OpenFailure::Other;
+}
+
+void TestSearchDb::openTellsWhatItRanInto() {
+    QFETCH(QString, driverClause);
+    QFETCH(QString, password);
+    QFETCH(DbConnection::OpenFailure, ranInto);
+    ConnectionSettings settings = CurrentConnectionSettings();
+    if (!driverClause.isEmpty())
+        settings.driverClause = driverClause;
+    settings.password = password;
+    DbConnection connection;
+    const Result<DbConnection::OpenFailure> opened =
+        connection.tryOpen(WorkingConnectionString(settings), settings.ownerAccount);
+    QCOMPARE(opened.value, ranInto);
+    QCOMPARE(opened.ok(), ranInto == DbConnection::OpenFailure::None);
+    // The reason is the driver's, and never holds the password.
+    QVERIFY(!opened.reason().contains(password));
 }
 
 // Qt SQL's own route (the native driver of the second self-test) keeps each value of a row: a
