@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                    {QStringLiteral("Database"), QStringLiteral("phonesystem")},
                                    {QStringLiteral("UID"), user},
                                    {QStringLiteral("PWD"), password}};
-    if (!pairs || *pairs != expected)
+    if (!pairs || pairs.value != expected)
         std::abort();
     return 0;
 }

@@ -1,5 +1,7 @@
 #include "timefunctions.h"
 
+#include "charat.h"
+
 #include <QByteArray>
 
 #include <array>
@@ -9,12 +11,7 @@ namespace TimeFunctions {
 
 namespace {
 
-inline char16_t at(QStringView text, qsizetype i) {
-    return text[i].unicode();
-}
-inline char16_t at(QByteArrayView text, qsizetype i) {
-    return char16_t(uchar(text[i]));
-}
+using TextChars::at;
 inline bool isBlank(char16_t c) {
     return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f' || c == u'\v';
 }

@@ -169,7 +169,7 @@ int concludeReport(const Status& status, Output& output, const std::function<Sta
         output.abandon();
         return failure(kStatementFailed, QStringLiteral("The report failed: ") + status.reason());
     }
-    if (!output.pipeClosed()) {
+    if (!Output::ReaderWentAway(output.status())) {
         if (const Status finished = finish(); !finished) {
             output.abandon();
             return failure(kOutputFailed, finished.reason());
@@ -244,7 +244,7 @@ int RunCalls(const QStringList& arguments) {
 
     RowWriter writer(request.value.format, output, kCallColumns, QStringLiteral("Calls"));
     writer.setRaw(request.value.raw);
-    if (!writer.header() && !output.pipeClosed()) {
+    if (!writer.header() && !Output::ReaderWentAway(output.status())) {
         if (const Status ended = writer.end(); !ended) {
             output.abandon();
             return failure(kOutputFailed, ended.reason());
@@ -539,7 +539,7 @@ int RunChart(const QStringList& arguments) {
     const MinuteCells cells = MinuteCellsOf(rows.value, filter.number->toUtf8());
     auto opened = Output::Open({});
     Output& output = *opened.value;
-    bool ok = output.write(QByteArrayView(kChartMinuteRuler));
+    bool ok = output.write(QByteArrayView(kChartMinuteRuler)).ok();
     QByteArray line = QByteArray("00:00 ") + QByteArray(60, '.') + '\n';
     for (int hour = 0; hour < 24 && ok; ++hour) {
         line[0] = char('0' + hour / 10);
@@ -549,10 +549,10 @@ int RunChart(const QStringList& arguments) {
             const bool from = cells.from.test(m), to = cells.to.test(m);
             line[kChartLabelWidth + minute] = from && to ? '*' : from ? '#' : to ? '+' : '.';
         }
-        ok = output.write(QByteArrayView(line));
+        ok = output.write(QByteArrayView(line)).ok();
     }
     if (ok && rows.value.size() == 0)
-        (void)output.write(QByteArrayView("No calls\n"));
+        (void)output.write(QByteArrayView("No calls\n")); // a failure is finish()'s to report
     const Status written = output.finish();
     return written ? kDone : failure(kOutputFailed, written.reason());
 }
@@ -673,7 +673,8 @@ int RunReport(const QStringList& arguments) {
             const Result<QByteArray> pdf = files::PdfReport(figures, files::LocalePaperSize());
             if (!pdf)
                 return pdf.status;
-            output.write(pdf.value);
+            // A failed write is reported by the output's finish(), a closed pipe not at all.
+            (void)output.write(pdf.value);
             return {};
         });
 }

@@ -201,48 +201,63 @@ Output::~Output() {
     abandon();
 }
 
-bool Output::write(QByteArrayView bytes) {
-    if (!failure_.isEmpty() || pipeClosed_)
-        return false;
-    buffer_.append(bytes.data(), bytes.size());
-    return buffer_.size() < kBufferBytes || flush();
+namespace {
+const QString kReaderWentAway = QStringLiteral("the reader went away");
+} // namespace
+
+bool Output::ReaderWentAway(const Status& written) {
+    return !written && written.reason() == kReaderWentAway;
 }
 
-bool Output::flush() {
-    if (buffer_.isEmpty())
-        return true;
+Status Output::write(QByteArrayView bytes) {
+    if (!status_)
+        return status_;
+    buffer_.append(bytes.data(), bytes.size());
+    return buffer_.size() < kBufferBytes ? Status() : flush();
+}
+
+Status Output::flush() {
+    if (buffer_.isEmpty() || !status_)
+        return status_;
     if (fd_ >= 0) {
         if (!writeAll(fd_, buffer_.constData(), buffer_.size())) {
             if (temporary_.isEmpty() && Terminal::LastWriteHitClosedPipe())
-                pipeClosed_ = true;
+                status_ = Status::failure(kReaderWentAway);
             else
-                failure_ = cannotWrite(systemReason(errno));
-            return false;
+                status_ = Status::failure(cannotWrite(systemReason(errno)));
+            return status_;
         }
     } else if (std::fwrite(buffer_.constData(), 1, size_t(buffer_.size()), stdout) !=
                    size_t(buffer_.size()) ||
                std::fflush(stdout) != 0) {
         if (Terminal::LastWriteHitClosedPipe())
-            pipeClosed_ = true;
+            status_ = Status::failure(kReaderWentAway);
         else
-            failure_ = QStringLiteral("standard output cannot be written");
-        return false;
+            status_ = Status::failure(QStringLiteral("standard output cannot be written"));
+        return status_;
     }
     buffer_.clear();
-    return true;
+    return {};
 }
 
 Status Output::finish() {
-    flush();
-    if (!failure_.isEmpty()) {
+    // A failed flush stays in status_, reported here, except that a closed pipe ends the report
+    // quietly.
+    (void)flush();
+    if (ReaderWentAway(status_)) {
+        if (fd_ >= 0)
+            ::close(std::exchange(fd_, -1));
+        return {};
+    }
+    if (!status_) {
         abandon();
-        return Status::failure(failure_);
+        return status_;
     }
     if (fd_ < 0)
         return {};
     if (temporary_.isEmpty()) {
         const int fd = std::exchange(fd_, -1);
-        if (::close(fd) != 0 && errno != EINTR && !pipeClosed_)
+        if (::close(fd) != 0 && errno != EINTR)
             return Status::failure(cannotWrite(systemReason(errno)));
         return {};
     }

@@ -21,13 +21,16 @@ public:
     Output(const Output&) = delete;
     Output& operator=(const Output&) = delete;
 
-    // False once a write failed; see pipeClosed() and finish().
-    bool write(QByteArrayView bytes);
-    bool write(const QByteArray& bytes) { return write(QByteArrayView(bytes)); }
-    bool write(const QString& text) { return write(text.toUtf8()); }
-    // The reader of standard output or of the named pipe went away (| head): the report ends
-    // quietly.
-    bool pipeClosed() const { return pipeClosed_; }
+    // Fails once a write failed, and from then on: the report stops there. finish() reports
+    // the failure, or nothing when the reader went away.
+    Status write(QByteArrayView bytes);
+    Status write(const QByteArray& bytes) { return write(QByteArrayView(bytes)); }
+    Status write(const QString& text) { return write(text.toUtf8()); }
+    // Whether writes stopped because the reader of standard output or of the named pipe went
+    // away (| head): the report ends quietly, with success.
+    static bool ReaderWentAway(const Status& written);
+    // Ok while writes go on; otherwise why they stopped.
+    Status status() const { return status_; }
     // Writes what is buffered and, for a file, puts it in place.
     Status finish();
     // Drops a file's new contents: the old file stays as it was.
@@ -35,7 +38,7 @@ public:
 
 private:
     Output() = default;
-    bool flush();
+    Status flush();
     QString cannotWrite(const QString& reason) const;
 
     int fd_ = -1;          // the file, pipe or device being written; -1 for standard output
@@ -43,6 +46,5 @@ private:
     QByteArray temporary_; // the new file that finish() renames over target_; empty otherwise
     QString path_;
     QByteArray buffer_;
-    QString failure_;
-    bool pipeClosed_ = false;
+    Status status_;
 };

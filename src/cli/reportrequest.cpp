@@ -1,6 +1,7 @@
 #include "reportrequest.h"
 
 #include "clock.h"
+#include "numcrunch.h"
 #include "textforms.h"
 
 #include <limits>
@@ -152,10 +153,7 @@ Result<ReportRequest> ReadReportRequest(const QCommandLineParser& parser, const 
     if (match == QLatin1String("contains")) {
         request.filter.digitsAnywhere = true;
         if (request.filter.number) {
-            int digits = 0;
-            for (const QChar c : *request.filter.number)
-                digits += c >= u'0' && c <= u'9';
-            if (digits < kMinimumDigitsToMatch)
+            if (NumCrunch::DigitsOnly(*request.filter.number).size() < kMinimumDigitsToMatch)
                 return fail(QStringLiteral("%1: --match contains needs at least %2 digits")
                                 .arg(*request.filter.number)
                                 .arg(kMinimumDigitsToMatch));

@@ -84,7 +84,7 @@ bool RowWriter::header() {
             line_ += columns_[i].key;
         }
         line_ += "\r\n";
-        return output_.write(QByteArrayView(line_.data(), qsizetype(line_.size())));
+        return output_.write(QByteArrayView(line_.data(), qsizetype(line_.size()))).ok();
     case Format::JsonLines:
         return true;
     case Format::Xlsx:
@@ -93,7 +93,7 @@ bool RowWriter::header() {
     while (line_.ends_with(' '))
         line_.pop_back();
     line_ += '\n';
-    return output_.write(QByteArrayView(line_.data(), qsizetype(line_.size())));
+    return output_.write(QByteArrayView(line_.data(), qsizetype(line_.size()))).ok();
 }
 
 bool RowWriter::row(std::span<const Cell> cells) {
@@ -149,11 +149,11 @@ bool RowWriter::row(std::span<const Cell> cells) {
     case Format::Xlsx:
         break;
     }
-    return output_.write(QByteArrayView(line_.data(), qsizetype(line_.size())));
+    return output_.write(QByteArrayView(line_.data(), qsizetype(line_.size()))).ok();
 }
 
 bool RowWriter::note(const QString& text) {
-    return format_ != Format::Table || output_.write(text + u'\n');
+    return format_ != Format::Table || output_.write(text + u'\n').ok();
 }
 
 void RowWriter::appendTableCell(const Cell& cell, const Column& column) {

@@ -91,7 +91,7 @@ Status RowWriter::xlsxEnd() {
         if (read < 0)
             return Status::failure(QStringLiteral("The spreadsheet cannot be read back: %1")
                                        .arg(written.errorString()));
-        if (read == 0 || !output_.write(QByteArrayView(chunk.constData(), read)))
+        if (read == 0 || !output_.write(QByteArrayView(chunk.constData(), read)).ok())
             break;
     }
     xlsxFile_.reset();

@@ -2,15 +2,8 @@
 
 #include <QDate>
 
-// Today's date as the program sees it. Tests set a fixed day, so that what depends on today
-// (the date list, "today" and "yesterday" on the command line) does not change at midnight.
-inline QDate& TodayOverride() {
-    static QDate day;
-    return day;
-}
+// Today's date as the program sees it. What depends on today takes it as a function where a
+// test needs a fixed day (the main window's date list), so that it does not change at midnight.
 inline QDate Today() {
-    return TodayOverride().isValid() ? TodayOverride() : QDate::currentDate();
-}
-inline void SetTodayForTesting(QDate day) {
-    TodayOverride() = day;
+    return QDate::currentDate();
 }

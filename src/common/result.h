@@ -8,7 +8,7 @@
 // Result holding what it produced. The reason is the failure in words a user can act on (the
 // driver's or the system's own words where they exist), never with a password in it. Nothing
 // throws across a module boundary and no module keeps a "last failure" of its own.
-class Status {
+class [[nodiscard]] Status {
 public:
     Status() = default;
     static Status failure(QString reason) {
@@ -29,7 +29,7 @@ private:
 // What a routine produced, and whether it got there. A routine that reads rows keeps what it
 // read before a failure in value (the extension list, the listed calls), so a failed Result may
 // still carry a partial value; callers that need the whole value check ok() first.
-template <typename T> struct Result {
+template <typename T> struct [[nodiscard]] Result {
     T value{};
     Status status;
 

@@ -18,7 +18,6 @@ using Names = std::array<QByteArray, kTableSize>;
 using Values = std::array<QByteArray, kTableSize>;
 
 QString configPathOverride;
-std::chrono::milliseconds folderLockWait = kFolderLockWait;
 // Upper-cased names this copy has set since it last loaded or saved, in the order first set.
 QList<QByteArray> changedNames;
 
@@ -217,10 +216,6 @@ void SetConfigFilePath(const QString& path) {
     configPathOverride = path;
 }
 
-void SetFolderLockWaitForTesting(std::chrono::milliseconds wait) {
-    folderLockWait = wait;
-}
-
 Status SettingsTrust() {
     const QString path = ConfigFilePath();
     if (configPathOverride.isEmpty() && defaultLocation().perUser && !QDir::isAbsolutePath(path))
@@ -240,11 +235,13 @@ void LoadConfig() {
     // Whatever is not a readable plain file yields no settings; the next save says why.
     if (!SettingsTrust())
         return;
-    const SettingsFileRead read = ReadSettingsFile(ConfigFilePath());
-    LoadConfigFromBytes(read.bytes);
+    // A file too large to read whole yields the settings it could read; the next save says why
+    // it leaves the file alone.
+    const Result<QByteArray> read = ReadSettingsFile(ConfigFilePath());
+    LoadConfigFromBytes(read.value);
 }
 
-Status SaveConfig() {
+Status SaveConfig(std::chrono::milliseconds lockWait) {
     const QString path = ConfigFilePath();
     for (const QByteArray& name : changedNames) {
         if (holdsLineBreak(GetConfigBytes(name)))
@@ -257,37 +254,22 @@ Status SaveConfig() {
         return trusted;
 
     // Another copy saving at the same time waits: each reads what the other wrote.
-    const SettingsFolderLock lock(path, folderLockWait);
+    const SettingsFolderLock lock(path, lockWait);
     if (!lock.held())
         return failure(path, QStringLiteral("another program has held its folder for %1 seconds, "
                                             "so it is left as it is")
-                                 .arg(double(folderLockWait.count()) / 1000.0));
-    const SettingsFileRead current = ReadSettingsFile(path);
-    switch (current.state) {
-    case SettingsFileRead::State::NotAFile:
-        return failure(path, QStringLiteral("it is %1, not a plain file, and Linetally neither "
-                                            "follows nor replaces it")
-                                 .arg(current.reason));
-    case SettingsFileRead::State::Unreadable:
-        return failure(path, QStringLiteral("it could not be read (%1), so it is left as it is")
-                                 .arg(current.reason));
-    case SettingsFileRead::State::TooLarge:
-        return failure(path, QStringLiteral("it is larger than %1 MiB, far more than settings "
-                                            "need, so it is left as it is")
-                                 .arg(kMaxSettingsFileSize / (1024 * 1024)));
-    case SettingsFileRead::State::Missing:
-        break;
-    case SettingsFileRead::State::Read:
-        // Only rewriting in the normal form was asked for: a read-only file stays as it is.
-        if (changedNames.isEmpty() && IsReadOnlySettingsFile(path))
-            return {};
-        break;
-    }
+                                 .arg(double(lockWait.count()) / 1000.0));
+    const Result<QByteArray> current = ReadSettingsFile(path);
+    if (!current)
+        return failure(path, current.reason());
+    // Only rewriting in the normal form was asked for: a read-only file stays as it is.
+    if (changedNames.isEmpty() && IsReadOnlySettingsFile(path))
+        return {};
 
     // What is in the file now, with this copy's own changes written over it.
     Names names;
     Values values;
-    if (const int dropped = parse(names, values, current.bytes); dropped > 0)
+    if (const int dropped = parse(names, values, current.value); dropped > 0)
         return failure(path, QStringLiteral("it holds %1 more settings than the %2 Linetally "
                                             "keeps, which a save would drop, so it is left as "
                                             "it is")

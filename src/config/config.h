@@ -30,14 +30,12 @@ void LoadConfig();
 // could not be read whole, or that is not a plain file, is left exactly as it is.
 // A failure names the file and the reason. With nothing set since the load, a file its owner
 // made read-only is left as it is and that is no failure: nothing was asked to be saved.
-// Another copy holding the settings folder longer than the lock wait leaves the file as it is.
-Status SaveConfig();
+// Another copy holding the settings folder longer than lockWait leaves the file as it is.
+inline constexpr std::chrono::milliseconds kFolderLockWait{5000};
+Status SaveConfig(std::chrono::milliseconds lockWait = kFolderLockWait);
 // Whether the settings file and its folders are safe to read: nobody but the user or root can
 // change them, and the path does not hang on a relative HOME or XDG_CONFIG_HOME.
 Status SettingsTrust();
-// How long a save waits for another copy holding the settings folder.
-inline constexpr std::chrono::milliseconds kFolderLockWait{5000};
-void SetFolderLockWaitForTesting(std::chrono::milliseconds wait);
 QString GetConfig(const QString& name);
 void SetConfig(const QString& name, const QString& value);
 // The account the database service runs as, whose programs may be given the password: the

@@ -15,20 +15,16 @@ namespace config {
 // Far above any real settings file; a larger one is read this far and never rewritten.
 inline constexpr qsizetype kMaxSettingsFileSize = 1024 * 1024;
 
-struct SettingsFileRead {
-    enum class State {
-        Missing,    // nothing there: a first start
-        Read,       // a plain file, read whole
-        TooLarge,   // a plain file, read up to the limit
-        NotAFile,   // a link, folder, pipe, device or socket: left alone
-        Unreadable, // a plain file that could not be opened or read
-    };
-    State state = State::Missing;
-    QByteArray bytes;
-    QString reason; // what was found instead of a file, or the system's reason
-};
+// The whole file. Nothing there reads as no bytes: a first start. A link, folder, pipe, device or
+// socket is left alone, and so is a file that could not be opened or read; the reason says so in
+// words that follow "the file ..." ("it is a folder, not a plain file, ..."). A file larger than
+// kMaxSettingsFileSize fails too, keeping its whole lines up to the limit as the partial value.
+Result<QByteArray> ReadSettingsFile(const QString& path);
 
-SettingsFileRead ReadSettingsFile(const QString& path);
+// The reasons ReadSettingsFile gives, the same on every system.
+Status NotAPlainFile(const QString& whatItIs);
+Status UnreadableFile(const QString& systemReason);
+Status TooLargeFile();
 
 // Refuses settings that someone else could have written, as ssh refuses its own files: the file
 // and the folder that really holds it (links followed) must belong to the user or root and be

@@ -22,31 +22,22 @@ QString whatItIs(const QFileInfo& info) {
 
 } // namespace
 
-SettingsFileRead ReadSettingsFile(const QString& path) {
-    SettingsFileRead result;
+Result<QByteArray> ReadSettingsFile(const QString& path) {
     const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink())
-        return result;
-    if (info.isSymLink() || !info.isFile()) {
-        result.state = SettingsFileRead::State::NotAFile;
-        result.reason = whatItIs(info);
-        return result;
-    }
+        return Succeeded(QByteArray()); // a first start
+    if (info.isSymLink() || !info.isFile())
+        return {QByteArray(), NotAPlainFile(whatItIs(info))};
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        result.state = SettingsFileRead::State::Unreadable;
-        result.reason = file.errorString();
-        return result;
-    }
+    if (!file.open(QIODevice::ReadOnly))
+        return {QByteArray(), UnreadableFile(file.errorString())};
     QByteArray bytes = file.read(kMaxSettingsFileSize + 1);
-    result.state = SettingsFileRead::State::Read;
     if (bytes.size() > kMaxSettingsFileSize) {
         bytes.truncate(kMaxSettingsFileSize);
         bytes.truncate(qMax(bytes.lastIndexOf('\n'), bytes.lastIndexOf('\r')) + 1);
-        result.state = SettingsFileRead::State::TooLarge;
+        return {bytes, TooLargeFile()};
     }
-    result.bytes = bytes;
-    return result;
+    return Succeeded(bytes);
 }
 
 // Ownership is not checked where there are no POSIX owners and modes.

@@ -113,19 +113,19 @@ void removeStaleTemporaries(const QByteArray& folder, const QByteArray& name) {
 
 // Writes a new file beside the old one and renames it over it. When the folder does not allow a
 // new file, createError holds the system's error and nothing was written.
-QString replaceAtomically(const QByteArray& path, const QByteArray& folder, const QByteArray& name,
-                          const struct stat* old, const QByteArray& bytes, int& createError) {
+Status replaceAtomically(const QByteArray& path, const QByteArray& folder, const QByteArray& name,
+                         const struct stat* old, const QByteArray& bytes, int& createError) {
     QByteArray temporary = temporaryTemplate(folder, name);
     const int fd = platform::CreateUniqueFile(temporary, int(sizeof kTemporarySuffix - 1));
     if (fd < 0) {
         createError = errno;
-        return {};
+        return Status::failure(systemReason(createError));
     }
     createError = 0;
     const auto fail = [&](int error) {
         ::close(fd);
         ::unlink(temporary.constData());
-        return systemReason(error);
+        return Status::failure(systemReason(error));
     };
     if (::fchmod(fd, S_IRUSR | S_IWUSR) != 0)
         return fail(errno);
@@ -141,31 +141,32 @@ QString replaceAtomically(const QByteArray& path, const QByteArray& folder, cons
     if (::close(fd) != 0) {
         const int error = errno;
         ::unlink(temporary.constData());
-        return systemReason(error);
+        return Status::failure(systemReason(error));
     }
     // Something else may have taken the name meanwhile; never replace anything but a file.
     struct stat now {};
     if (::lstat(path.constData(), &now) == 0 && !S_ISREG(now.st_mode)) {
         ::unlink(temporary.constData());
-        return QStringLiteral("it is now %1, not a plain file").arg(whatItIs(now.st_mode));
+        return Status::failure(
+            QStringLiteral("it is now %1, not a plain file").arg(whatItIs(now.st_mode)));
     }
     if (::rename(temporary.constData(), path.constData()) != 0) {
         const int error = errno;
         ::unlink(temporary.constData());
-        return systemReason(error);
+        return Status::failure(systemReason(error));
     }
     syncFolder(folder);
     return {};
 }
 
 // Rewrites the file itself, for a writable file in a folder that does not allow a new one.
-QString replaceInPlace(const QByteArray& path, const struct stat& old, const QByteArray& bytes) {
+Status replaceInPlace(const QByteArray& path, const struct stat& old, const QByteArray& bytes) {
     const int fd = openNoFollow(path, O_WRONLY);
     if (fd < 0)
-        return systemReason(errno);
+        return Status::failure(systemReason(errno));
     const auto fail = [fd](const QString& reason) {
         ::close(fd);
-        return reason;
+        return Status::failure(reason);
     };
     struct stat opened {};
     if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || !sameFile(opened, old))
@@ -187,44 +188,34 @@ QString replaceInPlace(const QByteArray& path, const struct stat& old, const QBy
     if (::ftruncate(fd, off_t(bytes.size())) != 0 || ::fsync(fd) != 0)
         return fail(QStringLiteral("%1; the file may now be incomplete").arg(systemReason(errno)));
     if (::close(fd) != 0)
-        return systemReason(errno);
+        return Status::failure(systemReason(errno));
     return {};
 }
 
 } // namespace
 
-SettingsFileRead ReadSettingsFile(const QString& path) {
-    SettingsFileRead result;
+Result<QByteArray> ReadSettingsFile(const QString& path) {
     const QByteArray native = QFile::encodeName(path);
     struct stat found {};
     if (::lstat(native.constData(), &found) != 0) {
         if (errno == ENOENT)
-            return result; // Missing
-        result.state = SettingsFileRead::State::Unreadable;
-        result.reason = systemReason(errno);
-        return result;
+            return Succeeded(QByteArray()); // a first start
+        return {QByteArray(), UnreadableFile(systemReason(errno))};
     }
-    if (!S_ISREG(found.st_mode)) {
-        result.state = SettingsFileRead::State::NotAFile;
-        result.reason = whatItIs(found.st_mode);
-        return result;
-    }
+    if (!S_ISREG(found.st_mode))
+        return {QByteArray(), NotAPlainFile(whatItIs(found.st_mode))};
     const int fd = openNoFollow(native, O_RDONLY);
     if (fd < 0) {
         const int error = errno;
-        result.state = error == ELOOP ? SettingsFileRead::State::NotAFile
-                                      : SettingsFileRead::State::Unreadable;
-        result.reason = error == ELOOP ? whatItIs(S_IFLNK) : systemReason(error);
-        return result;
+        return {QByteArray(), error == ELOOP ? NotAPlainFile(whatItIs(S_IFLNK))
+                                             : UnreadableFile(systemReason(error))};
     }
     struct stat opened {};
     if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || !sameFile(opened, found)) {
         ::close(fd);
-        result.state = SettingsFileRead::State::NotAFile;
-        result.reason = QStringLiteral("something that changed while it was being read");
-        return result;
+        return {QByteArray(),
+                NotAPlainFile(QStringLiteral("something that changed while it was being read"))};
     }
-    result.state = SettingsFileRead::State::Read;
     QByteArray bytes(kMaxSettingsFileSize + 1, Qt::Uninitialized);
     qsizetype size = 0;
     while (size < bytes.size()) {
@@ -232,10 +223,9 @@ SettingsFileRead ReadSettingsFile(const QString& path) {
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
-            result.state = SettingsFileRead::State::Unreadable;
-            result.reason = systemReason(errno);
+            const int error = errno;
             ::close(fd);
-            return result;
+            return {QByteArray(), UnreadableFile(systemReason(error))};
         }
         if (n == 0)
             break;
@@ -248,10 +238,9 @@ SettingsFileRead ReadSettingsFile(const QString& path) {
         bytes.truncate(kMaxSettingsFileSize);
         const qsizetype lastEnd = qMax(bytes.lastIndexOf('\n'), bytes.lastIndexOf('\r'));
         bytes.truncate(lastEnd + 1);
-        result.state = SettingsFileRead::State::TooLarge;
+        return {bytes, TooLargeFile()};
     }
-    result.bytes = bytes;
-    return result;
+    return Succeeded(bytes);
 }
 
 namespace {
@@ -273,15 +262,15 @@ QString ownerName(uid_t owner) {
     return QString::number(owner);
 }
 
-// Why the file or folder could have been changed by someone else; empty when it could not.
-// Sticky folders (/tmp) above the settings may be shared: no one can rename another's entry.
-QString untrustedBecause(const struct stat& found, bool mayBeSharedWhenSticky) {
+// Fails with why the file or folder could have been changed by someone else. Sticky folders
+// (/tmp) above the settings may be shared: no one can rename another's entry.
+Status trustworthy(const struct stat& found, bool mayBeSharedWhenSticky) {
     if (!trustedOwner(found.st_uid))
-        return QStringLiteral("it belongs to %1").arg(ownerName(found.st_uid));
+        return Status::failure(QStringLiteral("it belongs to %1").arg(ownerName(found.st_uid)));
     if (found.st_mode & (S_IWGRP | S_IWOTH)) {
         if (mayBeSharedWhenSticky && S_ISDIR(found.st_mode) && (found.st_mode & S_ISVTX))
             return {};
-        return QStringLiteral("other users can write to it");
+        return Status::failure(QStringLiteral("other users can write to it"));
     }
     return {};
 }
@@ -293,41 +282,6 @@ Status badOwnershipOrModes(const QString& what, const QString& reason) {
             .arg(QDir::toNativeSeparators(what), reason));
 }
 
-QString replaceSettingsFile(const QString& path, const QByteArray& bytes) {
-    const QByteArray native = QFile::encodeName(path);
-    const QFileInfo info(path);
-    const QByteArray folder = QFile::encodeName(info.absolutePath());
-    const QByteArray name = QFile::encodeName(info.fileName());
-
-    struct stat old {};
-    bool exists = false;
-    if (::lstat(native.constData(), &old) == 0) {
-        if (!S_ISREG(old.st_mode))
-            return QStringLiteral("it is %1, not a plain file").arg(whatItIs(old.st_mode));
-        if (isReadOnly(native, old))
-            return QStringLiteral("it is read-only, so it is left as it is");
-        exists = true;
-    } else if (errno != ENOENT) {
-        return systemReason(errno);
-    }
-
-    removeStaleTemporaries(folder, name);
-    int createError = 0;
-    const QString atomicFailure =
-        replaceAtomically(native, folder, name, exists ? &old : nullptr, bytes, createError);
-    if (createError == 0)
-        return atomicFailure;
-    const bool folderRefuses = createError == EACCES || createError == EPERM;
-    if (!exists || !folderRefuses)
-        return QStringLiteral("a new file cannot be written in %1 (%2)")
-            .arg(QDir::toNativeSeparators(info.absolutePath()), systemReason(createError));
-    const QString inPlaceFailure = replaceInPlace(native, old, bytes);
-    if (inPlaceFailure.isEmpty())
-        return {};
-    return QStringLiteral("neither the folder (%1) nor the file itself (%2) can be written")
-        .arg(systemReason(createError), inPlaceFailure);
-}
-
 } // namespace
 
 Status CheckSettingsTrust(const QString& path) {
@@ -335,8 +289,8 @@ Status CheckSettingsTrust(const QString& path) {
     const QByteArray file = QFile::encodeName(info.absoluteFilePath());
     struct stat found {};
     if (::lstat(file.constData(), &found) == 0 && S_ISREG(found.st_mode)) {
-        if (const QString reason = untrustedBecause(found, false); !reason.isEmpty())
-            return badOwnershipOrModes(info.absoluteFilePath(), reason);
+        if (const Status trusted = trustworthy(found, false); !trusted)
+            return badOwnershipOrModes(info.absoluteFilePath(), trusted.reason());
     }
     // The folder that really holds the file, or the nearest one there is when it is still to
     // be made, and every folder above it.
@@ -357,8 +311,8 @@ Status CheckSettingsTrust(const QString& path) {
             return Status::failure(
                 QStringLiteral("%1 cannot be reached: %2")
                     .arg(QDir::toNativeSeparators(current), systemReason(errno)));
-        if (const QString reason = untrustedBecause(found, !settingsFolder); !reason.isEmpty())
-            return badOwnershipOrModes(current, reason);
+        if (const Status trusted = trustworthy(found, !settingsFolder); !trusted)
+            return badOwnershipOrModes(current, trusted.reason());
         if (current == QDir::rootPath())
             return {};
         current = QFileInfo(current).absolutePath();
@@ -402,8 +356,41 @@ SettingsFolderLock::~SettingsFolderLock() {
 }
 
 Status ReplaceSettingsFile(const QString& path, const QByteArray& bytes) {
-    const QString reason = replaceSettingsFile(path, bytes);
-    return reason.isEmpty() ? Status() : Status::failure(reason);
+    const QByteArray native = QFile::encodeName(path);
+    const QFileInfo info(path);
+    const QByteArray folder = QFile::encodeName(info.absolutePath());
+    const QByteArray name = QFile::encodeName(info.fileName());
+
+    struct stat old {};
+    bool exists = false;
+    if (::lstat(native.constData(), &old) == 0) {
+        if (!S_ISREG(old.st_mode))
+            return Status::failure(
+                QStringLiteral("it is %1, not a plain file").arg(whatItIs(old.st_mode)));
+        if (isReadOnly(native, old))
+            return Status::failure(QStringLiteral("it is read-only, so it is left as it is"));
+        exists = true;
+    } else if (errno != ENOENT) {
+        return Status::failure(systemReason(errno));
+    }
+
+    removeStaleTemporaries(folder, name);
+    int createError = 0;
+    const Status atomic =
+        replaceAtomically(native, folder, name, exists ? &old : nullptr, bytes, createError);
+    if (createError == 0)
+        return atomic;
+    const bool folderRefuses = createError == EACCES || createError == EPERM;
+    if (!exists || !folderRefuses)
+        return Status::failure(
+            QStringLiteral("a new file cannot be written in %1 (%2)")
+                .arg(QDir::toNativeSeparators(info.absolutePath()), systemReason(createError)));
+    const Status inPlace = replaceInPlace(native, old, bytes);
+    if (inPlace)
+        return {};
+    return Status::failure(
+        QStringLiteral("neither the folder (%1) nor the file itself (%2) can be written")
+            .arg(systemReason(createError), inPlace.reason()));
 }
 
 } // namespace config

@@ -13,8 +13,10 @@ struct Piece {
     QString value;    // as the driver reads it
 };
 
-// Splits the text into pieces; nullopt when it is malformed.
-std::optional<std::vector<Piece>> splitPieces(const QString& text) {
+// Splits the text into pieces; fails, saying where, when it is malformed. No value is quoted in
+// the reason, since one may be the password.
+Result<std::vector<Piece>> splitPieces(const QString& text) {
+    using Pieces = std::vector<Piece>;
     std::vector<Piece> pieces;
     qsizetype i = 0;
     const qsizetype n = text.size();
@@ -24,26 +26,27 @@ std::optional<std::vector<Piece>> splitPieces(const QString& text) {
         if (semicolon >= 0 && (equals < 0 || semicolon < equals)) {
             // A piece without "=": only blanks may stand there.
             if (!text.mid(i, semicolon - i).trimmed().isEmpty())
-                return std::nullopt;
+                return Failed<Pieces>(QStringLiteral("a part has no \"=\""));
             i = semicolon + 1;
             continue;
         }
         if (equals < 0) {
             if (!text.mid(i).trimmed().isEmpty())
-                return std::nullopt;
+                return Failed<Pieces>(QStringLiteral("the last part has no \"=\""));
             break;
         }
         Piece piece;
         piece.key = text.mid(i, equals - i).trimmed();
         if (piece.key.isEmpty())
-            return std::nullopt;
+            return Failed<Pieces>(QStringLiteral("a value has no key"));
         qsizetype v = equals + 1;
         if (v < n && text[v] == u'{') {
             qsizetype j = v + 1;
             QString value;
             for (;;) {
                 if (j >= n)
-                    return std::nullopt; // unclosed brace
+                    return Failed<Pieces>(
+                        QStringLiteral("the value of %1 has no closing brace").arg(piece.key));
                 if (text[j] == u'}') {
                     if (j + 1 < n && text[j + 1] == u'}') {
                         value += u'}';
@@ -61,7 +64,9 @@ std::optional<std::vector<Piece>> splitPieces(const QString& text) {
             while (after < n && text[after] == u' ')
                 ++after;
             if (after < n && text[after] != u';')
-                return std::nullopt;
+                return Failed<Pieces>(
+                    QStringLiteral("text follows the closing brace of the value of %1")
+                        .arg(piece.key));
             i = after + 1;
         } else {
             const qsizetype end = semicolon < 0 ? n : semicolon;
@@ -71,7 +76,7 @@ std::optional<std::vector<Piece>> splitPieces(const QString& text) {
         }
         pieces.push_back(std::move(piece));
     }
-    return pieces;
+    return Succeeded(std::move(pieces));
 }
 
 } // namespace
@@ -84,14 +89,14 @@ QString QuoteConnectionValue(const QString& value) {
     return u'{' + quoted + u'}';
 }
 
-std::optional<ConnectionPairs> ParseConnectionString(const QString& text) {
+Result<ConnectionPairs> ParseConnectionString(const QString& text) {
     const auto pieces = splitPieces(text);
     if (!pieces)
-        return std::nullopt;
+        return Failed<ConnectionPairs>(pieces.reason());
     ConnectionPairs pairs;
-    for (const Piece& piece : *pieces)
+    for (const Piece& piece : pieces.value)
         pairs.emplace_back(piece.key, piece.value);
-    return pairs;
+    return Succeeded(std::move(pairs));
 }
 
 QString NormalizeConnectionString(const QString& text) {
@@ -99,7 +104,7 @@ QString NormalizeConnectionString(const QString& text) {
     if (!pieces)
         return text;
     QString out;
-    for (const Piece& piece : *pieces) {
+    for (const Piece& piece : pieces.value) {
         out += piece.key;
         out += u'=';
         out += piece.rawValue;

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "result.h"
+
 #include <QString>
 
-#include <optional>
 #include <utility>
 #include <vector>
 
@@ -18,8 +19,9 @@ QString QuoteConnectionValue(const QString& value);
 
 // The pairs of a connection string, keys without surrounding blanks, braced values unwrapped.
 // Empty pieces between separators are skipped. Fails on an unclosed brace, on text after a
-// closing brace, or on a piece without "=".
-std::optional<ConnectionPairs> ParseConnectionString(const QString& text);
+// closing brace, or on a piece without "=" or without a key; the reason names the key, never a
+// value.
+Result<ConnectionPairs> ParseConnectionString(const QString& text);
 
 // The value of a key (compared ignoring case), empty when there is none.
 QString ConnectionValue(const ConnectionPairs& pairs, const QString& key);

@@ -122,8 +122,8 @@ void CancelGroup::remove(DbConnection* connection) {
     members_.erase(std::remove(members_.begin(), members_.end(), connection), members_.end());
 }
 
-DbConnection::DbConnection(const QString& qtDriver)
-    : name_(uniqueConnectionName()), group_(threadCancelGroup) {
+DbConnection::DbConnection(const QString& qtDriver, std::chrono::seconds stallLimit)
+    : name_(uniqueConnectionName()), stallGuard_(stallLimit), group_(threadCancelGroup) {
     db_ = QSqlDatabase::addDatabase(qtDriver, name_);
     if (group_)
         group_->add(this);
@@ -160,16 +160,20 @@ Status DbConnection::fail(const QString& where, const QString& message) {
 
 namespace {
 
-// The port libpq connects to when the connection string names none.
+// The port libpq connects to when it is given none, or none it can use.
 constexpr quint16 kDefaultServerPort = 5432;
+
+quint16 portOrDefault(qint64 port) {
+    return port > 0 && port < 65536 ? quint16(port) : kDefaultServerPort;
+}
 
 quint16 serverPort(const QString& connectionString) {
     const auto pairs = ParseConnectionString(connectionString);
     if (!pairs)
         return kDefaultServerPort;
     bool ok = false;
-    const uint port = ConnectionValue(*pairs, QStringLiteral("PORT")).trimmed().toUInt(&ok);
-    return ok && port > 0 && port < 65536 ? quint16(port) : kDefaultServerPort;
+    const uint port = ConnectionValue(pairs.value, QStringLiteral("PORT")).trimmed().toUInt(&ok);
+    return ok ? portOrDefault(port) : kDefaultServerPort;
 }
 
 } // namespace
@@ -179,29 +183,29 @@ platform::PeerCheck DbConnection::CheckPeersOn(quint16 port, const QString& owne
                                std::chrono::seconds(DbConnection::kLoginTimeoutSeconds));
 }
 
-Status DbConnection::open(const QString& connectionString, const QString& ownerAccount) {
+Result<DbConnection::OpenFailure> DbConnection::tryOpen(const QString& connectionString,
+                                                        const QString& ownerAccount) {
+    const auto failed = [this](OpenFailure ranInto, const QString& reason) {
+        return Result<OpenFailure>{ranInto, fail(QStringLiteral("open"), reason)};
+    };
     if (!db_.isValid())
-        return fail(QStringLiteral("open"), QStringLiteral("the Qt SQL driver is not available"));
+        return failed(OpenFailure::Other, QStringLiteral("the Qt SQL driver is not available"));
     const quint16 port = serverPort(connectionString);
     db_.setDatabaseName(NormalizeConnectionString(connectionString));
     db_.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(kLoginTimeoutSeconds));
-    openFailure_ = OpenFailure::None;
     QElapsedTimer clock;
     clock.start();
     stallGuard_.noteSocketsBefore();
     const platform::PeerCheck peers = CheckPeersOn(port, ownerAccount);
     if (!db_.open()) {
         // A refused listener is the reason, not the driver's words for the failed connect.
-        if (const Status refused = peers.refusal(); !refused) {
-            openFailure_ = OpenFailure::Other;
-            return fail(QStringLiteral("open"), refused.reason());
-        }
+        if (const Status refused = peers.refusal(); !refused)
+            return failed(OpenFailure::Other, refused.reason());
         const QString reason = errorText(db_.lastError());
-        openFailure_ = classifyOpenFailure(reason, clock.elapsed());
-        return fail(QStringLiteral("open"), reason);
+        return failed(classifyOpenFailure(reason, clock.elapsed()), reason);
     }
     stallGuard_.findSocket(port);
-    return {};
+    return Succeeded(OpenFailure::None);
 }
 
 Status DbConnection::openNative(const QString& host, int port, const QString& database,
@@ -215,8 +219,7 @@ Status DbConnection::openNative(const QString& host, int port, const QString& da
     db_.setUserName(user);
     db_.setPassword(password);
     db_.setConnectOptions(QStringLiteral("connect_timeout=%1").arg(kLoginTimeoutSeconds));
-    const platform::PeerCheck peers =
-        CheckPeersOn(port > 0 && port < 65536 ? quint16(port) : kDefaultServerPort, ownerAccount);
+    const platform::PeerCheck peers = CheckPeersOn(portOrDefault(port), ownerAccount);
     if (!db_.open()) {
         if (const Status refused = peers.refusal(); !refused)
             return fail(QStringLiteral("open"), refused.reason());

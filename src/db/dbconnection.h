@@ -52,7 +52,9 @@ public:
     static constexpr int kLoginTimeoutSeconds = 15;
 
     // The driver Qt SQL connects through: "QODBC" for the program, "QPSQL" for the native test.
-    explicit DbConnection(const QString& qtDriver = QStringLiteral("QODBC"));
+    // A call that waits for the server longer than stallLimit has its socket shut down.
+    explicit DbConnection(const QString& qtDriver = QStringLiteral("QODBC"),
+                          std::chrono::seconds stallLimit = StallGuard::kLimit);
     ~DbConnection();
     DbConnection(const DbConnection&) = delete;
     DbConnection& operator=(const DbConnection&) = delete;
@@ -60,8 +62,12 @@ public:
     // Opens with an ODBC connection string. Blanks around keys are removed first, since the
     // driver does not ignore them. A login gives up after 15 seconds. Only the database owner's
     // programs may listen where the password goes (ownerAccount: the account's name).
-    Status open(const QString& connectionString, const QString& ownerAccount);
-    OpenFailure openFailure() const { return openFailure_; }
+    Status open(const QString& connectionString, const QString& ownerAccount) {
+        return tryOpen(connectionString, ownerAccount).status;
+    }
+    // Opens as open() does; the value tells what a failure ran into (None on success), which
+    // tells the driver probe whether another driver name may fare better.
+    Result<OpenFailure> tryOpen(const QString& connectionString, const QString& ownerAccount);
     // Opens a native PostgreSQL connection (the OLE DB self-test's route).
     Status openNative(const QString& host, int port, const QString& database, const QString& user,
                       const QString& password, const QString& ownerAccount);
@@ -78,10 +84,16 @@ public:
     // after the given seconds (0: kQueryTimeoutSeconds).
     Status execute(const QString& statement, const QVariantList& parameters = {},
                    Rows rows = Rows::Few, int timeoutSeconds = 0);
-    // Moves to the next row; false after the last one or on a failure.
-    bool next();
-    // After next() gave false: whether the walk reached the end of the rows, or why not.
-    Status endOfRows() const;
+    // Walks the rows of the statement run last, calling onRow() for each, which reads the row
+    // with value() or text(), until it gives false. Fails with why the walk broke off: the
+    // driver's reason, or a value that could not be read.
+    template <typename OnRow> Status forEachRow(OnRow&& onRow) {
+        while (next()) {
+            if (!onRow())
+                break;
+        }
+        return endOfRows();
+    }
     // A column of the current row as the driver delivered it; its bytes stay valid until the
     // next row. Kind::Failed when it could not be read, which also ends the walk.
     DbValue value(int column);
@@ -115,6 +127,10 @@ public:
     static void SetQueryTimeoutForTesting(int seconds);
 
 private:
+    // Moves to the next row; false after the last one or on a failure.
+    bool next();
+    // After next() gave false: whether the walk reached the end of the rows, or why not.
+    Status endOfRows() const;
     Status fail(const QString& where, const QString& message);
     void setRowsMode(Rows rows);
     // The ODBC statement cancel() reaches (nullptr: none).
@@ -128,7 +144,6 @@ private:
     StallGuard stallGuard_;              // bounds each wait for the server
     std::vector<QByteArray> rowBytes_;   // the current row's values read through Qt SQL
     QString rowsFailure_;                // why the walk over the rows stopped early
-    OpenFailure openFailure_ = OpenFailure::None;
     CancelGroup* group_ = nullptr;
     mutable std::mutex cancelMutex_; // guards the two below against cancel() on another thread
     void* cancellable_ = nullptr;

@@ -30,21 +30,19 @@ struct Probe {
 Probe probe(ConnectionSettings settings, const QString& driverClause) {
     settings.driverClause = driverClause;
     DbConnection connection;
-    Status status =
-        connection.open(WorkingConnectionString(settings) + kProbeOptions, settings.ownerAccount);
+    const Result<DbConnection::OpenFailure> opened = connection.tryOpen(
+        WorkingConnectionString(settings) + kProbeOptions, settings.ownerAccount);
+    Status status = opened.status;
     // The test query gives up like the login: a locked table must not hold the start for a
     // minute per driver name.
     if (status)
         status = connection.execute(kTestQuery, {}, DbConnection::Rows::Few,
                                     DbConnection::kLoginTimeoutSeconds);
-    if (status) {
-        while (connection.next()) {
-        }
-        status = connection.endOfRows();
-    }
+    if (status)
+        status = connection.forEachRow([] { return true; });
     if (!status)
         return {status, DbConnection::TimedOut(status) ? DbConnection::OpenFailure::TimedOut
-                                                       : connection.openFailure()};
+                                                       : opened.value};
     connection.close();
     return {};
 }
@@ -145,12 +143,12 @@ Result<QStringList> FillExtensionList(const ConnectionSettings& settings) {
     if (status)
         status = connection.execute(kExtensionQuery, {}, DbConnection::Rows::InBatches);
     if (status) {
-        while (entries.size() < kExtensionLimit && connection.next()) {
+        status = connection.forEachRow([&] {
             // A NULL extension is passed over; the rest of the list still comes.
             if (const auto value = connection.text(0))
                 entries << *value;
-        }
-        status = connection.endOfRows();
+            return entries.size() < kExtensionLimit;
+        });
     }
     if (!status)
         return Failed(status.reason(), entries);
@@ -277,10 +275,11 @@ Status runInProgramZone(Connection& connection, const ConnectionSettings& settin
         if (storedBytes) {
             std::optional<QString> encoding;
             status = connection.execute(QStringLiteral("SHOW server_encoding"));
-            while (status && connection.next())
-                encoding = connection.text(0);
             if (status)
-                status = connection.endOfRows();
+                status = connection.forEachRow([&] {
+                    encoding = connection.text(0);
+                    return true;
+                });
             const auto asBytes = encoding == QLatin1String("SQL_ASCII")
                                      ? WithNumbersAsStoredBytes(query)
                                      : std::nullopt;
@@ -305,12 +304,15 @@ Status ReadRows(const SearchQuery& query, const std::function<bool(DbConnection&
                                          DbConnection::Rows::Many, true);
         !status)
         return status;
-    while (connection.next()) {
-        if (!reader(connection))
-            return {};
-    }
-    if (Status status = connection.endOfRows(); !status)
-        return status;
+    bool stopped = false;
+    const Status walked = connection.forEachRow([&] {
+        stopped = !reader(connection);
+        return !stopped;
+    });
+    if (stopped)
+        return {};
+    if (!walked)
+        return walked;
     connection.close();
     return {};
 }
@@ -348,7 +350,8 @@ Status readCalls(const ConnectionSettings& settings, const SearchQuery& query,
     CallRecord call;
     call.expectedRows = connection.recordCount();
     QByteArray fromBytes, toBytes;
-    while (connection.next()) {
+    bool stopped = false;
+    status = connection.forEachRow([&] {
         // Fields 0, 1, 3, 2 fill the four columns; a NULL shows as an empty cell.
         const DbValue from = connection.value(0);
         const DbValue to = connection.value(1);
@@ -356,7 +359,7 @@ Status readCalls(const ConnectionSettings& settings, const SearchQuery& query,
         call.durationText.clear();
         if (from.kind == DbValue::Kind::Failed || to.kind == DbValue::Kind::Failed ||
             !readStart(connection, 3, call) || !readDuration(connection, 2, call))
-            break; // the walk ends here, and says why
+            return false; // the walk ends here, and says why
         call.callFrom = from.bytes;
         call.callTo = to.bytes;
         if (storedBytes) {
@@ -370,10 +373,11 @@ Status readCalls(const ConnectionSettings& settings, const SearchQuery& query,
                 call.callTo = toBytes;
             }
         }
-        if (!reader(call))
-            return {};
-    }
-    status = connection.endOfRows();
+        stopped = !reader(call);
+        return !stopped;
+    });
+    if (stopped)
+        return {};
     if (!status)
         return status;
     connection.close();

@@ -170,7 +170,7 @@ bool OdbcRows::fetchBlock() {
     if (r == SQL_NO_DATA)
         return false;
     if (!SQL_SUCCEEDED(r)) {
-        error_ = diagnostics();
+        status_ = Status::failure(diagnostics());
         return false;
     }
     return rowsInBlock_ > 0;
@@ -178,7 +178,7 @@ bool OdbcRows::fetchBlock() {
 
 bool OdbcRows::fetch() {
     // A value that could not be read ends the walk, with its reason kept.
-    if (!error_.isEmpty())
+    if (!status_)
         return false;
     if (!described_) {
         if (describeColumns() && bindColumns())
@@ -193,7 +193,7 @@ bool OdbcRows::fetch() {
             if (status == SQL_ROW_SUCCESS || status == SQL_ROW_SUCCESS_WITH_INFO)
                 return true;
             if (status == SQL_ROW_ERROR) {
-                error_ = diagnostics();
+                status_ = Status::failure(diagnostics());
                 return false;
             }
         }
@@ -202,13 +202,13 @@ bool OdbcRows::fetch() {
     if (SQL_SUCCEEDED(r))
         return true;
     if (r != SQL_NO_DATA)
-        error_ = diagnostics();
+        status_ = Status::failure(diagnostics());
     return false;
 }
 
-// Reads one column in pieces as the driver's text. Gives nullopt on a failure and a null array
-// for SQL NULL.
-std::optional<QByteArray> OdbcRows::readWhole(int column) {
+// Reads one column in pieces as the driver's text; a null array for SQL NULL. A failure also
+// ends the walk over the rows.
+Result<QByteArray> OdbcRows::readWhole(int column) {
     std::array<char, 512> buffer;
     const qsizetype capacity = qsizetype(buffer.size()) - 1; // each piece ends with a terminator
     QByteArray bytes;
@@ -219,11 +219,11 @@ std::optional<QByteArray> OdbcRows::readWhole(int column) {
         if (r == SQL_NO_DATA)
             break;
         if (!SQL_SUCCEEDED(r)) {
-            error_ = diagnostics();
-            return std::nullopt;
+            status_ = Status::failure(diagnostics());
+            return {QByteArray(), status_};
         }
         if (indicator == SQL_NULL_DATA)
-            return first ? std::optional<QByteArray>(QByteArray()) : bytes;
+            return Succeeded(first ? QByteArray() : bytes);
         const qsizetype available = indicator == SQL_NO_TOTAL ? capacity : qsizetype(indicator);
         bytes.append(buffer.data(), qMin(available, capacity));
         if (r == SQL_SUCCESS)
@@ -231,17 +231,17 @@ std::optional<QByteArray> OdbcRows::readWhole(int column) {
     }
     if (bytes.isNull())
         bytes = QByteArray(""); // empty, not NULL
-    return bytes;
+    return Succeeded(bytes);
 }
 
-bool OdbcRows::positionOnRow() {
+Status OdbcRows::positionOnRow() {
     if (!bound_)
-        return true;
+        return {};
     if (SQL_SUCCEEDED(SQLSetPos(statement_, SQLSETPOSIROW(rowInBlock_ + 1), SQL_POSITION,
                                 SQL_LOCK_NO_CHANGE)))
-        return true;
-    error_ = diagnostics();
-    return false;
+        return {};
+    status_ = Status::failure(diagnostics());
+    return status_;
 }
 
 DbValue OdbcRows::value(int column) {
@@ -250,12 +250,12 @@ DbValue OdbcRows::value(int column) {
     Column& held = columns_[size_t(column)];
     DbValue value;
     if (!bound_) {
-        const auto bytes = readWhole(column);
+        const Result<QByteArray> bytes = readWhole(column);
         if (!bytes)
             value.kind = DbValue::Kind::Failed;
-        if (!bytes || bytes->isNull())
+        if (!bytes || bytes.value.isNull())
             return value;
-        held.whole = *bytes;
+        held.whole = bytes.value;
         value.kind = DbValue::Kind::Bytes;
         value.bytes = held.whole;
         return value;
@@ -276,12 +276,13 @@ DbValue OdbcRows::value(int column) {
         return value;
     }
     // Cut short by the buffer: position on the row and read the value whole.
-    const auto bytes = positionOnRow() ? readWhole(column) : std::nullopt;
+    const Result<QByteArray> bytes =
+        positionOnRow() ? readWhole(column) : Failed<QByteArray>(status_.reason());
     if (!bytes) {
         value.kind = DbValue::Kind::Failed;
         return value;
     }
-    held.whole = *bytes;
+    held.whole = bytes.value;
     value.bytes = held.whole;
     return value;
 }
@@ -289,8 +290,8 @@ DbValue OdbcRows::value(int column) {
 std::optional<QByteArray> OdbcRows::valueAsText(int column) {
     if (column < 0 || size_t(column) >= columns_.size() || !positionOnRow())
         return std::nullopt;
-    const auto text = readWhole(column);
-    if (!text || text->isNull())
+    const Result<QByteArray> text = readWhole(column);
+    if (!text || text.value.isNull())
         return std::nullopt;
-    return text;
+    return text.value;
 }

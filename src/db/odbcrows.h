@@ -35,12 +35,11 @@ public:
     // Kind::Failed when a value too long for its buffer could not be read again.
     DbValue value(int column);
     // A column of the current row read again as the driver's text, for a timestamp whose
-    // fields do not tell the whole story.
+    // fields do not tell the whole story; nullopt for NULL or a value that could not be read,
+    // which ends the walk (see status()).
     std::optional<QByteArray> valueAsText(int column);
     // Why the walk over the rows stopped early; success while it goes on or after the last row.
-    [[nodiscard]] Status status() const {
-        return error_.isEmpty() ? Status() : Status::failure(error_);
-    }
+    Status status() const { return status_; }
 
     // Rows per block once the columns are bound.
     static constexpr int kBlockRows = 256;
@@ -61,11 +60,11 @@ private:
     bool bindColumns();
     void unbindColumns();
     bool fetchBlock();
-    std::optional<QByteArray> readWhole(int column);
-    bool positionOnRow();
+    Result<QByteArray> readWhole(int column);
+    Status positionOnRow();
 
     SQLHSTMT statement_;
-    QString error_;
+    Status status_;
     bool described_ = false;
     bool bound_ = false;
     std::vector<Column> columns_;

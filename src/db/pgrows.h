@@ -37,8 +37,14 @@ public:
     // that returns rows is read through a cursor, the others at once.
     Status execute(const QString& statement, const QVariantList& parameters = {},
                    DbConnection::Rows rows = DbConnection::Rows::Few);
-    bool next();
-    Status endOfRows() const;
+    // Walks the rows of the statement run last, as DbConnection::forEachRow does.
+    template <typename OnRow> Status forEachRow(OnRow&& onRow) {
+        while (next()) {
+            if (!onRow())
+                break;
+        }
+        return endOfRows();
+    }
     // A column of the current row as the server's text, valid until the next batch; a
     // timestamp as the ODBC driver would give it (see the source).
     DbValue value(int column);
@@ -48,6 +54,8 @@ public:
     void close();
 
 private:
+    bool next();
+    Status endOfRows() const;
     Status runCommand(const QByteArray& command, const QVariantList& parameters = {});
     static Status failure(const QString& reason);
     bool sendFetch();

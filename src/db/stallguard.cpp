@@ -7,16 +7,6 @@
 #include <new>
 #include <system_error>
 
-namespace {
-
-std::atomic<int> limitSeconds{StallGuard::kLimitSeconds};
-
-} // namespace
-
-void StallGuard::SetLimitForTesting(int seconds) {
-    limitSeconds = seconds;
-}
-
 StallGuard::~StallGuard() {
     if (watcher_) {
         {
@@ -72,7 +62,7 @@ void StallGuard::watch() {
             continue;
         const Clock::time_point started{
             Clock::duration(callStarted_.load(std::memory_order_relaxed))};
-        if (Clock::now() - started >= std::chrono::seconds(limitSeconds.load())) {
+        if (Clock::now() - started >= limit_) {
             // The driver's own read fails at once and reports the connection as lost.
             platform::CutOff(fd_.load());
             inCall_.store(false, std::memory_order_release);

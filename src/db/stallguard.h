@@ -17,9 +17,9 @@
 // (not Linux), nothing is bounded beyond the server's timeout.
 class StallGuard {
 public:
-    static constexpr int kLimitSeconds = 75;
+    static constexpr std::chrono::seconds kLimit{75};
 
-    StallGuard() = default;
+    explicit StallGuard(std::chrono::seconds limit = kLimit) : limit_(limit) {}
     ~StallGuard();
     StallGuard(const StallGuard&) = delete;
     StallGuard& operator=(const StallGuard&) = delete;
@@ -35,13 +35,11 @@ public:
     void arm();
     void disarm();
 
-    // Lets tests wait seconds instead of 75.
-    static void SetLimitForTesting(int seconds);
-
 private:
     void startWatcher();
     void watch();
 
+    const std::chrono::seconds limit_;
     std::vector<unsigned long> before_;
     // The socket the watcher shuts down; a connection opened again replaces it.
     std::atomic<int> fd_{-1};

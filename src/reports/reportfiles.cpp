@@ -138,7 +138,7 @@ Status ReportsWindow::exportTo(const QString& path) {
             files::PdfReport(shown_->figures(), files::LocalePaperSize());
         written = pdf.status;
         if (written)
-            output.write(pdf.value);
+            (void)output.write(pdf.value); // a failed write is what finish() reports
     } else if (tab == Calls) {
         written = writeCalls(format, output, *callsModel_);
     } else {

@@ -1,6 +1,7 @@
 #include "textforms.h"
 
 #include "callrows.h"
+#include "charat.h"
 #include "timefunctions.h"
 
 #include <QLocale>
@@ -17,12 +18,7 @@ namespace {
 constexpr qint64 kSecondsPerDay = 86400;
 const qint64 kFirstJulianDay = QDate(1, 1, 1).toJulianDay();
 
-inline char16_t at(QStringView text, qsizetype i) {
-    return text[i].unicode();
-}
-inline char16_t at(QByteArrayView text, qsizetype i) {
-    return char16_t(uchar(text[i]));
-}
+using TextChars::at;
 
 // The number written by count digits from position from; -1 when one of them is no digit.
 template <typename View> qint64 digits(View text, qsizetype from, qsizetype count) {

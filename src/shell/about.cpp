@@ -1,7 +1,7 @@
 #include "about.h"
 
 #include "dbroutines.h"
-#include "twips.h"
+#include "designedwindow.h"
 #include "versiontext.h"
 
 #include <QLabel>

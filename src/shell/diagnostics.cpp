@@ -18,11 +18,13 @@ Status runTestQuery(DbConnection& connection, bool readFields) {
     if (Status executed = connection.execute(dbRoutines::kTestQuery); !executed)
         return executed;
     qCDebug(lcSelfTest) << "reading table...";
-    while (connection.next()) {
+    const Status read = connection.forEachRow([&] {
+        // Read only to exercise the driver; a value that cannot be read ends the walk.
         if (readFields)
             (void)connection.text(0);
-    }
-    if (Status read = connection.endOfRows(); !read)
+        return true;
+    });
+    if (!read)
         return read;
     qCDebug(lcSelfTest) << "read completed";
     connection.close();
@@ -63,17 +65,18 @@ Status RunOdbcSelfTest() {
 Status RunOleDbSelfTest() {
     const auto pairs = ParseConnectionString(OleDbSelfTestConnectionString());
     if (!pairs)
-        return Status::failure(QStringLiteral("the self-test's connection string is malformed"));
+        return Status::failure(QStringLiteral("the self-test's connection string is malformed: %1")
+                                   .arg(pairs.reason()));
     bool portOk = false;
-    const int port = ConnectionValue(*pairs, QStringLiteral("PORT")).toInt(&portOk);
+    const int port = ConnectionValue(pairs.value, QStringLiteral("PORT")).toInt(&portOk);
     if (!portOk)
         return Status::failure(QStringLiteral("the self-test's port is not a number"));
     DbConnection connection(QStringLiteral("QPSQL"));
     const Status opened = connection.openNative(
-        ConnectionValue(*pairs, QStringLiteral("Data Source")), port,
-        ConnectionValue(*pairs, QStringLiteral("Location")),
-        ConnectionValue(*pairs, QStringLiteral("User ID")),
-        ConnectionValue(*pairs, QStringLiteral("Password")), config::DatabaseOwnerAccount());
+        ConnectionValue(pairs.value, QStringLiteral("Data Source")), port,
+        ConnectionValue(pairs.value, QStringLiteral("Location")),
+        ConnectionValue(pairs.value, QStringLiteral("User ID")),
+        ConnectionValue(pairs.value, QStringLiteral("Password")), config::DatabaseOwnerAccount());
     return opened ? runTestQuery(connection, false) : opened;
 }
 

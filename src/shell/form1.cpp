@@ -5,8 +5,8 @@
 #include "calllistmodel.h"
 #include "calllistview.h"
 #include "chartwidget.h"
+#include "designedwindow.h"
 #include "statustext.h"
-#include "twips.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -41,7 +41,8 @@ QComboBox* makeList(QWidget* parent, QRect geometry, const QString& tooltip) {
 
 } // namespace
 
-Form1::Form1() : worker_(std::make_unique<DbWorker>()) {
+Form1::Form1(MainWindowOptions options)
+    : worker_(std::make_unique<DbWorker>()), options_(std::move(options)) {
     // The pictures live in a static library, whose resources must be registered by hand.
     Q_INIT_RESOURCE(resources);
     setWindowTitle(QStringLiteral("Linetally"));

@@ -1,12 +1,17 @@
 #pragma once
 
 #include "about.h"
+#include "clock.h"
+#include "config.h"
 #include "dbworker.h"
 #include "result.h"
 
+#include <QDate>
 #include <QMainWindow>
 #include <QPointer>
 
+#include <chrono>
+#include <functional>
 #include <memory>
 
 class CallListModel;
@@ -21,6 +26,15 @@ class QPushButton;
 class QStatusBar;
 class StatusText;
 
+// What the main window takes from outside; tests shorten the wait and fix the day.
+struct MainWindowOptions {
+    // How long the save at the end of the load step waits for another copy of the program
+    // holding the settings folder.
+    std::chrono::milliseconds settingsLockWait = config::kFolderLockWait;
+    // The day the date list starts with.
+    std::function<QDate()> today = Today;
+};
+
 // The main window: the search row, the result list, the status bar, the activity chart to the
 // right of the normal width, and the self-test buttons below the visible area.
 class Form1 : public QMainWindow {
@@ -31,7 +45,7 @@ public:
     static constexpr int kWideClientWidth = 14340 / 15;
     static constexpr int kClientHeight = 8415 / 15;
 
-    Form1();
+    explicit Form1(MainWindowOptions options = {});
     ~Form1() override;
 
     // Controls, under their design names.
@@ -124,6 +138,7 @@ private:
 
     QPointer<ABOUT> about_;
     std::unique_ptr<DbWorker> worker_;
+    MainWindowOptions options_;
     bool loading_ = false;
     bool searching_ = false;
     bool extensionsPending_ = false;

@@ -1,9 +1,9 @@
 #include "form2.h"
 
 #include "config.h"
+#include "designedwindow.h"
 #include "form1.h"
 #include "messagebox.h"
-#include "twips.h"
 #include "versiontext.h"
 
 #include <QGuiApplication>
@@ -11,15 +11,7 @@
 #include <QPushButton>
 #include <QTimer>
 
-namespace {
-int splashDelay = Form2::kSplashMilliseconds;
-}
-
-void Form2::SetSplashDelayForTesting(int milliseconds) {
-    splashDelay = milliseconds;
-}
-
-Form2::Form2() {
+Form2::Form2(StartOptions options) : options_(options) {
     // The program ends only through EndProgram (File > Exit, the main window's close box, the
     // credentials dialog's Cancel). A splash screen does not count as a window, so closing a
     // notice shown before the main window would otherwise end the program.
@@ -45,7 +37,7 @@ Form2::Form2() {
     }
 
     Timer1 = new QTimer(this);
-    Timer1->setInterval(splashDelay);
+    Timer1->setInterval(int(options_.splashDelay.count()));
     connect(Timer1, &QTimer::timeout, this, &Form2::Timer1_Timer);
 
     CentreOnScreen(this);
@@ -55,7 +47,7 @@ void Form2::Form_Load() {
     Timer1->start();
     Label2->setText(VersionText());
     config::LoadConfig();
-    const Status saved = config::SaveConfig();
+    const Status saved = config::SaveConfig(options_.mainWindow.settingsLockWait);
     // Not a modal box: its event loop would let the timer open the main window from inside it,
     // and the splash would then be shown over the main window when the box closed. It opens once
     // the splash is on screen, so that it is not hidden under it.
@@ -67,7 +59,7 @@ void Form2::Timer1_Timer() {
     // Stopped at once: while the main window's load step waits in the credentials dialog, a
     // second tick must not open the window again or close the splash twice.
     Timer1->stop();
-    main_ = new Form1();
+    main_ = new Form1(options_.mainWindow);
     // The load step ends once the database has answered; the splash stays until then.
     connect(main_, &Form1::loadFinished, this, [this] {
         // The splash goes before the main window appears, whatever boxes were open meanwhile.

@@ -2,9 +2,9 @@
 
 #include "config.h"
 #include "dbroutines.h"
+#include "designedwindow.h"
 #include "endprogram.h"
 #include "messagebox.h"
-#include "twips.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>

@@ -2,6 +2,7 @@
 // written into and stays what it is, and anything else is refused. Files are read back with
 // cat, a reader of their own.
 #include "output.h"
+#include "terminal.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -70,6 +71,7 @@ private slots:
     void writing_data();
     void writing();
     void failedWriteLeavesTheOldFile();
+    void readerGoingAwayEndsQuietly();
 
 private:
     bool prepare(Target target);
@@ -82,7 +84,8 @@ private:
 };
 
 void TestOutput::initTestCase() {
-    ::umask(0022); // new files come out 0644
+    Terminal::IgnoreBrokenPipe(); // as the program does: a closed pipe fails a write
+    ::umask(0022);                // new files come out 0644
     if (const passwd* nobody = ::getpwnam("nobody"))
         otherUid = nobody->pw_uid;
 }
@@ -198,7 +201,8 @@ void TestOutput::writing() {
         auto opened = Output::Open(path);
         if (opened) {
             Output& output = *opened.value;
-            output.write(kNew);
+            // A failed write is what finish() reports.
+            (void)output.write(kNew);
             outcome = output.finish();
         } else {
             outcome = Status::failure(opened.reason());
@@ -268,6 +272,30 @@ void TestOutput::failedWriteLeavesTheOldFile() {
     }
     QCOMPARE(readBack(path), kOld);
     QCOMPARE(QDir(dir->path()).entryList(QDir::Hidden | QDir::Files).filter(".tmp"), QStringList());
+}
+
+// A reader that stops reading (| head) stops the writes, and the report ends with success.
+void TestOutput::readerGoingAwayEndsQuietly() {
+    QVERIFY(prepare(Target::Fifo));
+    QProcess reader;
+    reader.start("head", {"-c", "1", path});
+    QVERIFY(reader.waitForStarted());
+    auto opened = Output::Open(path);
+    QVERIFY2(opened, qPrintable(opened.reason()));
+    Output& output = *opened.value;
+    const QByteArray chunk(64 * 1024, 'x');
+    Status written;
+    // Far more than a pipe holds: the writes must stop once the reader has gone.
+    for (int i = 0; i < 4096 && written; ++i)
+        written = output.write(chunk);
+    QVERIFY(!written);
+    QVERIFY2(Output::ReaderWentAway(written), qPrintable(written.reason()));
+    QVERIFY(Output::ReaderWentAway(output.status()));
+    QVERIFY(!output.write(chunk)); // stays stopped
+    const Status finished = output.finish();
+    QVERIFY2(finished, qPrintable(finished.reason()));
+    QVERIFY(reader.waitForFinished(20000));
+    QCOMPARE(lstatOf(path).st_mode & S_IFMT, mode_t(S_IFIFO));
 }
 
 QTEST_GUILESS_MAIN(TestOutput)

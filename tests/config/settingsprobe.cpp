@@ -17,10 +17,10 @@ int main(int argc, char* argv[]) {
     if (arguments.isEmpty())
         return 2;
     config::SetConfigFilePath(arguments.takeFirst());
+    std::chrono::milliseconds lockWait = config::kFolderLockWait;
     if (arguments.size() >= 2 && arguments.first() == QLatin1String("--lock-wait")) {
         arguments.removeFirst();
-        config::SetFolderLockWaitForTesting(
-            std::chrono::milliseconds(arguments.takeFirst().toInt()));
+        lockWait = std::chrono::milliseconds(arguments.takeFirst().toInt());
     }
     QTextStream out(stdout);
     config::LoadConfig();
@@ -37,7 +37,7 @@ int main(int argc, char* argv[]) {
             return 2;
         config::SetConfig(setting.left(equals), setting.mid(equals + 1));
     }
-    const Status result = config::SaveConfig();
+    const Status result = config::SaveConfig(lockWait);
     out << (result.ok() ? QStringLiteral("saved") : result.reason()) << Qt::endl;
     return result.ok() ? 0 : 1;
 }

@@ -16,6 +16,8 @@
 
 using namespace dbRoutines;
 
+Q_DECLARE_METATYPE(DbConnection::OpenFailure)
+
 class TestSearchDb : public QObject {
     Q_OBJECT
 private slots:
@@ -37,6 +39,8 @@ private slots:
     void workerCancelsWaitingStatement();
     void searchKeepsTheSettingsItWasAskedWith();
     void openedAgainGoesOn();
+    void openTellsWhatItRanInto_data();
+    void openTellsWhatItRanInto();
     void nativeRouteKeepsEachValue();
     void zonedStartsFollowTheProgramsZone();
     void stalledServerGivesUp();
@@ -198,14 +202,12 @@ void TestSearchDb::stalledServerGivesUp() {
                                  "read -t 60 _; kill -CONT $pid")
                              .arg(qEnvironmentVariable("LINETALLY_TEST_SUPERUSER"))});
     QVERIFY(stopper.waitForStarted());
-    StallGuard::SetLimitForTesting(3);
-    DbConnection connection;
+    DbConnection connection(QStringLiteral("QODBC"), std::chrono::seconds(3));
     QVERIFY(connection.open(WorkingConnectionString(DbDriver), config::DatabaseOwnerAccount()));
     QElapsedTimer clock;
     clock.start();
     const Status result = connection.execute("SELECT pg_sleep(30)");
     const qint64 elapsed = clock.elapsed();
-    StallGuard::SetLimitForTesting(StallGuard::kLimitSeconds);
     stopper.write("\n");
     stopper.closeWriteChannel();
     QVERIFY(stopper.state() == QProcess::NotRunning || stopper.waitForFinished(70000));
@@ -388,7 +390,40 @@ void TestSearchDb::openedAgainGoesOn() {
     QVERIFY(connection.open(WorkingConnectionString(DbDriver), config::DatabaseOwnerAccount()));
     QVERIFY(connection.open(WorkingConnectionString(DbDriver), config::DatabaseOwnerAccount()));
     QVERIFY(connection.execute(kTestQuery));
-    QVERIFY(connection.next());
+    int rows = 0;
+    QVERIFY(connection.forEachRow([&] { return ++rows > 0; }));
+    QCOMPARE(rows, 1);
+}
+
+// What a failed open ran into decides whether the driver probe tries the next driver name.
+void TestSearchDb::openTellsWhatItRanInto_data() {
+    QTest::addColumn<QString>("driverClause");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<DbConnection::OpenFailure>("ranInto");
+    QTest::newRow("opened") << QString() << TestDatabase::password()
+                            << DbConnection::OpenFailure::None;
+    QTest::newRow("no driver of that name")
+        << "Driver={Linetally No Such Driver};" << TestDatabase::password()
+        << DbConnection::OpenFailure::DriverMissing;
+    QTest::newRow("wrong password")
+        << QString() << TestDatabase::password() + "-not" << DbConnection::OpenFailure::Other;
+}
+
+void TestSearchDb::openTellsWhatItRanInto() {
+    QFETCH(QString, driverClause);
+    QFETCH(QString, password);
+    QFETCH(DbConnection::OpenFailure, ranInto);
+    ConnectionSettings settings = CurrentConnectionSettings();
+    if (!driverClause.isEmpty())
+        settings.driverClause = driverClause;
+    settings.password = password;
+    DbConnection connection;
+    const Result<DbConnection::OpenFailure> opened =
+        connection.tryOpen(WorkingConnectionString(settings), settings.ownerAccount);
+    QCOMPARE(opened.value, ranInto);
+    QCOMPARE(opened.ok(), ranInto == DbConnection::OpenFailure::None);
+    // The reason is the driver's, and never holds the password.
+    QVERIFY(!opened.reason().contains(password));
 }
 
 // Qt SQL's own route (the native driver of the second self-test) keeps each value of a row: a
@@ -399,13 +434,16 @@ void TestSearchDb::nativeRouteKeepsEachValue() {
                                   TestDatabase::password(), config::DatabaseOwnerAccount()));
     QVERIFY(connection.execute("SELECT 'first value, long enough to live on the heap', "
                                "'second value, long enough to live on the heap'"));
-    QVERIFY(connection.next());
-    const DbValue first = connection.value(0);
-    const DbValue second = connection.value(1);
-    QCOMPARE(first.bytes, "first value, long enough to live on the heap");
-    QCOMPARE(second.bytes, "second value, long enough to live on the heap");
-    QVERIFY(!connection.next());
-    QVERIFY(connection.endOfRows().ok());
+    QList<QByteArray> firsts, seconds;
+    QVERIFY(connection.forEachRow([&] {
+        const DbValue first = connection.value(0);
+        const DbValue second = connection.value(1);
+        firsts << first.bytes.toByteArray();
+        seconds << second.bytes.toByteArray();
+        return true;
+    }));
+    QCOMPARE(firsts, QList<QByteArray>{"first value, long enough to live on the heap"});
+    QCOMPARE(seconds, QList<QByteArray>{"second value, long enough to live on the heap"});
 }
 
 void TestSearchDb::bothRoutesReadEachValueAlike_data() {

@@ -3,8 +3,8 @@
 #include "calllistview.h"
 #include "calltexts.h"
 #include "chartwidget.h"
+#include "designedwindow.h"
 #include "form1.h"
-#include "twips.h"
 
 #include <QComboBox>
 #include <QHeaderView>

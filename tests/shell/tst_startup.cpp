@@ -105,8 +105,9 @@ void TestStartup::splashOpensMainWindowOnce() {
     writeSettings("DBUSER=" + TestDatabase::user().toUtf8() +
                   "\r\nDBPASS=" + TestDatabase::password().toUtf8() + "\r\n");
     MessageBoxAnswerer answerer;
-    SetTodayForTesting(QDate(2024, 3, 1));
-    auto* splash = new Form2;
+    StartOptions options;
+    options.mainWindow.today = [] { return QDate(2024, 3, 1); };
+    auto* splash = new Form2(options);
     splash->Form_Load();
     splash->show();
     // Nothing but the timer opens the main window.
@@ -122,7 +123,6 @@ void TestStartup::splashOpensMainWindowOnce() {
     QCOMPARE(main->Combo2->count(), 90);
     QCOMPARE(main->Combo2->itemText(0), QStringLiteral("3/1/2024"));
     QCOMPARE(main->Combo2->itemText(89), QStringLiteral("12/3/2023"));
-    SetTodayForTesting({});
     QCOMPARE(main->Combo2->currentText(), QString());
     QCOMPARE(main->Combo3->count(), 2);
     QCOMPARE(main->Combo3->currentText(), QString());
@@ -212,9 +212,7 @@ void TestStartup::readOnlyFolderStartup() {
             splashHiddenWhenMainShown = !splash->isVisible();
     });
     poll.start();
-    Form2::SetSplashDelayForTesting(200);
-    splash = new Form2;
-    Form2::SetSplashDelayForTesting(Form2::kSplashMilliseconds);
+    splash = new Form2({std::chrono::milliseconds(200), {}});
     splash->Form_Load();
     splash->show();
     QTRY_VERIFY_WITH_TIMEOUT(splash->mainWindow() && splash->mainWindow()->isVisible(), 30000);
@@ -243,16 +241,12 @@ void TestStartup::heldSettingsFolderStartup() {
                                       "sys.stdin.read()\n",
                                       dir.path()});
     QVERIFY(holder.waitForReadyRead(20000));
-    config::SetFolderLockWaitForTesting(std::chrono::milliseconds(100));
     MessageBoxAnswerer answerer;
-    Form2::SetSplashDelayForTesting(200);
-    auto* splash = new Form2;
-    Form2::SetSplashDelayForTesting(Form2::kSplashMilliseconds);
+    auto* splash = new Form2({std::chrono::milliseconds(200), {std::chrono::milliseconds(100)}});
     splash->Form_Load();
     splash->show();
     QTRY_VERIFY_WITH_TIMEOUT(splash->mainWindow() && splash->mainWindow()->isVisible(), 30000);
     QTRY_COMPARE(answerer.texts().size(), 2);
-    config::SetFolderLockWaitForTesting(config::kFolderLockWait);
     holder.closeWriteChannel();
     QVERIFY(holder.waitForFinished(20000));
     for (const QString& text : answerer.texts())

@@ -1,28 +1,17 @@
 #pragma once
 
+#include "twips.h"
+
 #include <QFont>
 #include <QGuiApplication>
 #include <QRect>
 #include <QScreen>
-#include <QSize>
 #include <QWidget>
 
 #include <algorithm>
 
-// The design measures windows in twips: 15 to a pixel at 96 dots per inch.
+// What every designed window shares beside its measures in twips: its font and its place.
 namespace Twips {
-
-inline constexpr int kPerPixel = 15;
-
-constexpr int px(int twips) {
-    return twips / kPerPixel;
-}
-inline QRect rect(int left, int top, int width, int height) {
-    return QRect(px(left), px(top), px(width), px(height));
-}
-inline QSize size(int width, int height) {
-    return QSize(px(width), px(height));
-}
 
 // The windows' font: Arial 8.25 pt, regular.
 inline QFont arial() {
