@@ -2,6 +2,7 @@
 // taken, and one the database can then listen on.
 #include <QProcess>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QtTest>
 
 #include <memory>
@@ -12,6 +13,7 @@ class TestFreePort : public QObject {
 private slots:
     void choosesAnUnheldPort_data();
     void choosesAnUnheldPort();
+    void passesOverAConnectionsOwnEnd();
 };
 
 void TestFreePort::choosesAnUnheldPort_data() {
@@ -21,6 +23,22 @@ void TestFreePort::choosesAnUnheldPort_data() {
     QTest::newRow("default start, the first three held") << 0 << 3;
     QTest::newRow("asked to start at the phone system's port") << 5480 << 2;
     QTest::newRow("high ports") << 40000 << 4;
+}
+
+// A port that a connection holds as its own end (a client's ephemeral port, high up where the
+// system hands them out) cannot be listened on either.
+void TestFreePort::passesOverAConnectionsOwnEnd() {
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, server.serverPort());
+    QVERIFY(client.waitForConnected(30000));
+    QProcess script;
+    script.start(QStringLiteral(LINETALLY_SOURCE_DIR "/scripts/free-port"),
+                 {QString::number(client.localPort())});
+    QVERIFY(script.waitForFinished(60000));
+    QCOMPARE(script.exitCode(), 0);
+    QVERIFY(script.readAllStandardOutput().trimmed().toInt() != client.localPort());
 }
 
 void TestFreePort::choosesAnUnheldPort() {
