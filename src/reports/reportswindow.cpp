@@ -83,7 +83,10 @@ ReportsWindow::ReportsWindow(std::function<QDate()> today, QWidget* parent)
     statusBar()->addWidget(progressLabel, 1);
     statusBar()->addPermanentWidget(cancelButton);
     buildMenus();
+    cancelButton->setToolTip(QStringLiteral("Stop the report at the server (%1)")
+                                 .arg(cancelAction->shortcut().toString(QKeySequence::NativeText)));
     connect(cancelButton, &QPushButton::clicked, this, &ReportsWindow::cancelReport);
+    setTabOrders();
 
     restoreChoices();
     connect(tabs, &QTabWidget::currentChanged, this, [this] { saveChoices(); });
@@ -225,9 +228,23 @@ void ReportsWindow::buildMenus() {
     toolbar->setObjectName(QStringLiteral("reportToolbar"));
     toolbar->setMovable(false);
     toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    toolbar->addAction(rerunAction);
-    toolbar->addAction(exportAction);
-    toolbar->addAction(printAction);
+    // The toolbar's buttons name their shortcut when the pointer rests on them, as the menus do.
+    for (QAction* action : {rerunAction, exportAction, printAction}) {
+        toolbar->addAction(action);
+        action->setToolTip(QStringLiteral("%1 (%2)").arg(
+            action->text().remove(QLatin1Char('&')).remove(QStringLiteral("...")),
+            action->shortcut().toString(QKeySequence::NativeText)));
+    }
+}
+
+// The choices as they read, left to right and down; then the tab bar and the table of the tab
+// shown (the tab widget keeps them in that order, and skips the hidden pages), and the Cancel
+// button while a report runs.
+void ReportsWindow::setTabOrders() {
+    const std::array<QWidget*, 8> order{periodBox, fromEdit,     toEdit, numberEdit,
+                                        matchBox,  directionBox, tabs,   cancelButton};
+    for (size_t i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
 }
 
 void ReportsWindow::restoreChoices() {
