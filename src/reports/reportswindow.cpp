@@ -201,8 +201,9 @@ void ReportsWindow::buildTabs() {
         charts_[tab] = new ChartView(splitter);
         splitter->addWidget(tables_[tab]);
         splitter->addWidget(charts_[tab]);
-        splitter->setStretchFactor(0, 2);
-        splitter->setStretchFactor(1, 3);
+        // Half each: on a small or scaled screen the table still shows more than two rows.
+        splitter->setStretchFactor(0, 1);
+        splitter->setStretchFactor(1, 1);
         tabs->addTab(splitter, names[tab]);
     }
 }

@@ -652,6 +652,9 @@ void TestReportsWindow::screenshots() {
         palette.setColor(QPalette::Text, Qt::white);
         palette.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3a));
         palette.setColor(QPalette::ButtonText, Qt::white);
+        palette.setColor(QPalette::PlaceholderText, QColor(0x9a, 0x9a, 0x9a));
+        for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            palette.setColor(QPalette::Disabled, role, QColor(0x7a, 0x7a, 0x7a));
         QApplication::setPalette(palette);
     }
     window->resize(1280 / int(window->devicePixelRatio()),
