@@ -77,7 +77,9 @@ ReportsWindow::ReportsWindow(std::function<QDate()> today, QWidget* parent)
 
     progressLabel = new QLabel(this);
     progressLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    progressLabel->setWordWrap(true);
+    // One line, whatever the window's width: a wrapped label would reserve the height of
+    // several lines in the status bar. A long failure shows whole in the label's tip.
+    progressLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
     cancelButton->setEnabled(false);
     statusBar()->addWidget(progressLabel, 1);
@@ -196,6 +198,10 @@ void ReportsWindow::buildTabs() {
         tables_[tab]->setSelectionBehavior(QAbstractItemView::SelectRows);
         tables_[tab]->setEditTriggers(QAbstractItemView::NoEditTriggers);
         tables_[tab]->verticalHeader()->hide();
+        // Rows as close as the calls list's, so that more of them show beside the chart.
+        tables_[tab]->verticalHeader()->setDefaultSectionSize(
+            callsView_->verticalHeader()->defaultSectionSize());
+        tables_[tab]->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
         // A few columns of figures share the width rather than leave it all to the last.
         tables_[tab]->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
         charts_[tab] = new ChartView(splitter);
@@ -355,6 +361,7 @@ void ReportsWindow::runReport() {
     running_ = tally;
     listReplaced_ = false;
     progressLabel->setText(QStringLiteral("Reading calls"));
+    progressLabel->setToolTip({});
     cancelButton->setEnabled(true);
     cancelAction->setEnabled(true);
     worker_.run(
@@ -414,6 +421,7 @@ void ReportsWindow::reportDone(Status status) {
 
 void ReportsWindow::showFailure(const QString& text) {
     progressLabel->setText(text);
+    progressLabel->setToolTip(text);
 }
 
 void ReportsWindow::closeEvent(QCloseEvent* event) {
