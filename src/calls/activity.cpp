@@ -138,18 +138,28 @@ void NumberTally::addCounted(QByteArrayView number, const NumberFigures& counted
 }
 
 std::vector<std::pair<QByteArray, NumberFigures>> NumberTally::top(int count) const {
-    std::vector<std::pair<QByteArray, NumberFigures>> all;
-    all.reserve(size_t(figures_.size()));
-    for (auto it = figures_.cbegin(); it != figures_.cend(); ++it)
-        all.emplace_back(it.key(), it.value());
     const auto first = [](const auto& a, const auto& b) {
         return a.second.calls() != b.second.calls() ? a.second.calls() > b.second.calls()
                                                     : a.first < b.first;
     };
-    const size_t kept = std::min(all.size(), size_t(std::max(count, 0)));
-    std::partial_sort(all.begin(), all.begin() + qsizetype(kept), all.end(), first);
-    all.resize(kept);
-    return all;
+    // Only the numbers kept are copied, in a heap whose front is the last of them: a million
+    // numbers met take no second table of them all.
+    const size_t kept = std::min(size_t(figures_.size()), size_t(std::max(count, 0)));
+    std::vector<std::pair<QByteArray, NumberFigures>> top;
+    top.reserve(kept);
+    for (auto it = figures_.cbegin(); kept > 0 && it != figures_.cend(); ++it) {
+        const std::pair<QByteArray, NumberFigures> candidate(it.key(), it.value());
+        if (top.size() < kept) {
+            top.push_back(candidate);
+            std::push_heap(top.begin(), top.end(), first);
+        } else if (first(candidate, top.front())) {
+            std::pop_heap(top.begin(), top.end(), first);
+            top.back() = candidate;
+            std::push_heap(top.begin(), top.end(), first);
+        }
+    }
+    std::sort_heap(top.begin(), top.end(), first);
+    return top;
 }
 
 } // namespace Activity

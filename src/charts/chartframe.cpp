@@ -1,6 +1,9 @@
 #include "chartframe.h"
 
+#include <QFontMetricsF>
+#include <QLocale>
 #include <QPainter>
+#include <QRegularExpression>
 
 #include <limits>
 
@@ -49,8 +52,10 @@ qint64 ScaleTop(qint64 most) {
 QRectF CountAxis(QPainter& painter, const QRectF& area, qint64 most, qint64& top) {
     top = ScaleTop(most);
     const qreal label = LabelHeight(painter, area);
-    const QString topText = QString::number(top);
-    const qreal axisWidth = label * (qreal(topText.size()) * 0.6 + 1);
+    // The values in the locale's forms ("1,000", "1.000", "1 000"), the widest at the top.
+    const QLocale locale;
+    const qreal axisWidth =
+        QFontMetricsF(painter.font()).horizontalAdvance(locale.toString(top)) + label;
     const QRectF plot = area.adjusted(axisWidth, label * 0.5, 0, -label * 1.6);
     painter.save();
     painter.setPen(QPen(kAxis, 0));
@@ -62,10 +67,25 @@ QRectF CountAxis(QPainter& painter, const QRectF& area, qint64 most, qint64& top
         const qreal y = plot.bottom() - plot.height() * qreal(value) / qreal(top);
         painter.drawLine(QPointF(plot.left() - label * 0.3, y), QPointF(plot.left(), y));
         painter.drawText(QRectF(area.left(), y - label, axisWidth - label * 0.4, label * 2),
-                         Qt::AlignRight | Qt::AlignVCenter, QString::number(value));
+                         Qt::AlignRight | Qt::AlignVCenter, locale.toString(value));
     }
     painter.restore();
     return plot;
 }
 
 } // namespace charts::frame
+
+namespace charts {
+
+QString DayLabel(QDate day) {
+    const QLocale locale;
+    // The year and what joins it to the day and month: "dd.MM.yy" is "dd.MM", "M/d/yy" is
+    // "M/d", "yyyy-MM-dd" is "MM-dd".
+    static const QRegularExpression year(QStringLiteral("[^dM]*y+[^dM]*"));
+    QString format = locale.dateFormat(QLocale::ShortFormat).remove(year).trimmed();
+    if (!format.contains(QLatin1Char('d')) || !format.contains(QLatin1Char('M')))
+        format = QStringLiteral("MM-dd");
+    return locale.toString(day, format);
+}
+
+} // namespace charts

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QDate>
 #include <QFont>
 #include <QRectF>
 #include <QString>

@@ -33,6 +33,8 @@ void PaintWeekByHour(QPainter& painter, const QRectF& area, const WeekHourCounts
 // A bar for each day of the period.
 void PaintByDay(QPainter& painter, const QRectF& area, const DayCounts& calls,
                 Places* places = nullptr);
+// A day as the charts label it: the locale's short date without the year.
+QString DayLabel(QDate day);
 // A bar for each named count, labelled below with its name, under the title.
 using NamedCounts = std::vector<std::pair<QString, qint64>>;
 void PaintBars(QPainter& painter, const QRectF& area, const QString& title,

@@ -42,8 +42,7 @@ void PaintByDay(QPainter& painter, const QRectF& area, const DayCounts& calls, P
         const qreal x = plot.left() + slot * (qreal(i) + 0.5);
         painter.drawText(
             QRectF(x - labelWidth / 2, plot.bottom() + label * 0.2, labelWidth, label * 1.4),
-            Qt::AlignHCenter | Qt::AlignTop,
-            calls[size_t(i)].first.toString(QStringLiteral("MM-dd")));
+            Qt::AlignHCenter | Qt::AlignTop, DayLabel(calls[size_t(i)].first));
     }
     painter.restore();
 }

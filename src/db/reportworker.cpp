@@ -60,15 +60,15 @@ void ReportWorker::run(SearchQuery query, std::shared_ptr<Job> job, QObject* rec
             if (status && current())
                 status = job->prepare();
             if (status && current())
-                status = dbRoutines::ReadCalls(query, DbConnection::Rows::InBatches,
-                                               [&](const dbRoutines::CallRecord& call) {
-                                                   if (!current())
-                                                       return false;
-                                                   job->add(call);
-                                                   if (++read % kProgressStep == 0)
-                                                       handOn([progress, read] { progress(read); });
-                                                   return true;
-                                               });
+                status = dbRoutines::ReadCalls(
+                    query, DbConnection::Rows::InBatches, [&](const dbRoutines::CallRecord& call) {
+                        if (!current())
+                            return false;
+                        job->add(call);
+                        if (++read % kProgressStep == 0 || read == kFirstProgress)
+                            handOn([progress, read] { progress(read); });
+                        return true;
+                    });
             CancelGroup::JoinOnThisThread(nullptr);
             {
                 std::lock_guard lock(groupMutex_);

@@ -30,8 +30,10 @@ public:
         virtual void finish() = 0;
     };
 
-    // How often the progress is handed on at most, in calls read.
+    // How often the progress is handed on at most, in calls read; the first time sooner, so
+    // that a list shows its first calls at once.
     static constexpr qint64 kProgressStep = 10000;
+    static constexpr qint64 kFirstProgress = 500;
 
     ReportWorker();
     // Cancels what runs and waits for the thread to end.

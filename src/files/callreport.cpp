@@ -23,6 +23,7 @@ CallReportTally::CallReportTally(const ReportFilter& filter, const QStringList& 
               figures_.callsByWeekdayHour[size_t(weekday)][h] += hour.calls;
           }
           days_.emplace_back(day, calls);
+          dayFigures_.emplace_back(day, figures);
       }),
       capacity_(filter.first, filter.last, kReportBlocking) {
     extensionTally_.restrictTo(extensions);
@@ -53,7 +54,8 @@ ReportFigures CallReportTally::finish(const QDateTime& made) {
     figures.busiestHour = Activity::BusiestHour(hours_);
     qint64 withoutTalk = 0;
     int lines = 0;
-    for (const calls::DayCapacity& day : capacity_.days()) {
+    capacityDays_ = capacity_.days();
+    for (const calls::DayCapacity& day : capacityDays_) {
         withoutTalk += day.noTalkCalls;
         lines = std::max(lines, day.linesNeeded);
     }

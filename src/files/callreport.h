@@ -30,6 +30,16 @@ public:
     // at 1% blocking, as `capacity` reckons them.
     files::ReportFigures finish(const QDateTime& made);
 
+    // What the figures are made of, for a window that shows more of them than the report
+    // prints; after finish(). Every day with calls and its hours, oldest first:
+    const std::vector<std::pair<QDate, Activity::DayFigures>>& dayFigures() const {
+        return dayFigures_;
+    }
+    // Every day of the period as `capacity` reckons it.
+    const std::vector<calls::DayCapacity>& capacityDays() const { return capacityDays_; }
+    const Activity::NumberTally& extensionTally() const { return extensionTally_; }
+    const Activity::NumberTally& numberTally() const { return numberTally_; }
+
 private:
     ReportFilter filter_;
     QStringList extensions_;
@@ -40,6 +50,8 @@ private:
     Activity::DayTally tally_;
     Activity::NumberTally extensionTally_, numberTally_;
     calls::CapacityTally capacity_;
+    std::vector<std::pair<QDate, Activity::DayFigures>> dayFigures_;
+    std::vector<calls::DayCapacity> capacityDays_;
 };
 
 // The filter in words: "every call" or "101, both directions".

@@ -77,13 +77,18 @@ ReportsWindow::ReportsWindow(std::function<QDate()> today, QWidget* parent)
 
     progressLabel = new QLabel(this);
     progressLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    progressLabel->setWordWrap(true);
+    // One line, whatever the window's width: a wrapped label would reserve the height of
+    // several lines in the status bar. A long failure shows whole in the label's tip.
+    progressLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
     cancelButton->setEnabled(false);
     statusBar()->addWidget(progressLabel, 1);
     statusBar()->addPermanentWidget(cancelButton);
     buildMenus();
+    cancelButton->setToolTip(QStringLiteral("Stop the report at the server (%1)")
+                                 .arg(cancelAction->shortcut().toString(QKeySequence::NativeText)));
     connect(cancelButton, &QPushButton::clicked, this, &ReportsWindow::cancelReport);
+    setTabOrders();
 
     restoreChoices();
     connect(tabs, &QTabWidget::currentChanged, this, [this] { saveChoices(); });
@@ -193,13 +198,18 @@ void ReportsWindow::buildTabs() {
         tables_[tab]->setSelectionBehavior(QAbstractItemView::SelectRows);
         tables_[tab]->setEditTriggers(QAbstractItemView::NoEditTriggers);
         tables_[tab]->verticalHeader()->hide();
+        // Rows as close as the calls list's, so that more of them show beside the chart.
+        tables_[tab]->verticalHeader()->setDefaultSectionSize(
+            callsView_->verticalHeader()->defaultSectionSize());
+        tables_[tab]->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
         // A few columns of figures share the width rather than leave it all to the last.
         tables_[tab]->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
         charts_[tab] = new ChartView(splitter);
         splitter->addWidget(tables_[tab]);
         splitter->addWidget(charts_[tab]);
-        splitter->setStretchFactor(0, 2);
-        splitter->setStretchFactor(1, 3);
+        // Half each: on a small or scaled screen the table still shows more than two rows.
+        splitter->setStretchFactor(0, 1);
+        splitter->setStretchFactor(1, 1);
         tabs->addTab(splitter, names[tab]);
     }
 }
@@ -225,9 +235,23 @@ void ReportsWindow::buildMenus() {
     toolbar->setObjectName(QStringLiteral("reportToolbar"));
     toolbar->setMovable(false);
     toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    toolbar->addAction(rerunAction);
-    toolbar->addAction(exportAction);
-    toolbar->addAction(printAction);
+    // The toolbar's buttons name their shortcut when the pointer rests on them, as the menus do.
+    for (QAction* action : {rerunAction, exportAction, printAction}) {
+        toolbar->addAction(action);
+        action->setToolTip(QStringLiteral("%1 (%2)").arg(
+            action->text().remove(QLatin1Char('&')).remove(QStringLiteral("...")),
+            action->shortcut().toString(QKeySequence::NativeText)));
+    }
+}
+
+// The choices as they read, left to right and down; then the tab bar and the table of the tab
+// shown (the tab widget keeps them in that order, and skips the hidden pages), and the Cancel
+// button while a report runs.
+void ReportsWindow::setTabOrders() {
+    const std::array<QWidget*, 8> order{periodBox, fromEdit,     toEdit, numberEdit,
+                                        matchBox,  directionBox, tabs,   cancelButton};
+    for (size_t i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
 }
 
 void ReportsWindow::restoreChoices() {
@@ -337,6 +361,7 @@ void ReportsWindow::runReport() {
     running_ = tally;
     listReplaced_ = false;
     progressLabel->setText(QStringLiteral("Reading calls"));
+    progressLabel->setToolTip({});
     cancelButton->setEnabled(true);
     cancelAction->setEnabled(true);
     worker_.run(
@@ -396,6 +421,7 @@ void ReportsWindow::reportDone(Status status) {
 
 void ReportsWindow::showFailure(const QString& text) {
     progressLabel->setText(text);
+    progressLabel->setToolTip(text);
 }
 
 void ReportsWindow::closeEvent(QCloseEvent* event) {

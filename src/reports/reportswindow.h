@@ -84,6 +84,7 @@ private:
     void buildChoices(QWidget* bar);
     void buildTabs();
     void buildMenus();
+    void setTabOrders();
     void restoreChoices();
     void saveChoices();
     void periodChosen();

@@ -16,13 +16,12 @@
 #include <vector>
 
 // Everything the reports window shows of one period, tallied call by call on the worker's
-// thread by the terminal's own tallies, so that the window and the terminal's files agree.
+// thread by the call report's own tally (once: a million calls are tallied in one pass), so
+// that the window and the terminal's files agree.
 class ReportTally : public ReportWorker::Job {
 public:
     // How many of the numbers with the most calls are listed.
     static constexpr int kTopNumbers = 20;
-    // The blocking target the lines needed are sized for, as the terminal's default.
-    static constexpr double kBlocking = 0.01;
 
     // sameNumber: when given, each call found is confirmed to be one of that number's.
     ReportTally(const ReportFilter& filter, std::shared_ptr<const calls::SameNumber> sameNumber);
@@ -55,10 +54,8 @@ private:
     ReportFilter filter_;
     QStringList extensionList_;
     std::shared_ptr<const calls::SameNumber> sameNumber_;
+    // Let go once finished: its table of every number met is the report's largest part.
     std::optional<files::CallReportTally> report_;
-    Activity::DayTally dayTally_;
-    calls::CapacityTally capacityTally_;
-    Activity::NumberTally extensionTally_, numberTally_;
 
     std::mutex callsMutex_;
     CallRows calls_;

@@ -208,7 +208,7 @@ void ReportsWindow::showFigures(const ReportTally& tally) {
              textItem(locale.toString(day.busyHourErlangs, 'f', 2), day.busyHourErlangs),
              numberItem(day.linesNeeded)});
         rows.back()[4]->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        lineCounts.emplace_back(day.day.toString(QStringLiteral("MM-dd")), day.linesNeeded);
+        lineCounts.emplace_back(charts::DayLabel(day.day), day.linesNeeded);
     }
     fill(figures_[Capacity],
          {QStringLiteral("Day"), QStringLiteral("Calls"), QStringLiteral("Most at once"),

@@ -5,6 +5,9 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <QPdfWriter>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <functional>
@@ -68,6 +71,9 @@ class TestCharts : public QObject {
 private slots:
     void paintsWithinItsArea_data();
     void paintsWithinItsArea();
+    void labelsInTheLocaleForms_data();
+    void labelsInTheLocaleForms();
+    void cleanup() { QLocale::setDefault(QLocale::c()); }
 };
 
 void TestCharts::paintsWithinItsArea_data() {
@@ -93,6 +99,42 @@ void TestCharts::paintsWithinItsArea() {
     QCOMPARE(pixels.outside, 0);
     QVERIFY(pixels.dark > 0); // the title and labels
     QCOMPARE(pixels.red > 500, bars);
+}
+
+// The count axis and the days read as the locale writes them, as text a PDF reader finds.
+void TestCharts::labelsInTheLocaleForms_data() {
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QStringList>("labels");
+    QTest::newRow("German") << "de_DE" << QStringList{"1.000", "500", "30.11", "06.12"};
+    QTest::newRow("American") << "en_US" << QStringList{"1,000", "500", "11/30", "12/6"};
+    QTest::newRow("Swedish") << "sv_SE" << QStringList{"1 000", "500", "11-30", "12-06"};
+}
+
+void TestCharts::labelsInTheLocaleForms() {
+    QFETCH(QString, locale);
+    QFETCH(QStringList, labels);
+    QLocale::setDefault(QLocale(locale));
+    charts::DayCounts calls;
+    for (QDate day(2026, 11, 30); day <= QDate(2026, 12, 6); day = day.addDays(1))
+        calls.emplace_back(day, 1000);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("chart.pdf"));
+    {
+        QPdfWriter pdf(path);
+        QPainter painter(&pdf);
+        charts::PaintByDay(painter, QRectF(0, 0, pdf.width(), pdf.height() / 2.0), calls);
+    }
+    QProcess reader;
+    reader.start(QStringLiteral("pdftotext"), {path, QStringLiteral("-")});
+    QVERIFY(reader.waitForFinished(60000));
+    QCOMPARE(reader.exitCode(), 0);
+    // pdftotext writes the narrow spaces some locales group with as plain ones.
+    const QString text = QString::fromUtf8(reader.readAllStandardOutput())
+                             .replace(QChar(0x202F), u' ')
+                             .replace(QChar(0xA0), u' ');
+    for (QString label : labels)
+        QVERIFY2(text.contains(label.replace(QChar(0x202F), u' ').replace(QChar(0xA0), u' ')),
+                 qPrintable(label + QStringLiteral(" is not in:\n") + text));
 }
 
 QTEST_MAIN(TestCharts)

@@ -1,4 +1,5 @@
 #include "calllistmodel.h"
+#include "calllistview.h"
 #include "chartview.h"
 #include "config.h"
 #include "reportperiod.h"
@@ -13,9 +14,14 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardItemModel>
+#include <QStyleOptionMenuItem>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -82,6 +88,54 @@ int barHeight(const QImage& image, const QRectF& place) {
     return height;
 }
 
+// The values of a query's (key, value) rows, one a line, in the order of the keys.
+QStringList sqlList(const QString& sql) {
+    return TestDatabase::scalar(
+               QStringLiteral("SELECT string_agg(v, E'\\n' ORDER BY k) FROM (%1) AS q(k, v)")
+                   .arg(sql))
+        .split(u'\n');
+}
+
+// What a reader independent of the program finds in a file, as text.
+QString readWith(const QString& program, const QStringList& arguments) {
+    QProcess reader;
+    reader.start(program, arguments);
+    if (!reader.waitForFinished(120000) || reader.exitCode() != 0)
+        return QStringLiteral("%1 failed: %2").arg(program, reader.readAllStandardError());
+    return QString::fromUtf8(reader.readAllStandardOutput());
+}
+
+// The controls a user reaches from the keyboard, by name.
+QMap<QString, QWidget*> controls(ReportsWindow& window) {
+    return {{QStringLiteral("period"), window.periodBox},
+            {QStringLiteral("from"), window.fromEdit},
+            {QStringLiteral("to"), window.toEdit},
+            {QStringLiteral("number"), window.numberEdit},
+            {QStringLiteral("match"), window.matchBox},
+            {QStringLiteral("direction"), window.directionBox},
+            {QStringLiteral("tabs"), window.tabs->tabBar()},
+            {QStringLiteral("calls"), window.callsView()},
+            {QStringLiteral("by day table"), window.table(ReportsWindow::ByDay)},
+            {QStringLiteral("cancel"), window.cancelButton}};
+}
+
+// The name of the control a focused widget belongs to (a date edit's text field is the date
+// edit's), or its class.
+QString controlName(ReportsWindow& window, QWidget* focused) {
+    const QMap<QString, QWidget*> named = controls(window);
+    for (QWidget* widget = focused; widget && widget != &window; widget = widget->parentWidget())
+        if (const QString name = named.key(widget); !name.isEmpty())
+            return name;
+    return focused ? QString::fromLatin1(focused->metaObject()->className())
+                   : QStringLiteral("nothing");
+}
+
+// A menu opened up to see an entry as it would draw it.
+class MenuEntry : public QMenu {
+public:
+    using QMenu::initStyleOption;
+};
+
 } // namespace
 
 class TestReportsWindow : public QObject {
@@ -99,6 +153,14 @@ private slots:
     void lockedTableWaitsAndCancelFreesIt();
     void spreadsheetReadsBack();
     void choicesAreRemembered();
+    void keysRunAndCancel_data();
+    void keysRunAndCancel();
+    void tabWalksTheControls_data();
+    void tabWalksTheControls();
+    void menusShowTheShortcuts();
+    void exportedFilesReadBack_data();
+    void exportedFilesReadBack();
+    void fitsTheScreen();
     // Pictures of every tab with the demonstration data, to look at (LINETALLY_SCREENSHOTS names
     // the folder); the light or dark palette as LINETALLY_DARK says.
     void screenshots();
@@ -337,6 +399,234 @@ void TestReportsWindow::choicesAreRemembered() {
     QCOMPARE(config::GetConfig("dbuser"), TestDatabase::user());
 }
 
+// F5 runs the report again and Esc stops it at the server, wherever the focus is.
+void TestReportsWindow::keysRunAndCancel_data() {
+    QTest::addColumn<QString>("focused");
+    for (const char* name :
+         {"period", "from", "to", "number", "match", "direction", "tabs", "calls", "by day table"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+void TestReportsWindow::keysRunAndCancel() {
+    QFETCH(QString, focused);
+    window->tabs->setCurrentIndex(focused == QLatin1String("by day table") ? ReportsWindow::ByDay
+                                                                           : ReportsWindow::Calls);
+    QWidget* target = controls(*window).value(focused);
+    target->setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(target->hasFocus());
+    QVERIFY(window->isActiveWindow());
+    {
+        TestDatabase::TableLock lock("public.callhistory2");
+        QVERIFY(lock.held());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F5);
+        QVERIFY(window->running());
+        QTRY_COMPARE_WITH_TIMEOUT(waitingReports(), 1, 10000);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QVERIFY(!window->running());
+        QTRY_COMPARE_WITH_TIMEOUT(waitingReports(), 0, 2000);
+        QVERIFY(window->progressLabel->text().startsWith(QLatin1String("Cancelled")));
+    }
+    QSignalSpy ended(window.get(), &ReportsWindow::reportEnded);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F5);
+    QTRY_VERIFY_WITH_TIMEOUT(!window->running() && ended.count() > 0, 30000);
+    QVERIFY2(window->progressLabel->text().contains(QLatin1String(" calls, ")),
+             qPrintable(window->progressLabel->text()));
+    QCOMPARE(controlName(*window, QApplication::focusWidget()), focused);
+}
+
+// Tab goes through the choices as they read, then the tabs and the table shown, and the Cancel
+// button while there is something to cancel; Shift+Tab goes back the same way.
+void TestReportsWindow::tabWalksTheControls_data() {
+    QTest::addColumn<int>("tab");
+    QTest::addColumn<bool>("running");
+    QTest::newRow("the calls") << int(ReportsWindow::Calls) << false;
+    QTest::newRow("a figures tab") << int(ReportsWindow::ByDay) << false;
+    QTest::newRow("while a report runs") << int(ReportsWindow::Calls) << true;
+}
+
+void TestReportsWindow::tabWalksTheControls() {
+    QFETCH(int, tab);
+    QFETCH(bool, running);
+    window->tabs->setCurrentIndex(tab);
+    TestDatabase::TableLock lock("public.callhistory2");
+    QVERIFY(lock.held());
+    if (running)
+        window->runReport();
+    else
+        lock.release();
+    QStringList expected = {QStringLiteral("period"),
+                            QStringLiteral("from"),
+                            QStringLiteral("to"),
+                            QStringLiteral("number"),
+                            QStringLiteral("match"),
+                            QStringLiteral("direction"),
+                            QStringLiteral("tabs"),
+                            tab == ReportsWindow::Calls ? QStringLiteral("calls")
+                                                        : QStringLiteral("by day table")};
+    if (running)
+        expected << QStringLiteral("cancel");
+    for (const Qt::KeyboardModifier direction : {Qt::NoModifier, Qt::ShiftModifier}) {
+        window->periodBox->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(window->periodBox->hasFocus());
+        QStringList walked = {QStringLiteral("period")};
+        for (int key = 0; key < 60; ++key) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, direction);
+            const QString now = controlName(*window, QApplication::focusWidget());
+            if (now == walked.first())
+                break;
+            if (now != walked.last())
+                walked << now;
+        }
+        if (direction == Qt::ShiftModifier)
+            std::reverse(walked.begin() + 1, walked.end());
+        QVERIFY2(walked == expected, qPrintable(walked.join(u' ')));
+    }
+    window->cancelReport();
+}
+
+// The menus name the keys of what has one, as the toolbar's tips and the Cancel button do.
+void TestReportsWindow::menusShowTheShortcuts() {
+    QList<QAction*> inMenus;
+    for (QAction* menu : window->menuBar()->actions())
+        inMenus << menu->menu()->actions();
+    for (QAction* action :
+         {window->exportAction, window->printAction, window->rerunAction, window->cancelAction}) {
+        QVERIFY(inMenus.contains(action));
+        const QString keys = action->shortcut().toString(QKeySequence::NativeText);
+        QVERIFY(!keys.isEmpty());
+        MenuEntry menu;
+        menu.addAction(action);
+        QStyleOptionMenuItem entry;
+        menu.initStyleOption(&entry, action);
+        QVERIFY2(entry.text.endsWith(u'\t' + keys), qPrintable(entry.text));
+    }
+    QVERIFY(window->cancelButton->toolTip().contains(QLatin1String("Esc")));
+    QVERIFY(window->rerunAction->toolTip().contains(QLatin1String("F5")));
+}
+
+// Every kind of file the window writes, read back by a reader of its own, against SQL.
+void TestReportsWindow::exportedFilesReadBack_data() {
+    QTest::addColumn<int>("tab");
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<QString>("key");
+    // (key, value) rows: the values expected, in the order of the keys.
+    QTest::addColumn<QString>("sql");
+    const QString calls = QStringLiteral(" FROM public.callhistory2 WHERE ") + kPeriod;
+    QTest::newRow("calls, CSV") << int(ReportsWindow::Calls) << "csv"
+                                << "duration_seconds"
+                                << "SELECT 0, extract(epoch FROM dur)::bigint::text" + calls;
+    QTest::newRow("calls, JSON lines") << int(ReportsWindow::Calls) << "jsonl"
+                                       << "call_to"
+                                       << "SELECT 0, to_no" + calls;
+    QTest::newRow("by hour, CSV")
+        << int(ReportsWindow::ByHour) << "csv"
+        << "calls_started"
+        << "SELECT h, count(c.starttime)::text FROM generate_series(0, 23) AS h LEFT JOIN "
+           "(SELECT starttime" +
+               calls + ") AS c ON extract(hour FROM c.starttime) = h GROUP BY h";
+    QTest::newRow("by day, JSON lines")
+        << int(ReportsWindow::ByDay) << "jsonl"
+        << "no_talk_time"
+        << "SELECT starttime::date, (count(*) FILTER (WHERE dur = '0'))::text" + calls +
+               " GROUP BY 1";
+    QTest::newRow("by extension, CSV")
+        << int(ReportsWindow::ByExtension) << "csv"
+        << "received"
+        << "SELECT e, count(c.to_no)::text FROM unnest(ARRAY['101', '102', '103']) AS e "
+           "LEFT JOIN (SELECT to_no" +
+               calls + ") AS c ON c.to_no = e GROUP BY e";
+    QTest::newRow("call report, PDF") << int(ReportsWindow::Calls) << "pdf"
+                                      << ""
+                                      << "SELECT 0, count(*)::text" + calls;
+    QTest::newRow("chart, PNG") << int(ReportsWindow::ByHour) << "png"
+                                << ""
+                                << "";
+}
+
+void TestReportsWindow::exportedFilesReadBack() {
+    QFETCH(int, tab);
+    QFETCH(QString, suffix);
+    QFETCH(QString, key);
+    QFETCH(QString, sql);
+    showWeek();
+    window->tabs->setCurrentIndex(tab);
+    const QString path = dir.filePath(window->suggestedFileName(suffix));
+    QVERIFY(path.endsWith(QLatin1String("2026-11-30_2026-12-06.") + suffix));
+    const Status written = window->exportTo(path);
+    QVERIFY2(written, qPrintable(written.reason()));
+    if (suffix == QLatin1String("png")) {
+        // The chart, not a blank sheet: its dark red bars and its dark labels.
+        const QImage image(path);
+        QCOMPARE(image.size(), QSize(1600, 900));
+        qint64 red = 0, dark = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor pixel = image.pixelColor(x, y);
+                if (pixel.red() > 0x60 && pixel.green() < 0x40 && pixel.blue() < 0x40)
+                    ++red;
+                else if (pixel.lightness() < 0x80)
+                    ++dark;
+            }
+        QVERIFY2(red > image.width() * image.height() / 20, qPrintable(QString::number(red)));
+        QVERIFY(dark > 1000);
+        return;
+    }
+    QStringList expected = sqlList(sql);
+    if (suffix == QLatin1String("pdf")) {
+        const QString text = readWith(QStringLiteral("pdftotext"),
+                                      {QStringLiteral("-layout"), path, QStringLiteral("-")});
+        QVERIFY2(text.contains(QLatin1String("Period: 2026-11-30 to 2026-12-06")),
+                 qPrintable(text));
+        QVERIFY2(text.contains(
+                     QRegularExpression(QStringLiteral("Calls\\s+%1\\b").arg(expected.value(0)))),
+                 qPrintable(text));
+        return;
+    }
+    const QJsonArray rows = QJsonDocument::fromJson(readWith(QStringLiteral("/usr/bin/python3"),
+                                                             {QStringLiteral(READ_ROWS), path})
+                                                        .toUtf8())
+                                .array();
+    QStringList found;
+    for (const QJsonValue row : rows)
+        found << row[key].toString();
+    if (tab == ReportsWindow::Calls) {
+        // Calls that start in the same second may come in either order.
+        found.sort();
+        expected.sort();
+    }
+    QCOMPARE(found, expected);
+}
+
+// Every part of the window is on the screen and no control is squeezed below its least size,
+// on every tab. ctest runs this on a 1280x1024 screen at twice the scale as well.
+void TestReportsWindow::fitsTheScreen() {
+    showWeek();
+    const QRect screen = window->screen()->availableGeometry();
+    QVERIFY2(screen.contains(window->frameGeometry()),
+             qPrintable(QStringLiteral("%1x%2 window on a %3x%4 screen")
+                            .arg(window->frameGeometry().width())
+                            .arg(window->frameGeometry().height())
+                            .arg(screen.width())
+                            .arg(screen.height())));
+    for (int tab = 0; tab < ReportsWindow::TabCount; ++tab) {
+        window->tabs->setCurrentIndex(tab);
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        for (QWidget* part : window->findChildren<QWidget*>()) {
+            if (!part->isVisible() || part->isWindow())
+                continue;
+            const QRect place(part->mapToGlobal(QPoint(0, 0)), part->size());
+            const QString name = QStringLiteral("%1 \"%2\" on tab %3")
+                                     .arg(part->metaObject()->className(), part->objectName())
+                                     .arg(tab);
+            QVERIFY2(screen.contains(place), qPrintable(name));
+            if (part->parentWidget()->layout() && !part->minimumSizeHint().isEmpty())
+                QVERIFY2(part->width() >= part->minimumSizeHint().width() &&
+                             part->height() >= part->minimumSizeHint().height(),
+                         qPrintable(name));
+        }
+    }
+}
+
 void TestReportsWindow::screenshots() {
     const QString folder = qEnvironmentVariable("LINETALLY_SCREENSHOTS");
     if (folder.isEmpty())
@@ -362,6 +652,9 @@ void TestReportsWindow::screenshots() {
         palette.setColor(QPalette::Text, Qt::white);
         palette.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3a));
         palette.setColor(QPalette::ButtonText, Qt::white);
+        palette.setColor(QPalette::PlaceholderText, QColor(0x9a, 0x9a, 0x9a));
+        for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            palette.setColor(QPalette::Disabled, role, QColor(0x7a, 0x7a, 0x7a));
         QApplication::setPalette(palette);
     }
     window->resize(1280 / int(window->devicePixelRatio()),

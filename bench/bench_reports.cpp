@@ -1,0 +1,251 @@
+// Reports window benchmark. The Calls tab of today (about 1,030,000 of the seeded 2,000,000
+// calls): the time from the choice to the first rows painted, to the report's end, and the
+// process's peak memory; sorting the listed calls. Then the report of the 90 days, whose by-hour
+// table is ready when it ends, against psql running the GROUP BY of the same counts and sums,
+// with what the ODBC driver and the reading of the calls alone take of it. Run it through
+// scripts/bench, which seeds and starts the database.
+#include "activity.h"
+#include "calllistmodel.h"
+#include "calllistview.h"
+#include "config.h"
+#include "dbconnection.h"
+#include "dbroutines.h"
+#include "reportperiod.h"
+#include "reportswindow.h"
+#include "residentsize.h"
+#include "searchquery.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLabel>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+namespace {
+
+QTextStream out(stdout);
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+QString seconds(double value) {
+    return QString::number(value, 'f', 3) + QStringLiteral(" s");
+}
+
+QString mib(long kib) {
+    return QString::number(double(kib) / 1024.0, 'f', 1) + QStringLiteral(" MiB");
+}
+
+struct Run {
+    double firstRows = -1; // to the first rows painted in the Calls tab
+    double all = 0;        // to the report's end: every call listed, every table filled
+    int calls = 0;
+};
+
+// Starts a report with start() and runs the window's events until it ends.
+Run timeReport(ReportsWindow& window, const std::function<void()>& start) {
+    Run run;
+    QElapsedTimer clock;
+    QEventLoop loop;
+    const QMetaObject::Connection shown =
+        QObject::connect(window.callsModel(), &QAbstractItemModel::rowsInserted, &window, [&] {
+            if (run.firstRows < 0 && window.callsModel()->count() > 0) {
+                window.callsView()->viewport()->repaint();
+                run.firstRows = clock.nsecsElapsed() / 1e9;
+            }
+        });
+    const QMetaObject::Connection ended =
+        QObject::connect(&window, &ReportsWindow::reportEnded, &loop, &QEventLoop::quit);
+    clock.start();
+    start();
+    while (window.running())
+        loop.exec();
+    run.all = clock.nsecsElapsed() / 1e9;
+    run.calls = window.callsModel()->count();
+    QObject::disconnect(shown);
+    QObject::disconnect(ended);
+    return run;
+}
+
+double psqlSeconds(const QString& statement) {
+    QProcess psql;
+    psql.setStandardOutputFile(QProcess::nullDevice());
+    QElapsedTimer clock;
+    clock.start();
+    psql.start(QStringLiteral("psql"),
+               {"-X", "-q", "-A", "-t", "-h", "127.0.0.1", "-p", "5480", "-U",
+                qEnvironmentVariable("LINETALLY_TEST_USER"), "-d", "phonesystem", "-c", statement});
+    psql.waitForFinished(-1);
+    return clock.nsecsElapsed() / 1e9;
+}
+
+// The driver alone: connect, execute, fetch every row in batches as the report does, read none.
+double driverAloneSeconds(const SearchQuery& query) {
+    QElapsedTimer clock;
+    clock.start();
+    DbConnection connection;
+    (void)connection.open(dbRoutines::WorkingConnectionString(dbRoutines::DbDriver),
+                          config::DatabaseOwnerAccount());
+    (void)connection.execute(query.statement, query.parameters, DbConnection::Rows::InBatches);
+    while (connection.next()) {
+    }
+    connection.close();
+    return clock.nsecsElapsed() / 1e9;
+}
+
+// The server's and driver's share of the first rows: from connecting to the first row fetched.
+double driverFirstRowSeconds(const SearchQuery& query) {
+    QElapsedTimer clock;
+    clock.start();
+    DbConnection connection;
+    (void)connection.open(dbRoutines::WorkingConnectionString(dbRoutines::DbDriver),
+                          config::DatabaseOwnerAccount());
+    (void)connection.execute(query.statement, query.parameters, DbConnection::Rows::InBatches);
+    (void)connection.next();
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    connection.close();
+    return seconds;
+}
+
+// The calls read as the report reads them, each handed to a reader that keeps nothing.
+double readCallsSeconds(const SearchQuery& query) {
+    QElapsedTimer clock;
+    clock.start();
+    (void)dbRoutines::ReadCalls(query, DbConnection::Rows::InBatches,
+                                [](const dbRoutines::CallRecord&) { return true; });
+    return clock.nsecsElapsed() / 1e9;
+}
+
+// How far the process's resident size rises above where it stood while work() runs.
+long peakAboveKiB(const std::function<void()>& work) {
+    const long before = ResidentKiB();
+    ResetPeakResident();
+    work();
+    return PeakResidentKiB() - before;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    config::SetConfigFilePath(dir.filePath(QStringLiteral("local.cfg")));
+    config::SetConfig(QStringLiteral("dbuser"), qEnvironmentVariable("LINETALLY_TEST_USER"));
+    config::SetConfig(QStringLiteral("dbpass"), qEnvironmentVariable("LINETALLY_TEST_PASSWORD"));
+    qputenv("PGPASSWORD", qgetenv("LINETALLY_TEST_PASSWORD"));
+
+    const QDate today = QDate::currentDate();
+    ReportsWindow window([today] { return today; });
+    window.tabs->setCurrentIndex(ReportsWindow::Calls);
+    window.show();
+    QCoreApplication::processEvents();
+    const long before = ResidentKiB();
+
+    // Today's calls: a first run finds the driver and warms the server's cache.
+    const auto runToday = [&] {
+        if (window.periodBox->currentIndex() == int(reports::Period::Today))
+            window.runReport();
+        else
+            window.periodBox->setCurrentIndex(int(reports::Period::Today));
+    };
+    const Run warm = timeReport(window, runToday);
+    std::vector<double> firstTimes, allTimes;
+    long peak = 0;
+    int calls = 0;
+    for (int i = 0; i < 3; ++i) {
+        ResetPeakResident();
+        const Run run = timeReport(window, runToday);
+        peak = std::max(peak, PeakResidentKiB());
+        firstTimes.push_back(run.firstRows);
+        allTimes.push_back(run.all);
+        calls = run.calls;
+    }
+    // Sorting the listed calls by each column, as a header click does.
+    std::vector<double> sortTimes;
+    for (int column = 0; column < 4; ++column) {
+        QElapsedTimer clock;
+        clock.start();
+        window.callsView()->sortByColumn(column, Qt::AscendingOrder);
+        window.callsView()->viewport()->repaint();
+        sortTimes.push_back(clock.nsecsElapsed() / 1e9);
+    }
+    window.callsView()->sortByColumn(-1, Qt::AscendingOrder);
+    ReportFilter todayFilter;
+    todayFilter.first = todayFilter.last = today;
+    const SearchQuery todayQuery = BuildReportQuery(todayFilter);
+    const double firstRow = driverFirstRowSeconds(todayQuery);
+    // Where the peak goes: today's calls read into the table of every number met alone (the top
+    // numbers are counted from it). A lower bound: it may reuse what the window let go.
+    const long numbersPeak = peakAboveKiB([&] {
+        Activity::NumberTally numbers;
+        (void)dbRoutines::ReadCalls(
+            todayQuery, DbConnection::Rows::InBatches, [&](const dbRoutines::CallRecord& call) {
+                numbers.add(call.callFrom, call.callTo,
+                            CallRows::DurationSecondsOf(call.duration, call.durationText));
+                return true;
+            });
+    });
+
+    // The 90 days: the window's report against psql's GROUP BY by hour.
+    const QDate first = today.addDays(-89);
+    ReportFilter filter;
+    filter.first = first;
+    filter.last = today;
+    const QString period = QStringLiteral("date(starttime) BETWEEN '%1' AND '%2'")
+                               .arg(first.toString(Qt::ISODate), today.toString(Qt::ISODate));
+    const QString byHour =
+        QStringLiteral("SELECT extract(hour FROM starttime) h, count(*), sum(extract(epoch FROM "
+                       "dur)) FILTER (WHERE dur > interval '0'), count(*) FILTER (WHERE dur = "
+                       "interval '0') FROM public.callhistory2 WHERE %1 GROUP BY 1 ORDER BY 1")
+            .arg(period);
+    const Run chosen = timeReport(window, [&] {
+        window.fromEdit->setDate(first);
+        window.toEdit->setDate(today);
+    });
+    psqlSeconds(byHour);
+    std::vector<double> ratios, windowTimes, psqlTimes;
+    int ninetyDays = 0;
+    for (int i = 0; i < 3; ++i) {
+        psqlTimes.push_back(psqlSeconds(byHour));
+        const Run run = timeReport(window, [&] { window.rerunAction->trigger(); });
+        windowTimes.push_back(run.all);
+        ninetyDays = run.calls;
+        ratios.push_back(windowTimes.back() / psqlTimes.back());
+    }
+    const SearchQuery query = BuildReportQuery(filter);
+    const double driver = driverAloneSeconds(query);
+    const double reading = readCallsSeconds(query);
+
+    out << "reports window, today's " << calls << " calls (warm-up " << seconds(warm.all) << "):\n";
+    out << "  first rows on screen, median of 3: " << seconds(median(firstTimes)) << "\n";
+    out << "  all rows and tables, median of 3: " << seconds(median(allTimes)) << "\n";
+    out << "  of which the server and driver to the first row: " << seconds(firstRow) << "\n";
+    out << "  peak resident: " << mib(peak) << " (" << mib(before) << " before the first report)\n";
+    out << "  of which the table of every number alone: at least " << mib(numbersPeak) << "\n";
+    const char* columns[] = {"Call From", "Call To", "Start Time", "Duration"};
+    for (int column = 0; column < 4; ++column)
+        out << "  sort by " << columns[column] << ": " << seconds(sortTimes[size_t(column)])
+            << "\n";
+    out << "reports window, 90 days, " << ninetyDays << " calls (first report "
+        << seconds(chosen.all) << "):\n";
+    for (size_t i = 0; i < ratios.size(); ++i)
+        out << "  run " << i + 1 << ": window " << seconds(windowTimes[i]) << ", psql GROUP BY "
+            << seconds(psqlTimes[i]) << "\n";
+    out << "  of which the ODBC driver alone (execute, fetch, read nothing): " << seconds(driver)
+        << "; the calls read and decoded, nothing kept: " << seconds(reading) << "\n";
+    out << "reports first rows: " << QString::number(median(firstTimes), 'f', 3) << " s\n";
+    out << "reports peak: " << peak / 1024 << " MiB\n";
+    out << "reports by hour/psql ratio: " << QString::number(median(ratios), 'f', 2) << "\n";
+    return 0;
+}
