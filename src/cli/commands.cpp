@@ -478,10 +478,12 @@ int RunSummary(const QStringList& arguments) {
     };
     if (KeepsEveryCall(asked)) {
         // The server sums up the calls; the tallies end as if each call had been added.
+        using dbRoutines::SummedBy;
         const SummedBy by = asked.grouping == Grouping::Extension ? SummedBy::Extension
                             : asked.grouping == Grouping::Number  ? SummedBy::Number
                                                                   : SummedBy::Day;
-        const Result<bool> summed = SumUpAtServer(asked.filter, by, asked.top, tally, numbers);
+        const Result<bool> summed =
+            dbRoutines::SumUpAtServer(asked.filter, by, asked.top, tally, numbers);
         if (!summed || summed.value)
             return concludeReport(summed.status, output, write);
     }

@@ -4,6 +4,7 @@
 #include "calllistview.h"
 #include "chartview.h"
 #include "config.h"
+#include "numcrunch.h"
 #include "reporttally.h"
 #include "samenumber.h"
 #include "textforms.h"
@@ -333,8 +334,8 @@ void ReportsWindow::runReport() {
         filter.number = number;
         if (matchBox->currentIndex() == 1) {
             filter.digitsAnywhere = true;
-            if (std::count_if(number.begin(), number.end(), [](QChar c) { return c.isDigit(); }) <
-                kMinimumDigitsToMatch) {
+            // The digits the statement will look for: ASCII ones, as the terminal counts them.
+            if (NumCrunch::DigitsOnly(number).size() < kMinimumDigitsToMatch) {
                 cancelReport();
                 showFailure(QStringLiteral("To find a number by its digits, type at least %1 "
                                            "digits.")

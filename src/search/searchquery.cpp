@@ -1,5 +1,6 @@
 #include "searchquery.h"
 
+#include "numcrunch.h"
 #include "textforms.h"
 
 namespace {
@@ -69,18 +70,12 @@ void addReportFilter(SearchQuery& query, const ReportFilter& filter) {
         if (!filter.endsWithDigits.isEmpty()) {
             // Only digits go into the pattern, each after a wildcard.
             QString pattern;
-            for (const QChar c : filter.endsWithDigits) {
-                if (c >= u'0' && c <= u'9')
-                    pattern += u'%' + c;
-            }
+            for (const QChar c : NumCrunch::DigitsOnly(filter.endsWithDigits))
+                pattern += u'%' + c;
             addNumberClause(query, filter.direction, kDigitsLike, pattern);
         } else if (filter.digitsAnywhere) {
             // Only digits go into the pattern, so it holds none of LIKE's wildcards but its own.
-            QString digits;
-            for (const QChar c : *filter.number) {
-                if (c >= u'0' && c <= u'9')
-                    digits += c;
-            }
+            const QString digits = NumCrunch::DigitsOnly(*filter.number);
             addNumberClause(query, filter.direction,
                             QStringLiteral("regexp_replace(%1::text, '[^0-9]', '', 'g') LIKE ?"),
                             QStringLiteral("%") + digits + QStringLiteral("%"));

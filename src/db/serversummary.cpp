@@ -8,7 +8,7 @@
 
 #include <vector>
 
-namespace cli {
+namespace dbRoutines {
 
 namespace {
 
@@ -222,4 +222,4 @@ Result<bool> SumUpAtServer(const ReportFilter& filter, SummedBy by, int top,
     return Succeeded(true);
 }
 
-} // namespace cli
+} // namespace dbRoutines

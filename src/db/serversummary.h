@@ -7,7 +7,7 @@
 // The summaries with the counting done by the server: it sums up the calls of each minute or
 // number (GROUP BY), and only the calls whose values it cannot count as the program does are
 // read one by one. The figures are those of adding every call to the tallies.
-namespace cli {
+namespace dbRoutines {
 
 enum class SummedBy {
     Day,       // the day tally, in order, then finished
@@ -22,4 +22,4 @@ enum class SummedBy {
 Result<bool> SumUpAtServer(const ReportFilter& filter, SummedBy by, int top,
                            Activity::DayTally& days, Activity::NumberTally& numbers);
 
-} // namespace cli
+} // namespace dbRoutines

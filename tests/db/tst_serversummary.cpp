@@ -115,10 +115,11 @@ void TestServerSummary::sumsEqualCallByCall_data() {
     QTest::addColumn<QDate>("first");
     QTest::addColumn<QDate>("last");
     const QDate first(2026, 12, 6), last(2026, 12, 8);
-    for (const auto by : {cli::SummedBy::Day, cli::SummedBy::Extension, cli::SummedBy::Number}) {
-        const char* byName = by == cli::SummedBy::Day         ? "by day"
-                             : by == cli::SummedBy::Extension ? "by extension"
-                                                              : "by number";
+    for (const auto by : {dbRoutines::SummedBy::Day, dbRoutines::SummedBy::Extension,
+                          dbRoutines::SummedBy::Number}) {
+        const char* byName = by == dbRoutines::SummedBy::Day         ? "by day"
+                             : by == dbRoutines::SummedBy::Extension ? "by extension"
+                                                                     : "by number";
         const auto row = [&](const char* name) -> QTestData& {
             return QTest::addRow("%s, %s", byName, name) << int(by);
         };
@@ -137,10 +138,10 @@ void TestServerSummary::sumsEqualCallByCall_data() {
 
 void TestServerSummary::sumsEqualCallByCall() {
     QFETCH(int, by);
-    const bool byNumber = by != int(cli::SummedBy::Day);
+    const bool byNumber = by != int(dbRoutines::SummedBy::Day);
     const QStringList extensions = {"", "-10", "101", "102", "103"};
     // Many numbers have as many calls as others: the top five ends among equals.
-    const int top = by == int(cli::SummedBy::Extension) ? 1000 : 5;
+    const int top = by == int(dbRoutines::SummedBy::Extension) ? 1000 : 5;
     QFETCH(QString, number);
     QFETCH(int, direction);
     QFETCH(bool, digitsAnywhere);
@@ -156,7 +157,7 @@ void TestServerSummary::sumsEqualCallByCall() {
 
     Tallied oneByOne, summed;
     DayTally byCall([&](QDate day, const DayFigures& f) { oneByOne.days.emplace_back(day, f); });
-    if (by == int(cli::SummedBy::Extension)) {
+    if (by == int(dbRoutines::SummedBy::Extension)) {
         oneByOne.numbers.restrictTo(extensions);
         summed.numbers.restrictTo(extensions);
     }
@@ -175,7 +176,7 @@ void TestServerSummary::sumsEqualCallByCall() {
 
     DayTally bySums([&](QDate day, const DayFigures& f) { summed.days.emplace_back(day, f); });
     const Result<bool> done =
-        cli::SumUpAtServer(filter, cli::SummedBy(by), top, bySums, summed.numbers);
+        dbRoutines::SumUpAtServer(filter, dbRoutines::SummedBy(by), top, bySums, summed.numbers);
     QVERIFY2(done.ok(), qPrintable(done.reason()));
     QVERIFY(done.value);
     QCOMPARE(lines(summed, top), lines(oneByOne, top));
@@ -198,7 +199,8 @@ void TestServerSummary::otherColumnTypesAreLeftToTheProgram() {
     int daysDone = 0;
     DayTally days([&](QDate, const DayFigures&) { ++daysDone; });
     NumberTally numbers;
-    const Result<bool> done = cli::SumUpAtServer(filter, cli::SummedBy::Day, 0, days, numbers);
+    const Result<bool> done =
+        dbRoutines::SumUpAtServer(filter, dbRoutines::SummedBy::Day, 0, days, numbers);
     QVERIFY2(done.ok(), qPrintable(done.reason()));
     QVERIFY(!done.value);
     days.finish();
