@@ -16,6 +16,17 @@ QString env(const char* name) {
     return qEnvironmentVariable(name);
 }
 
+// A session of the superuser in the database, under the connection name; not opened yet.
+QSqlDatabase superuserSession(const QString& name, const QString& database) {
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+    db.setHostName(QStringLiteral("127.0.0.1"));
+    db.setPort(port());
+    db.setDatabaseName(database);
+    db.setUserName(env("LINETALLY_TEST_SUPERUSER"));
+    db.setPassword(env("LINETALLY_TEST_SUPERPASSWORD"));
+    return db;
+}
+
 QSqlDatabase superConnection() {
     const QString name = QStringLiteral("testdatabase-super");
     if (QSqlDatabase::contains(name)) {
@@ -29,12 +40,7 @@ QSqlDatabase superConnection() {
         db.open();
         return db;
     }
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-    db.setHostName(QStringLiteral("127.0.0.1"));
-    db.setPort(port());
-    db.setDatabaseName(QStringLiteral("phonesystem"));
-    db.setUserName(env("LINETALLY_TEST_SUPERUSER"));
-    db.setPassword(env("LINETALLY_TEST_SUPERPASSWORD"));
+    QSqlDatabase db = superuserSession(name, QStringLiteral("phonesystem"));
     db.open();
     return db;
 }
@@ -196,12 +202,7 @@ bool execOutside(const QStringList& statements) {
         // Renaming a database needs it free of sessions: the set-up session leaves it too.
         if (QSqlDatabase::contains(QStringLiteral("testdatabase-super")))
             QSqlDatabase::database(QStringLiteral("testdatabase-super"), false).close();
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-        db.setHostName(QStringLiteral("127.0.0.1"));
-        db.setPort(port());
-        db.setDatabaseName(QStringLiteral("postgres"));
-        db.setUserName(env("LINETALLY_TEST_SUPERUSER"));
-        db.setPassword(env("LINETALLY_TEST_SUPERPASSWORD"));
+        QSqlDatabase db = superuserSession(name, QStringLiteral("postgres"));
         done = db.open();
         for (const QString& sql : statements) {
             QSqlQuery query(db);
