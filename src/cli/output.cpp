@@ -212,23 +212,22 @@ bool Output::ReaderWentAway(const Status& written) {
 Status Output::write(QByteArrayView bytes) {
     if (!status_)
         return status_;
-    buffer_.append(bytes.data(), bytes.size());
-    return buffer_.size() < kBufferBytes ? Status() : flush();
+    buffer_.append(bytes.data(), size_t(bytes.size()));
+    return qsizetype(buffer_.size()) < kBufferBytes ? Status() : flush();
 }
 
 Status Output::flush() {
-    if (buffer_.isEmpty() || !status_)
+    if (buffer_.empty() || !status_)
         return status_;
     if (fd_ >= 0) {
-        if (!writeAll(fd_, buffer_.constData(), buffer_.size())) {
+        if (!writeAll(fd_, buffer_.data(), qsizetype(buffer_.size()))) {
             if (temporary_.isEmpty() && Terminal::LastWriteHitClosedPipe())
                 status_ = Status::failure(kReaderWentAway);
             else
                 status_ = Status::failure(cannotWrite(systemReason(errno)));
             return status_;
         }
-    } else if (std::fwrite(buffer_.constData(), 1, size_t(buffer_.size()), stdout) !=
-                   size_t(buffer_.size()) ||
+    } else if (std::fwrite(buffer_.data(), 1, buffer_.size(), stdout) != buffer_.size() ||
                std::fflush(stdout) != 0) {
         if (Terminal::LastWriteHitClosedPipe())
             status_ = Status::failure(kReaderWentAway);

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <memory>
+#include <string>
 
 // Where a report goes: standard output, a file, or a pipe or character device named on the
 // command line. A file (or a name not yet taken) gets a new file written beside it and renamed
@@ -45,6 +46,6 @@ private:
     QByteArray target_;    // the name given, as the system spells it
     QByteArray temporary_; // the new file that finish() renames over target_; empty otherwise
     QString path_;
-    QByteArray buffer_;
+    std::string buffer_; // kept at its size between writes: a report writes millions of lines
     Status status_;
 };
