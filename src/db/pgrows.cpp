@@ -11,7 +11,6 @@ namespace {
 // A batch big enough that the server's work for the next one covers the program's for this
 // one, small enough to keep memory flat (about 5 MB of calls).
 constexpr int kBatchRows = 50000;
-constexpr const char* kFetch = "FETCH FORWARD 50000 FROM linetally_rows";
 
 // The server's type numbers of the two timestamp types (PostgreSQL's pg_type.dat).
 constexpr Oid kTimestampType = 1114;
@@ -65,10 +64,6 @@ PgRows::~PgRows() {
     close();
 }
 
-Status PgRows::failure(const QString& reason) {
-    return Status::failure(reason);
-}
-
 Status PgRows::open(const ConnectionSettings& settings) {
     close();
     const QByteArray host = dbRoutines::kServerHost.toUtf8();
@@ -98,7 +93,7 @@ Status PgRows::open(const ConnectionSettings& settings) {
             const Status refused = peers.refusal();
             const QString reason = refused ? resultError(nullptr, connection_) : refused.reason();
             close();
-            return failure(reason);
+            return Status::failure(reason);
         }
     }
     stallGuard_.findSocket(quint16(settings.port.value));
@@ -119,7 +114,7 @@ Status PgRows::runCommand(const QByteArray& command, const QVariantList& paramet
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
         const QString reason = resultError(result, connection_);
         PQclear(result);
-        return failure(reason);
+        return Status::failure(reason);
     }
     // Rows of a statement run at once are read like one last batch.
     batch_ = result;
@@ -131,7 +126,7 @@ Status PgRows::runCommand(const QByteArray& command, const QVariantList& paramet
 Status PgRows::execute(const QString& statement, const QVariantList& parameters,
                        DbConnection::Rows rows) {
     if (!connection_)
-        return failure(QStringLiteral("the connection is not open"));
+        return Status::failure(QStringLiteral("the connection is not open"));
     rowsFailure_.clear();
     cursorOpen_ = false;
     row_ = -1;
@@ -147,21 +142,23 @@ Status PgRows::execute(const QString& statement, const QVariantList& parameters,
     lastBatch_ = false;
     cursorOpen_ = true;
     if (PQenterPipelineMode(connection_) != 1)
-        return failure(resultError(nullptr, connection_));
+        return Status::failure(resultError(nullptr, connection_));
     // Two batches asked for at once: the server reads the second while the program writes
     // the first.
     if (!sendFetch() || !sendFetch())
-        return failure(rowsFailure_);
+        return Status::failure(rowsFailure_);
     return {};
 }
 
 bool PgRows::sendFetch() {
-    if (PQsendQueryParams(connection_, kFetch, 0, nullptr, nullptr, nullptr, nullptr, 0) != 1 ||
+    static const QByteArray fetch =
+        "FETCH FORWARD " + QByteArray::number(kBatchRows) + " FROM linetally_rows";
+    if (PQsendQueryParams(connection_, fetch.constData(), 0, nullptr, nullptr, nullptr, nullptr,
+                          0) != 1 ||
         PQpipelineSync(connection_) != 1) {
         rowsFailure_ = resultError(nullptr, connection_);
         return false;
     }
-    ++fetchesInFlight_;
     return true;
 }
 
@@ -185,7 +182,6 @@ bool PgRows::takeBatch() {
                 break;
         }
     }
-    --fetchesInFlight_;
     if (PQresultStatus(result) != PGRES_TUPLES_OK) {
         rowsFailure_ = resultError(result, connection_);
         PQclear(result);
@@ -268,7 +264,6 @@ void PgRows::close() {
         PQfinish(connection_);
         connection_ = nullptr;
     }
-    fetchesInFlight_ = 0;
     cursorOpen_ = false;
     lastBatch_ = false;
 }

@@ -57,7 +57,6 @@ private:
     bool next();
     Status endOfRows() const;
     Status runCommand(const QByteArray& command, const QVariantList& parameters = {});
-    static Status failure(const QString& reason);
     bool sendFetch();
     bool takeBatch();
     void clearBatch();
@@ -67,7 +66,6 @@ private:
     pg_result* batch_ = nullptr;
     int batchRows_ = 0;
     int row_ = -1;
-    int fetchesInFlight_ = 0;
     bool cursorOpen_ = false;
     bool lastBatch_ = false;
     QString rowsFailure_;
