@@ -15,7 +15,4 @@ bool MemoryIsLimited() {
     return false;
 }
 
-// The C libraries of other systems give large blocks back themselves.
-void ReturnFreedMemory() {}
-
 } // namespace platform
