@@ -106,32 +106,37 @@ void CancelGroup::cancel() {
     // group first.
     std::lock_guard lock(mutex_);
     cancelled_ = true;
-    for (DbConnection* connection : members_)
+    for (Cancellable* connection : members_)
         connection->cancel();
 }
 
-void CancelGroup::add(DbConnection* connection) {
-    std::lock_guard lock(mutex_);
-    members_.push_back(connection);
-    if (cancelled_)
+CancelGroup* CancelGroup::Join(Cancellable* connection) {
+    CancelGroup* group = threadCancelGroup;
+    if (!group)
+        return nullptr;
+    std::lock_guard lock(group->mutex_);
+    group->members_.push_back(connection);
+    if (group->cancelled_)
         connection->cancel();
+    return group;
 }
 
-void CancelGroup::remove(DbConnection* connection) {
-    std::lock_guard lock(mutex_);
-    members_.erase(std::remove(members_.begin(), members_.end(), connection), members_.end());
+void CancelGroup::Leave(CancelGroup* group, Cancellable* connection) {
+    if (!group)
+        return;
+    std::lock_guard lock(group->mutex_);
+    auto& members = group->members_;
+    members.erase(std::remove(members.begin(), members.end(), connection), members.end());
 }
 
 DbConnection::DbConnection(const QString& qtDriver, std::chrono::seconds stallLimit)
-    : name_(uniqueConnectionName()), stallGuard_(stallLimit), group_(threadCancelGroup) {
+    : name_(uniqueConnectionName()), stallGuard_(stallLimit) {
     db_ = QSqlDatabase::addDatabase(qtDriver, name_);
-    if (group_)
-        group_->add(this);
+    group_ = CancelGroup::Join(this);
 }
 
 DbConnection::~DbConnection() {
-    if (group_)
-        group_->remove(this);
+    CancelGroup::Leave(group_, this);
     close();
 }
 

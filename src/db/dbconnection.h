@@ -18,6 +18,17 @@
 class OdbcRows;
 class DbConnection;
 
+// A connection whose statement another thread may stop.
+class Cancellable {
+public:
+    // Cancels the statement that runs or reads rows now, from any thread; that statement then
+    // fails, as does every later one.
+    virtual void cancel() = 0;
+
+protected:
+    ~Cancellable() = default;
+};
+
 // The connections one worker's operations open, so that another thread can cancel what they
 // wait for. Once cancelled, the group stays so: connections opened in it afterwards fail at once.
 class CancelGroup {
@@ -27,21 +38,21 @@ public:
 
     // Connections made on the calling thread from now on join the group (nullptr: none).
     static void JoinOnThisThread(CancelGroup* group);
+    // A connection made on this thread joins its group, if any, once it can be cancelled, and
+    // leaves it before it is destroyed.
+    static CancelGroup* Join(Cancellable* connection);
+    static void Leave(CancelGroup* group, Cancellable* connection);
 
 private:
-    friend class DbConnection;
-    void add(DbConnection* connection);
-    void remove(DbConnection* connection);
-
     std::mutex mutex_;
-    std::vector<DbConnection*> members_;
+    std::vector<Cancellable*> members_;
     bool cancelled_ = false;
 };
 
 // The program's stand-in for ADO's Connection and Recordset: one connection, one statement,
 // its rows walked forward and read by position. Failures come back as a Status with the driver's
 // own words; nothing throws. Everything is released by the destructor.
-class DbConnection {
+class DbConnection : public Cancellable {
 public:
     // What a failed open ran into, as far as the driver's report tells.
     enum class OpenFailure { None, TimedOut, DriverMissing, Other };
@@ -108,9 +119,7 @@ public:
 
     void close();
 
-    // Cancels the statement that runs or reads rows now, from any thread; that statement then
-    // fails, and so does every later one on this connection.
-    void cancel();
+    void cancel() override;
     // The reason a cancelled statement gives.
     static const QString kCancelled;
 

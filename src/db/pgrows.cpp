@@ -58,10 +58,27 @@ struct BoundValues {
 
 } // namespace
 
-PgRows::PgRows() = default;
+PgRows::PgRows() {
+    group_ = CancelGroup::Join(this);
+}
 
 PgRows::~PgRows() {
+    CancelGroup::Leave(group_, this);
     close();
+}
+
+void PgRows::cancel() {
+    std::lock_guard lock(cancelMutex_);
+    cancelled_ = true;
+    // A request of its own to the server; the statement waiting for it then fails.
+    char error[256];
+    if (cancelRequest_)
+        (void)PQcancel(cancelRequest_, error, int(sizeof error));
+}
+
+bool PgRows::isCancelled() const {
+    std::lock_guard lock(cancelMutex_);
+    return cancelled_;
 }
 
 Status PgRows::open(const ConnectionSettings& settings) {
@@ -97,12 +114,18 @@ Status PgRows::open(const ConnectionSettings& settings) {
         }
     }
     stallGuard_.findSocket(quint16(settings.port.value));
+    {
+        std::lock_guard lock(cancelMutex_);
+        cancelRequest_ = PQgetCancel(connection_);
+    }
     return runCommand("SET statement_timeout = " +
                       QByteArray::number(qint64(DbConnection::QueryTimeoutSeconds()) * 1000));
 }
 
 Status PgRows::runCommand(const QByteArray& command, const QVariantList& parameters) {
     clearBatch();
+    if (isCancelled())
+        return Status::failure(DbConnection::kCancelled);
     const BoundValues values(parameters);
     PGresult* result = nullptr;
     {
@@ -164,6 +187,11 @@ bool PgRows::sendFetch() {
 
 bool PgRows::takeBatch() {
     clearBatch();
+    if (isCancelled()) {
+        rowsFailure_ = DbConnection::kCancelled;
+        cursorOpen_ = false;
+        return false;
+    }
     PGresult* result = nullptr;
     {
         const StallScope waiting(stallGuard_);
@@ -258,6 +286,11 @@ void PgRows::clearBatch() {
 
 void PgRows::close() {
     clearBatch();
+    {
+        std::lock_guard lock(cancelMutex_);
+        PQfreeCancel(cancelRequest_);
+        cancelRequest_ = nullptr;
+    }
     if (connection_) {
         // Batches still asked for are dropped with the connection; the read-only transaction
         // ends with it.

@@ -10,8 +10,10 @@
 #include <QString>
 #include <QVariantList>
 
+#include <mutex>
 #include <optional>
 
+struct pg_cancel;
 struct pg_conn;
 struct pg_result;
 
@@ -24,8 +26,9 @@ struct pg_result;
 // It logs in exactly as DbConnection does: to 127.0.0.1 on the settings' port, with the
 // settings' user and password handed to the library in memory, inside the same check of the
 // listener's owner, the same login limit, and with the same stall guard on every wait; each
-// batch is a statement under the same time limit. Read forward only.
-class PgRows {
+// batch is a statement under the same time limit. Read forward only. Made on a thread in a
+// CancelGroup, it joins the group.
+class PgRows : public Cancellable {
 public:
     PgRows();
     ~PgRows();
@@ -52,9 +55,12 @@ public:
     std::optional<QString> text(int column);
     qsizetype recordCount() const { return -1; }
     void close();
+    // Asks the server to stop the statement that runs; it and every later one then fail.
+    void cancel() override;
 
 private:
     bool next();
+    bool isCancelled() const;
     Status endOfRows() const;
     Status runCommand(const QByteArray& command, const QVariantList& parameters = {});
     bool sendFetch();
@@ -69,4 +75,8 @@ private:
     bool cursorOpen_ = false;
     bool lastBatch_ = false;
     QString rowsFailure_;
+    CancelGroup* group_ = nullptr;
+    mutable std::mutex cancelMutex_; // guards the two below against cancel() on another thread
+    pg_cancel* cancelRequest_ = nullptr;
+    bool cancelled_ = false;
 };

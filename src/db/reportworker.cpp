@@ -42,7 +42,7 @@ void ReportWorker::run(SearchQuery query, std::shared_ptr<Job> job, QObject* rec
             // A cancel() between the check above and the group's start reaches no connection:
             // the reader below stops at its first call then.
             CancelGroup::JoinOnThisThread(group.get());
-            const auto handOn = [&](auto function) {
+            const HandOn handOn = [&](std::function<void()> function) {
                 if (receiver && current())
                     QMetaObject::invokeMethod(
                         receiver.data(),
@@ -58,17 +58,17 @@ void ReportWorker::run(SearchQuery query, std::shared_ptr<Job> job, QObject* rec
             if (dbRoutines::DbDriver.isEmpty())
                 status = dbRoutines::FindDriver().status;
             if (status && current())
-                status = job->prepare();
+                status = job->prepare(handOn);
             if (status && current())
-                status = dbRoutines::ReadCalls(
-                    query, DbConnection::Rows::InBatches, [&](const dbRoutines::CallRecord& call) {
-                        if (!current())
-                            return false;
-                        job->add(call);
-                        if (++read % kProgressStep == 0 || read == kFirstProgress)
-                            handOn([progress, read] { progress(read); });
-                        return true;
-                    });
+                // The calls come through the route that reads a million of them fastest.
+                status = dbRoutines::StreamCalls(query, [&](const dbRoutines::CallRecord& call) {
+                    if (!current())
+                        return false;
+                    job->add(call);
+                    if (++read % kProgressStep == 0 || read == kFirstProgress)
+                        handOn([progress, read] { progress(read); });
+                    return true;
+                });
             CancelGroup::JoinOnThisThread(nullptr);
             {
                 std::lock_guard lock(groupMutex_);

@@ -19,13 +19,20 @@
 // server (SQLCancel) and its outcome is never handed on.
 class ReportWorker {
 public:
+    // Runs a function on the receiver's thread, unless the report has been stopped by then.
+    using HandOn = std::function<void(std::function<void()>)>;
+
     // What a report does with the calls, all on the worker's thread: prepare() before the calls
-    // are read (with a connection of its own where it reads something first), add() for each
-    // call, oldest first, finish() once after the last. None may touch a widget.
+    // are read (with a connection of its own where it reads something first; what it has found
+    // by then it may hand on), add() for each call, oldest first, finish() once after the last.
+    // None may touch a widget.
     class Job {
     public:
         virtual ~Job() = default;
-        [[nodiscard]] virtual Status prepare() { return {}; }
+        [[nodiscard]] virtual Status prepare(const HandOn& handOn) {
+            (void)handOn;
+            return {};
+        }
         virtual void add(const dbRoutines::CallRecord& call) = 0;
         virtual void finish() = 0;
     };

@@ -34,24 +34,63 @@ void CallReportTally::addCall(QByteArrayView from, QByteArrayView to, qint64 sta
     ++figures_.calls;
     if (seconds && *seconds > 0)
         figures_.talkSeconds += *seconds;
-    tally_.add(start, seconds);
     capacity_.add(start, seconds);
+    if (countsDone_)
+        return;
+    tally_.add(start, seconds);
     extensionTally_.add(from, to, seconds);
     numberTally_.add(from, to, seconds);
 }
 
-ReportFigures CallReportTally::finish(const QDateTime& made) {
+ReportFigures CallReportTally::daysDone() {
+    if (daysDone_)
+        return counts_;
+    daysDone_ = true;
     tally_.finish();
-    ReportFigures figures = std::move(figures_);
+    ReportFigures& counts = counts_;
+    counts.callsByWeekdayHour = figures_.callsByWeekdayHour;
+    for (size_t h = 0; h < 24; ++h) {
+        counts.callsByHour[h] = hours_[h].calls;
+        counts.peakAtOnce = std::max(counts.peakAtOnce, hours_[h].mostAtOnce);
+    }
+    counts.busiestHour = Activity::BusiestHour(hours_);
+    // Every day of the period, those without calls too.
+    size_t next = 0;
+    for (QDate day = filter_.first; day.isValid() && day <= filter_.last; day = day.addDays(1)) {
+        while (next < days_.size() && days_[next].first < day)
+            ++next;
+        const bool counted = next < days_.size() && days_[next].first == day;
+        counts.callsByDay.emplace_back(day, counted ? days_[next].second : 0);
+    }
+    return counts;
+}
+
+ReportFigures CallReportTally::countsDone() {
+    if (countsDone_)
+        return counts_;
+    (void)daysDone(); // kept in counts_
+    countsDone_ = true;
+    ReportFigures& counts = counts_;
+    const auto row = [](const QByteArray& number, const Activity::NumberFigures& f) {
+        return NumberRow{number, f.placed, f.received, f.talkSeconds};
+    };
+    for (const QString& extension : extensions_) {
+        const QByteArray number = extension.toUtf8();
+        counts.extensions.push_back(row(number, extensionTally_.figures(number)));
+    }
+    for (const auto& [number, f] : numberTally_.top(top_))
+        counts.topNumbers.push_back(row(number, f));
+    return counts;
+}
+
+ReportFigures CallReportTally::finish(const QDateTime& made) {
+    ReportFigures figures = countsDone();
     figures.first = filter_.first;
     figures.last = filter_.last;
     figures.filter = FilterText(filter_);
     figures.made = made;
-    for (size_t h = 0; h < 24; ++h) {
-        figures.callsByHour[h] = hours_[h].calls;
-        figures.peakAtOnce = std::max(figures.peakAtOnce, hours_[h].mostAtOnce);
-    }
-    figures.busiestHour = Activity::BusiestHour(hours_);
+    figures.calls = figures_.calls;
+    figures.talkSeconds = figures_.talkSeconds;
     qint64 withoutTalk = 0;
     int lines = 0;
     capacityDays_ = capacity_.days();
@@ -61,23 +100,6 @@ ReportFigures CallReportTally::finish(const QDateTime& made) {
     }
     figures.capacity.callsWithoutTalk = withoutTalk;
     figures.capacity.linesNeeded = lines;
-    // Every day of the period, those without calls too.
-    size_t next = 0;
-    for (QDate day = filter_.first; day.isValid() && day <= filter_.last; day = day.addDays(1)) {
-        while (next < days_.size() && days_[next].first < day)
-            ++next;
-        const bool counted = next < days_.size() && days_[next].first == day;
-        figures.callsByDay.emplace_back(day, counted ? days_[next].second : 0);
-    }
-    const auto row = [](const QByteArray& number, const Activity::NumberFigures& f) {
-        return NumberRow{number, f.placed, f.received, f.talkSeconds};
-    };
-    for (const QString& extension : extensions_) {
-        const QByteArray number = extension.toUtf8();
-        figures.extensions.push_back(row(number, extensionTally_.figures(number)));
-    }
-    for (const auto& [number, f] : numberTally_.top(top_))
-        figures.topNumbers.push_back(row(number, f));
     return figures;
 }
 

@@ -26,6 +26,19 @@ public:
     }
     void addCall(QByteArrayView from, QByteArrayView to, qint64 start,
                  std::optional<double> seconds);
+
+    // The figures of the days and the numbers counted by the server instead: fill dayTally(),
+    // then extensionTally() and numberTally(), before any call is added, then take
+    // countsDone(). The calls added after it count towards the totals and the capacity only.
+    Activity::DayTally& dayTally() { return tally_; }
+    Activity::NumberTally& extensionTally() { return extensionTally_; }
+    Activity::NumberTally& numberTally() { return numberTally_; }
+    // The figures of the days (by hour, by weekday and hour, by day), once the day tally is
+    // full.
+    files::ReportFigures daysDone();
+    // Those and the figures of the numbers, which no later call changes; the totals and the
+    // capacity are not yet known in them.
+    files::ReportFigures countsDone();
     // The figures of every call added; the lines needed are those of the period's highest day
     // at 1% blocking, as `capacity` reckons them.
     files::ReportFigures finish(const QDateTime& made);
@@ -45,6 +58,8 @@ private:
     QStringList extensions_;
     int top_;
     files::ReportFigures figures_;
+    files::ReportFigures counts_; // once daysDone(), then countsDone()
+    bool daysDone_ = false, countsDone_ = false;
     Activity::DayFigures hours_{};
     std::vector<std::pair<QDate, qint64>> days_;
     Activity::DayTally tally_;

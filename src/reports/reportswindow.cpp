@@ -358,10 +358,21 @@ void ReportsWindow::runReport() {
             filter.endsWithDigits = sameNumber->lastDigits();
         }
     }
-    auto tally = std::make_shared<ReportTally>(filter, sameNumber);
+    // On a figures tab the server's sums come first and are shown while the calls are listed;
+    // on the calls or the capacity, which need the calls themselves, the calls come at once.
+    const bool countsFirst = tabs->currentIndex() != Calls && tabs->currentIndex() != Capacity;
+    ReportTally::CountsFound countsFound;
+    if (countsFirst)
+        countsFound = [this](std::shared_ptr<const ReportCounts> counts) {
+            earlyShown_ = std::move(counts);
+            showCounts(*earlyShown_);
+            emit figuresShown();
+        };
+    auto tally = std::make_shared<ReportTally>(filter, sameNumber, std::move(countsFound));
     running_ = tally;
     listReplaced_ = false;
-    progressLabel->setText(QStringLiteral("Reading calls"));
+    progressLabel->setText(countsFirst ? QStringLiteral("Summing up calls")
+                                       : QStringLiteral("Reading calls"));
     progressLabel->setToolTip({});
     cancelButton->setEnabled(true);
     cancelAction->setEnabled(true);
@@ -380,6 +391,7 @@ void ReportsWindow::cancelReport() {
         return;
     worker_.cancel();
     running_.reset();
+    restoreShownCounts();
     cancelButton->setEnabled(false);
     cancelAction->setEnabled(false);
     progressLabel->setText(QStringLiteral("Cancelled. The figures shown are of the last report."));
@@ -407,17 +419,36 @@ void ReportsWindow::reportDone(Status status) {
     cancelButton->setEnabled(false);
     cancelAction->setEnabled(false);
     if (!status) {
+        restoreShownCounts();
         showFailure(QStringLiteral("The report failed: ") + status.reason());
     } else {
         shown_ = tally;
-        showFigures(*tally);
+        if (earlyShown_ != tally->counts())
+            showCounts(*tally->counts());
+        earlyShown_.reset();
+        showCapacity(tally->capacity());
         const auto [first, last] = period();
         progressLabel->setText(QStringLiteral("%1 calls, %2 to %3")
                                    .arg(QLocale().toString(tally->figures().calls),
                                         QLocale().toString(first, QLocale::ShortFormat),
                                         QLocale().toString(last, QLocale::ShortFormat)));
+        emit figuresShown();
     }
     emit reportEnded();
+}
+
+// The counts of a report stopped part way were shown early: the last good report's come back.
+void ReportsWindow::restoreShownCounts() {
+    if (!earlyShown_)
+        return;
+    earlyShown_.reset();
+    if (shown_)
+        showCounts(*shown_->counts());
+    else
+        for (int tab = ByHour; tab < Capacity; ++tab) {
+            figures_[tab]->clear();
+            charts_[tab]->setChart({}, {});
+        }
 }
 
 void ReportsWindow::showFailure(const QString& text) {

@@ -10,6 +10,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class CallListModel;
 class CallListView;
@@ -24,6 +25,10 @@ class QStandardItemModel;
 class QTabWidget;
 class QTableView;
 class ReportTally;
+struct ReportCounts;
+namespace calls {
+struct DayCapacity;
+}
 
 // The reports window: the calls of any period, and their figures by hour, by day of the week
 // and hour, by day, by extension, by number and for capacity, each as a table and a chart.
@@ -76,6 +81,9 @@ public:
 signals:
     // A report was read whole and shown, or failed, or was cancelled.
     void reportEnded();
+    // The figures tabs show a new report's figures: its counts, before its calls are all
+    // listed, or the whole report.
+    void figuresShown();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -93,7 +101,9 @@ private:
     void datesEdited();
     void takeCalls();
     void reportDone(Status status);
-    void showFigures(const ReportTally& tally);
+    void showCounts(const ReportCounts& counts);
+    void showCapacity(const std::vector<calls::DayCapacity>& days);
+    void restoreShownCounts();
     void showFailure(const QString& text);
     void exportChosen();
     void printChosen();
@@ -104,6 +114,8 @@ private:
     std::shared_ptr<ReportTally> running_;
     std::shared_ptr<ReportTally> shown_; // the last good report
     bool listReplaced_ = false;          // the running report's calls have begun to be listed
+    // The counts shown of a report that has not ended.
+    std::shared_ptr<const ReportCounts> earlyShown_;
     bool restoring_ = false;
     CallListModel* callsModel_;
     CallListView* callsView_;

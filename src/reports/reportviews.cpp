@@ -65,12 +65,12 @@ namedCallCounts(const std::vector<std::pair<QByteArray, Activity::NumberFigures>
 
 } // namespace
 
-void ReportsWindow::showFigures(const ReportTally& tally) {
-    const files::ReportFigures& report = tally.figures();
+void ReportsWindow::showCounts(const ReportCounts& counts) {
+    const files::ReportFigures& report = counts.figures;
 
     // By hour: the day figures summed hour by hour, the most at once the highest of any day.
     std::array<Activity::HourFigures, 24> hours{};
-    for (const ReportTally::DayRow& day : tally.days())
+    for (const ReportCounts::DayRow& day : counts.days)
         for (size_t h = 0; h < 24; ++h) {
             hours[h].calls += day.hours[h].calls;
             hours[h].mostAtOnce = std::max(hours[h].mostAtOnce, day.hours[h].mostAtOnce);
@@ -129,10 +129,10 @@ void ReportsWindow::showFigures(const ReportTally& tally) {
     size_t next = 0;
     for (const auto& [day, calls] : report.callsByDay) {
         DayLine line{day, calls, 0, 0, std::nullopt};
-        while (next < tally.days().size() && tally.days()[next].day < day)
+        while (next < counts.days.size() && counts.days[next].day < day)
             ++next;
-        if (next < tally.days().size() && tally.days()[next].day == day) {
-            const Activity::DayFigures& figures = tally.days()[next].hours;
+        if (next < counts.days.size() && counts.days[next].day == day) {
+            const Activity::DayFigures& figures = counts.days[next].hours;
             for (const Activity::HourFigures& hour : figures) {
                 line.noTalk += hour.noTalkCalls;
                 line.talk += hour.talkSeconds;
@@ -159,7 +159,12 @@ void ReportsWindow::showFigures(const ReportTally& tally) {
                      TextForms::TalkTimeText(TextForms::WholeSeconds(line.talk)));
         });
 
-    // By extension and the top numbers.
+    tables_[ByHour]->resizeColumnsToContents();
+    tables_[ByDay]->resizeColumnsToContents();
+
+    // By extension and the top numbers, once counted.
+    if (!counts.numbersCounted)
+        return;
     const auto numberRows = [](const auto& numbers) {
         std::vector<QList<QStandardItem*>> table;
         for (const auto& [number, f] : numbers)
@@ -173,8 +178,8 @@ void ReportsWindow::showFigures(const ReportTally& tally) {
                                     QStringLiteral("Talk time"), QStringLiteral("No talk time")};
     QStringList extensionHeaders = numberHeaders;
     extensionHeaders[0] = QStringLiteral("Extension");
-    fill(figures_[ByExtension], extensionHeaders, numberRows(tally.extensions()));
-    fill(figures_[TopNumbers], numberHeaders, numberRows(tally.topNumbers()));
+    fill(figures_[ByExtension], extensionHeaders, numberRows(counts.extensions));
+    fill(figures_[TopNumbers], numberHeaders, numberRows(counts.topNumbers));
     const auto describeNumber = [](auto numbers) {
         return [numbers](int i) {
             const auto& [number, f] = numbers[size_t(i)];
@@ -185,23 +190,28 @@ void ReportsWindow::showFigures(const ReportTally& tally) {
         };
     };
     charts_[ByExtension]->setChart(
-        [counts = namedCallCounts(tally.extensions())](QPainter& p, const QRectF& area,
-                                                       charts::Places* places) {
+        [counts = namedCallCounts(counts.extensions)](QPainter& p, const QRectF& area,
+                                                      charts::Places* places) {
             charts::PaintBars(p, area, QStringLiteral("Calls by extension"), counts, places);
         },
-        describeNumber(tally.extensions()));
+        describeNumber(counts.extensions));
     charts_[TopNumbers]->setChart(
-        [counts = namedCallCounts(tally.topNumbers())](QPainter& p, const QRectF& area,
-                                                       charts::Places* places) {
+        [counts = namedCallCounts(counts.topNumbers)](QPainter& p, const QRectF& area,
+                                                      charts::Places* places) {
             charts::PaintBars(p, area, QStringLiteral("Numbers with the most calls"), counts,
                               places);
         },
-        describeNumber(tally.topNumbers()));
+        describeNumber(counts.topNumbers));
 
-    // Capacity, day by day.
-    rows.clear();
+    tables_[ByExtension]->resizeColumnsToContents();
+    tables_[TopNumbers]->resizeColumnsToContents();
+}
+
+void ReportsWindow::showCapacity(const std::vector<calls::DayCapacity>& days) {
+    const QLocale locale;
+    std::vector<QList<QStandardItem*>> rows;
     charts::NamedCounts lineCounts;
-    for (const calls::DayCapacity& day : tally.capacity()) {
+    for (const calls::DayCapacity& day : days) {
         rows.push_back(
             {textItem(locale.toString(day.day, QLocale::ShortFormat), day.day.toJulianDay()),
              numberItem(day.calls), numberItem(day.peakAtOnce), hourItem(day.busyHour),
@@ -220,7 +230,7 @@ void ReportsWindow::showFigures(const ReportTally& tally) {
             charts::PaintBars(p, area, QStringLiteral("Lines needed by day (1 % blocking)"),
                               lineCounts, places);
         },
-        [days = tally.capacity()](int i) {
+        [days](int i) {
             const calls::DayCapacity& day = days[size_t(i)];
             return QStringLiteral("%1: %2 lines, %3 at once at most, %4 erlangs in the busy hour")
                 .arg(QLocale().toString(day.day, QLocale::LongFormat))
@@ -229,7 +239,5 @@ void ReportsWindow::showFigures(const ReportTally& tally) {
                 .arg(QLocale().toString(day.busyHourErlangs, 'f', 2));
         });
 
-    for (int tab = ByHour; tab < TabCount; ++tab)
-        if (tab != WeekByHour)
-            tables_[tab]->resizeColumnsToContents();
+    tables_[Capacity]->resizeColumnsToContents();
 }

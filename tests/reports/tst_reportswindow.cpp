@@ -150,6 +150,7 @@ private slots:
     void figuresEqualSql_data();
     void figuresEqualSql();
     void barsAndCellsFollowTheFigures();
+    void lockedTableWaitsAndCancelFreesIt_data();
     void lockedTableWaitsAndCancelFreesIt();
     void spreadsheetReadsBack();
     void choicesAreRemembered();
@@ -231,6 +232,7 @@ void TestReportsWindow::periodDays() {
 }
 
 void TestReportsWindow::figuresEqualSql_data() {
+    QTest::addColumn<bool>("countedAtServer");
     QTest::addColumn<int>("tab");
     QTest::addColumn<int>("column");
     QTest::addColumn<int>("role");
@@ -238,31 +240,33 @@ void TestReportsWindow::figuresEqualSql_data() {
     const auto where = [](const char* more = "") {
         return QStringLiteral(" FROM public.callhistory2 WHERE %1%2").arg(kPeriod, more);
     };
-    QTest::newRow("calls by hour")
-        << int(ReportsWindow::ByHour) << 1 << int(Qt::DisplayRole)
-        << "SELECT extract(hour FROM starttime)::int::text, count(*)::text" + where() +
-               " GROUP BY 1";
-    QTest::newRow("calls by day") << int(ReportsWindow::ByDay) << 1 << int(Qt::DisplayRole)
-                                  << "SELECT to_char(starttime::date, 'J'), count(*)::text" +
-                                         where() + " GROUP BY 1";
-    QTest::newRow("talk time by day")
-        << int(ReportsWindow::ByDay) << 2 << ReportsWindow::kSecondsRole
-        << "SELECT to_char(starttime::date, 'J'), sum(extract(epoch FROM dur))::bigint::text" +
-               where() + " GROUP BY 1";
-    QTest::newRow("no talk time by day") << int(ReportsWindow::ByDay) << 3 << int(Qt::DisplayRole)
-                                         << "SELECT to_char(starttime::date, 'J'), count(*)::text" +
-                                                where(" AND dur = '0'") + " GROUP BY 1";
-    QTest::newRow("placed by extension")
-        << int(ReportsWindow::ByExtension) << 2 << int(Qt::DisplayRole)
-        << "SELECT from_no, count(*)::text" + where(" AND from_no IN ('101','102','103')") +
-               " GROUP BY 1";
-    QTest::newRow("received by extension")
-        << int(ReportsWindow::ByExtension) << 3 << int(Qt::DisplayRole)
-        << "SELECT to_no, count(*)::text" + where(" AND to_no IN ('101','102','103')") +
-               " GROUP BY 1";
-    QTest::newRow("calls by day for capacity")
-        << int(ReportsWindow::Capacity) << 1 << int(Qt::DisplayRole)
-        << "SELECT to_char(starttime::date, 'J'), count(*)::text" + where() + " GROUP BY 1";
+    // Each figure as the window tallies it from the calls (the calls tab shown) and as the
+    // server sums it up first (its own tab shown).
+    const auto addRow = [](const char* name, int tab, int column, int role, const QString& sql) {
+        for (const bool atServer : {false, true})
+            QTest::addRow("%s, %s", name, atServer ? "at the server" : "from the calls")
+                << atServer << tab << column << role << sql;
+    };
+
+    addRow("calls by hour", int(ReportsWindow::ByHour), 1, int(Qt::DisplayRole),
+           "SELECT extract(hour FROM starttime)::int::text, count(*)::text" + where() +
+               " GROUP BY 1");
+    addRow("calls by day", int(ReportsWindow::ByDay), 1, int(Qt::DisplayRole),
+           "SELECT to_char(starttime::date, 'J'), count(*)::text" + where() + " GROUP BY 1");
+    addRow("talk time by day", int(ReportsWindow::ByDay), 2, ReportsWindow::kSecondsRole,
+           "SELECT to_char(starttime::date, 'J'), sum(extract(epoch FROM dur))::bigint::text" +
+               where() + " GROUP BY 1");
+    addRow("no talk time by day", int(ReportsWindow::ByDay), 3, int(Qt::DisplayRole),
+           "SELECT to_char(starttime::date, 'J'), count(*)::text" + where(" AND dur = '0'") +
+               " GROUP BY 1");
+    addRow("placed by extension", int(ReportsWindow::ByExtension), 2, int(Qt::DisplayRole),
+           "SELECT from_no, count(*)::text" + where(" AND from_no IN ('101','102','103')") +
+               " GROUP BY 1");
+    addRow("received by extension", int(ReportsWindow::ByExtension), 3, int(Qt::DisplayRole),
+           "SELECT to_no, count(*)::text" + where(" AND to_no IN ('101','102','103')") +
+               " GROUP BY 1");
+    addRow("calls by day for capacity", int(ReportsWindow::Capacity), 1, int(Qt::DisplayRole),
+           "SELECT to_char(starttime::date, 'J'), count(*)::text" + where() + " GROUP BY 1");
 }
 
 void TestReportsWindow::figuresEqualSql() {
@@ -270,7 +274,13 @@ void TestReportsWindow::figuresEqualSql() {
     QFETCH(int, column);
     QFETCH(int, role);
     QFETCH(QString, sql);
+    QFETCH(bool, countedAtServer);
+    window->tabs->setCurrentIndex(countedAtServer ? tab : int(ReportsWindow::Calls));
+    QSignalSpy shown(window.get(), &ReportsWindow::figuresShown);
     showWeek();
+    // Summed up at the server, the figures are shown as they come before the calls are listed
+    // (the days', then the numbers'), and again with the whole report.
+    QCOMPARE(shown.count(), countedAtServer && tab != ReportsWindow::Capacity ? 3 : 1);
     const QMap<QString, QString> expected = sqlPairs(sql);
     QVERIFY(!expected.isEmpty());
     QCOMPARE(tablePairs(window->figures(ReportsWindow::Tab(tab)), column, role), expected);
@@ -324,15 +334,29 @@ void TestReportsWindow::barsAndCellsFollowTheFigures() {
 
 // While another session holds the calls table the report waits at the server; the window
 // switches tabs meanwhile, and Cancel frees the server's session at once.
+// The calls are read first on the calls tab, the server's sums first on a figures tab.
+void TestReportsWindow::lockedTableWaitsAndCancelFreesIt_data() {
+    QTest::addColumn<int>("tab");
+    QTest::addColumn<QString>("progress");
+    QTest::newRow("calls") << int(ReportsWindow::Calls) << "Reading calls";
+    QTest::newRow("sums") << int(ReportsWindow::ByHour) << "Summing up calls";
+}
+
 void TestReportsWindow::lockedTableWaitsAndCancelFreesIt() {
+    QFETCH(int, tab);
+    QFETCH(QString, progress);
     showWeek();
     const int calls = window->callsModel()->count();
+    const QString byHour = tablePairs(window->figures(ReportsWindow::ByHour), 1, Qt::DisplayRole)
+                               .values()
+                               .join(QLatin1Char(','));
+    window->tabs->setCurrentIndex(tab);
     TestDatabase::TableLock lock("public.callhistory2");
     QVERIFY(lock.held());
     window->runReport();
     QVERIFY(window->running());
     QTRY_COMPARE_WITH_TIMEOUT(waitingReports(), 1, 10000);
-    QVERIFY(window->progressLabel->text().startsWith(QLatin1String("Reading calls")));
+    QCOMPARE(window->progressLabel->text(), progress);
     for (int tab = ReportsWindow::ByHour; tab < ReportsWindow::TabCount; ++tab) {
         window->tabs->setCurrentIndex(tab);
         QVERIFY(QTest::qWaitForWindowExposed(window->chart(ReportsWindow::Tab(tab))));
@@ -347,6 +371,10 @@ void TestReportsWindow::lockedTableWaitsAndCancelFreesIt() {
     QVERIFY(cancelled.elapsed() < 2000);
     // The last good report stays.
     QCOMPARE(window->callsModel()->count(), calls);
+    QCOMPARE(tablePairs(window->figures(ReportsWindow::ByHour), 1, Qt::DisplayRole)
+                 .values()
+                 .join(QLatin1Char(',')),
+             byHour);
     QVERIFY(window->progressLabel->text().startsWith(QLatin1String("Cancelled")));
 }
 
