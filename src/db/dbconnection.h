@@ -85,10 +85,13 @@ public:
 
     // How many rows a statement may bring, and so how the driver is asked to read them.
     enum class Rows {
-        Few,       // the driver's defaults
-        Many,      // the whole result, held by the driver once and copied as it streams in
-        InBatches, // a server cursor: the driver holds one batch at a time, but the server
-                   // cannot scan in parallel for a cursor, so a scan without index takes longer
+        Few,         // the driver's defaults
+        Many,        // the whole result, held by the driver once and copied as it streams in
+        InBatches,   // a server cursor: the driver holds one batch at a time, but the server
+                     // cannot scan in parallel for a cursor, so a scan without index takes longer
+        FirstAtOnce, // as InBatches, where the first rows are wanted on screen at once: where
+                     // the route can, they are read alone ahead of the cursor, in the same
+                     // snapshot. The statement's order must leave no two rows to chance.
     };
     // Runs one statement with the values bound to its "?" placeholders, in order.
     // Runs one statement with the values bound to its "?" placeholders, in order. It gives up

@@ -391,9 +391,9 @@ Status ReadCalls(const ConnectionSettings& settings, const SearchQuery& query,
     return readCalls<DbConnection>(settings, query, rows, reader);
 }
 
-Status StreamCalls(const SearchQuery& query, const std::function<bool(const CallRecord&)>& reader) {
-    return readCalls<PgRows>(CurrentConnectionSettings(), query, DbConnection::Rows::InBatches,
-                             reader);
+Status StreamCalls(const SearchQuery& query, const std::function<bool(const CallRecord&)>& reader,
+                   DbConnection::Rows rows) {
+    return readCalls<PgRows>(CurrentConnectionSettings(), query, rows, reader);
 }
 
 Result<CallRows> RunSearchQuery(const SearchQuery& query) {

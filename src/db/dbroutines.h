@@ -102,8 +102,9 @@ Status ReadCalls(const SearchQuery& query, DbConnection::Rows rows,
 
 // The same, for the terminal's reports of many calls: read through PostgreSQL's own client
 // library (PgRows), in the same session and under the same protections, in about a third of
-// the time.
-Status StreamCalls(const SearchQuery& query, const std::function<bool(const CallRecord&)>& reader);
+// the time. Rows::InBatches or Rows::FirstAtOnce.
+Status StreamCalls(const SearchQuery& query, const std::function<bool(const CallRecord&)>& reader,
+                   DbConnection::Rows rows = DbConnection::Rows::InBatches);
 
 // Runs a statement of sums, in a session like ReadCalls's, and gives each row to the reader,
 // which reads its columns and returns false to stop early (the result is then ok). The result

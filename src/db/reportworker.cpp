@@ -60,15 +60,19 @@ void ReportWorker::run(SearchQuery query, std::shared_ptr<Job> job, QObject* rec
             if (status && current())
                 status = job->prepare(handOn);
             if (status && current())
-                // The calls come through the route that reads a million of them fastest.
-                status = dbRoutines::StreamCalls(query, [&](const dbRoutines::CallRecord& call) {
-                    if (!current())
-                        return false;
-                    job->add(call);
-                    if (++read % kProgressStep == 0 || read == kFirstProgress)
-                        handOn([progress, read] { progress(read); });
-                    return true;
-                });
+                // The calls come through the route that reads a million of them fastest, the
+                // first ones at once.
+                status = dbRoutines::StreamCalls(
+                    query,
+                    [&](const dbRoutines::CallRecord& call) {
+                        if (!current())
+                            return false;
+                        job->add(call);
+                        if (++read % kProgressStep == 0 || read == kFirstProgress)
+                            handOn([progress, read] { progress(read); });
+                        return true;
+                    },
+                    DbConnection::Rows::FirstAtOnce);
             CancelGroup::JoinOnThisThread(nullptr);
             {
                 std::lock_guard lock(groupMutex_);

@@ -151,6 +151,12 @@ SearchQuery BuildReportQuery(const ReportFilter& filter) {
     return query;
 }
 
+SearchQuery BuildListedReportQuery(const ReportFilter& filter) {
+    SearchQuery query = BuildReportQuery(filter);
+    query.statement += QStringLiteral(", ctid");
+    return query;
+}
+
 SearchQuery BuildUnusualCallsQuery(const ReportFilter& filter) {
     SearchQuery query;
     query.statement = kSelect;

@@ -47,6 +47,10 @@ struct ReportFilter {
 inline constexpr int kMinimumDigitsToMatch = 3;
 
 SearchQuery BuildReportQuery(const ReportFilter& filter);
+// The same calls for a list read in parts: calls that start in the same second come in the
+// order of their place in the table, so that within one snapshot the order leaves nothing to
+// chance and the first rows read alone are those the whole read begins with.
+SearchQuery BuildListedReportQuery(const ReportFilter& filter);
 
 // The same calls as BuildReportQuery, but only those the sums below leave out because the server
 // could not count them as the program does (NULLs, negative, fractional or day-long durations).

@@ -12,6 +12,8 @@
 #include <QSqlQuery>
 #include <QtTest>
 
+#include <algorithm>
+
 #include <unistd.h>
 
 using namespace dbRoutines;
@@ -47,6 +49,8 @@ private slots:
     void bothRoutesReadEachValueAlike_data();
     void bothRoutesReadEachValueAlike();
     void yearsAfter9999KeepTheirText();
+    void firstRowsAtOnceReadEachCallOnce_data();
+    void firstRowsAtOnceReadEachCallOnce();
 
 private:
     QStringList listed(const CallListModel& list) const;
@@ -521,6 +525,50 @@ void TestSearchDb::yearsAfter9999KeepTheirText() {
                             return true;
                         }));
     QCOMPARE(starts, QStringList{"10000-01-01 00:00:00"});
+}
+
+// The first rows read alone and the rest through the cursor give each call once and in order,
+// where many calls start in the same second and were written newest first.
+void TestSearchDb::firstRowsAtOnceReadEachCallOnce_data() {
+    QTest::addColumn<int>("calls");
+    QTest::newRow("fewer than the first rows") << 999;
+    QTest::newRow("as many") << 1000;
+    QTest::newRow("one more") << 1001;
+    QTest::newRow("many more") << 2600;
+}
+
+void TestSearchDb::firstRowsAtOnceReadEachCallOnce() {
+    QFETCH(int, calls);
+    QVERIFY(TestDatabase::resetTables());
+    QVERIFY(TestDatabase::exec(
+        QStringLiteral("INSERT INTO public.callhistory2 (from_no, to_no, dur, starttime) SELECT "
+                       "'c' || i, '101', interval '1 minute', timestamp '2024-03-01 08:00:00' + "
+                       "(i / 8) * interval '1 second' FROM generate_series(%1, 1, -1) i")
+            .arg(calls)));
+    ReportFilter filter;
+    filter.first = filter.last = QDate(2024, 3, 1);
+    const SearchQuery query = BuildListedReportQuery(filter);
+    const auto readBy = [&](DbConnection::Rows rows) {
+        QStringList read;
+        const auto reader = [&](const CallRecord& call) {
+            read << call.startText + '|' + call.callFrom.toByteArray();
+            return true;
+        };
+        const Status status = rows == DbConnection::Rows::FirstAtOnce
+                                  ? StreamCalls(query, reader, rows)
+                                  : ReadCalls(query, rows, reader);
+        if (!status)
+            read << "failed: " + status.reason();
+        return read;
+    };
+    const QStringList firstAtOnce = readBy(DbConnection::Rows::FirstAtOnce);
+    QCOMPARE(firstAtOnce.size(), calls);
+    QCOMPARE(QSet<QString>(firstAtOnce.begin(), firstAtOnce.end()).size(), calls);
+    QVERIFY(std::is_sorted(firstAtOnce.begin(), firstAtOnce.end(),
+                           [](const QString& a, const QString& b) {
+                               return a.section('|', 0, 0) < b.section('|', 0, 0);
+                           }));
+    QCOMPARE(firstAtOnce, readBy(DbConnection::Rows::InBatches));
 }
 
 QTEST_GUILESS_MAIN(TestSearchDb)
