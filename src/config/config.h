@@ -74,10 +74,8 @@ bool IsInstalledCopy(const QString& executableFolder);
 // The region whose way of writing phone numbers applies (an ISO 3166 code such as GB), for
 // telling one number however it is written.
 inline constexpr char kRegionSetting[] = "REGION";
-// Settings other than the credentials that the program reads.
-// DBPORT: the port of 127.0.0.1 where the phone system's database listens (or a tunnel to it).
-inline constexpr char kDbPortName[] = "DBPORT";
-inline constexpr int kDefaultDbPort = 5480;
+// Settings other than the credentials that the program reads (DBPORT, where the phone system's
+// database listens, is with the database's address in db/serveraddress.h).
 // LOOKUPURL: the web address of a number lookup, %s standing for the number.
 inline constexpr char kLookupUrlName[] = "LOOKUPURL";
 

@@ -58,16 +58,16 @@ std::optional<int> ReadPortNumber(const QString& text) {
 }
 
 Result<int> DatabasePort() {
-    const QString text = config::GetConfig(QString::fromLatin1(config::kDbPortName));
+    const QString text = config::GetConfig(QString::fromLatin1(kDbPortName));
     if (text.isEmpty())
-        return Succeeded(config::kDefaultDbPort);
+        return Succeeded(kDefaultDbPort);
     if (const auto port = ReadPortNumber(text))
         return Succeeded(*port);
     return Failed(QStringLiteral("The setting %1 in %2 is \"%3\", which is not a port number "
                                  "(1 to 65535).")
-                      .arg(QString::fromLatin1(config::kDbPortName),
+                      .arg(QString::fromLatin1(kDbPortName),
                            QDir::toNativeSeparators(config::ConfigFilePath()), text),
-                  config::kDefaultDbPort);
+                  kDefaultDbPort);
 }
 
 ConnectionSettings CurrentConnectionSettings() {
@@ -122,6 +122,17 @@ Result<QString> FindDriver() {
     if (found)
         DbDriver = found.value;
     return found;
+}
+
+Result<QString> FindDriverOnce() {
+    if (!DbDriver.isEmpty())
+        return Succeeded(DbDriver);
+    return FindDriver();
+}
+
+void KeepFirstDriver(const Result<QString>& probed) {
+    if (probed && DbDriver.isEmpty())
+        DbDriver = probed.value;
 }
 
 Status TryCredentials(const QString& user, const QString& password) {

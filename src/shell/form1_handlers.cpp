@@ -273,9 +273,7 @@ void Form1::searchnow() {
 }
 
 void Form1::keepDriver(const DbWorker::StartOutcome& probe) {
-    // Credentials typed meanwhile may have found a driver of their own: that one stays.
-    if (probe.driver && dbRoutines::DbDriver.isEmpty())
-        dbRoutines::DbDriver = probe.driver.value;
+    dbRoutines::KeepFirstDriver(probe.driver);
 }
 
 void Form1::finishSearch(DbWorker::SearchOutcome outcome) {
