@@ -112,9 +112,10 @@ Status StreamCalls(const SearchQuery& query, const std::function<bool(const Call
 // is read whole: it should hold far fewer rows than the calls it sums up.
 Status ReadRows(const SearchQuery& query, const std::function<bool(DbConnection&)>& reader);
 
-// Runs the search and gives one row per call. After a failure the value holds the rows listed
-// up to then.
-Result<CallRows> RunSearchQuery(const ConnectionSettings& settings, const SearchQuery& query);
+// Runs the search and gives one row per call, listed into the (empty) rows given. After a
+// failure the value holds the rows listed up to then.
+Result<CallRows> RunSearchQuery(const ConnectionSettings& settings, const SearchQuery& query,
+                                CallRows rows = {});
 Result<CallRows> RunSearchQuery(const SearchQuery& query);
 
 } // namespace dbRoutines

@@ -98,7 +98,7 @@ Status PgRows::open(const ConnectionSettings& settings) {
     }
     stallGuard_.findSocket(quint16(settings.port.value));
     return runCommand("SET statement_timeout = " +
-                      QByteArray::number(qint64(DbConnection::QueryTimeoutSeconds()) * 1000));
+                      QByteArray::number(qint64(settings.queryTimeoutSeconds) * 1000));
 }
 
 Status PgRows::runCommand(const QByteArray& command, const QVariantList& parameters) {
