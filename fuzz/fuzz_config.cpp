@@ -48,17 +48,15 @@ void roundTripThroughFile(const QByteArray& value) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray input(reinterpret_cast<const char*>(data), qsizetype(size));
-    config::ClearConfig();
-    config::LoadConfigFromBytes(input);
-    const auto names = config::ConfigNames;
-    const auto values = config::ConfigValues;
-    const QByteArray saved = config::SerializeConfig();
+    config::Settings loaded;
+    (void)loaded.loadFromBytes(input); // settings without room are dropped, as at start-up
+    const QByteArray saved = loaded.serialize();
 
-    config::ClearConfig();
-    config::LoadConfigFromBytes(saved);
-    if (config::ConfigNames != names || config::ConfigValues != values)
+    config::Settings again;
+    (void)again.loadFromBytes(saved);
+    if (again != loaded)
         std::abort();
-    if (config::SerializeConfig() != saved)
+    if (again.serialize() != saved)
         std::abort();
 
     roundTripThroughFile(input);

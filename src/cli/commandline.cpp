@@ -4,6 +4,7 @@
 #include "config.h"
 #include "peercheck.h"
 #include "privatememory.h"
+#include "serveraddress.h"
 #include "versiontext.h"
 
 #include <QCommandLineParser>
@@ -82,9 +83,11 @@ std::optional<int> HandleCommandLine(int argc, char* argv[]) {
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(
         QStringLiteral("Linetally: who called whom on a given day, from a 3CX phone system's "
-                       "database (\"phonesystem\" on port 5480 of this machine, or the "
-                       "port DBPORT of the settings names). With no "
-                       "command it opens its window; the commands report from a terminal."));
+                       "database (\"%1\" on port %2 of this machine, or the "
+                       "port %3 of the settings names). With no "
+                       "command it opens its window; the commands report from a terminal.")
+            .arg(dbRoutines::kDatabaseName, QString::number(dbRoutines::kDefaultDbPort),
+                 QString::fromLatin1(dbRoutines::kDbPortName)));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help and end."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},

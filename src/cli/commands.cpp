@@ -56,7 +56,8 @@ std::optional<int> askedPort;
 void loadSettings() {
     config::LoadConfig();
     if (askedPort)
-        config::SetConfig(QString::fromLatin1(config::kDbPortName), QString::number(*askedPort));
+        config::SetConfig(QString::fromLatin1(dbRoutines::kDbPortName),
+                          QString::number(*askedPort));
 }
 
 } // namespace
@@ -75,7 +76,7 @@ std::optional<int> parse(QCommandLineParser& parser, const QString& command,
         QStringLiteral("port"),
         QStringLiteral("Connect to this port of 127.0.0.1 (a tunnel to another phone system) "
                        "instead of DBPORT of the settings (default %1).")
-            .arg(config::kDefaultDbPort),
+            .arg(dbRoutines::kDefaultDbPort),
         QStringLiteral("PORT"));
     parser.addOption(portOption);
     if (!parser.parse(QStringList{QStringLiteral("linetally ") + command} + arguments))
@@ -112,7 +113,7 @@ std::optional<int> connect() {
                                       "Run 'linetally credentials' to store the user name and "
                                       "password of the phone system's database.")
                            .arg(QDir::toNativeSeparators(config::ConfigFilePath())));
-    const Result<QString> driver = dbRoutines::FindDriver();
+    const Result<QString> driver = dbRoutines::FindDriverOnce();
     if (!driver)
         return failure(kCannotConnect, dbRoutines::kConnectFailed + u'\n' + driver.reason());
     return std::nullopt;

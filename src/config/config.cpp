@@ -9,17 +9,12 @@
 
 namespace config {
 
-std::array<QByteArray, kTableSize> ConfigNames;
-std::array<QByteArray, kTableSize> ConfigValues;
-
 namespace {
 
 using Names = std::array<QByteArray, kTableSize>;
 using Values = std::array<QByteArray, kTableSize>;
 
 QString configPathOverride;
-// Upper-cased names this copy has set since it last loaded or saved, in the order first set.
-QList<QByteArray> changedNames;
 
 // ASCII-only upper case: bytes of other encodings stay as they are, so a name is never mangled.
 QByteArray asciiUpper(const QByteArray& text) {
@@ -103,21 +98,46 @@ Status failure(const QString& path, const QString& reason) {
 
 } // namespace
 
-QByteArray GetConfigBytes(const QByteArray& name) {
+QByteArray Settings::getBytes(const QByteArray& name) const {
     const QByteArray wanted = asciiUpper(name);
     for (int k = 1; k < kTableSize; ++k) {
-        if (!ConfigNames[k].isEmpty() && asciiUpper(ConfigNames[k]) == wanted)
-            return ConfigValues[k];
+        if (!names_[k].isEmpty() && asciiUpper(names_[k]) == wanted)
+            return values_[k];
     }
     return {};
 }
 
-void SetConfigBytes(const QByteArray& name, const QByteArray& value) {
-    if (!store(ConfigNames, ConfigValues, name, value))
+void Settings::setBytes(const QByteArray& name, const QByteArray& value) {
+    if (!store(names_, values_, name, value))
         return;
     const QByteArray upper = asciiUpper(name);
-    if (!changedNames.contains(upper))
-        changedNames << upper;
+    if (!changed_.contains(upper))
+        changed_ << upper;
+}
+
+int Settings::loadFromBytes(const QByteArray& fileBytes) {
+    return parse(names_, values_, fileBytes);
+}
+
+QByteArray Settings::serialize() const {
+    return config::serialize(names_, values_);
+}
+
+void Settings::clear() {
+    *this = Settings();
+}
+
+Settings& ProgramSettings() {
+    static Settings settings;
+    return settings;
+}
+
+QByteArray GetConfigBytes(const QByteArray& name) {
+    return ProgramSettings().getBytes(name);
+}
+
+void SetConfigBytes(const QByteArray& name, const QByteArray& value) {
+    ProgramSettings().setBytes(name, value);
 }
 
 QString GetConfig(const QString& name) {
@@ -138,19 +158,15 @@ bool FitsOnOneLine(const QString& value) {
 }
 
 void LoadConfigFromBytes(const QByteArray& fileBytes) {
-    parse(ConfigNames, ConfigValues, fileBytes);
+    (void)ProgramSettings().loadFromBytes(fileBytes); // what found no room, the next save says
 }
 
 QByteArray SerializeConfig() {
-    return serialize(ConfigNames, ConfigValues);
+    return ProgramSettings().serialize();
 }
 
 void ClearConfig() {
-    for (int k = 0; k < kTableSize; ++k) {
-        ConfigNames[k].clear();
-        ConfigValues[k].clear();
-    }
-    changedNames.clear();
+    ProgramSettings().clear();
 }
 
 QString PerUserConfigFolder(const QString& xdgConfigHome, const QString& home) {
@@ -242,8 +258,9 @@ void LoadConfig() {
 }
 
 Status SaveConfig(std::chrono::milliseconds lockWait) {
+    Settings& settings = ProgramSettings();
     const QString path = ConfigFilePath();
-    for (const QByteArray& name : changedNames) {
+    for (const QByteArray& name : settings.changedNames()) {
         if (holdsLineBreak(GetConfigBytes(name)))
             return failure(path, QStringLiteral("the value of %1 holds a line break, which the "
                                                 "file cannot keep, so nothing was written")
@@ -263,29 +280,27 @@ Status SaveConfig(std::chrono::milliseconds lockWait) {
     if (!current)
         return failure(path, current.reason());
     // Only rewriting in the normal form was asked for: a read-only file stays as it is.
-    if (changedNames.isEmpty() && IsReadOnlySettingsFile(path))
+    if (settings.changedNames().isEmpty() && IsReadOnlySettingsFile(path))
         return {};
 
     // What is in the file now, with this copy's own changes written over it.
-    Names names;
-    Values values;
-    if (const int dropped = parse(names, values, current.value); dropped > 0)
+    Settings merged;
+    if (const int dropped = merged.loadFromBytes(current.value); dropped > 0)
         return failure(path, QStringLiteral("it holds %1 more settings than the %2 Linetally "
                                             "keeps, which a save would drop, so it is left as "
                                             "it is")
                                  .arg(dropped)
                                  .arg(kSlotCount));
-    for (const QByteArray& name : changedNames)
-        store(names, values, name, GetConfigBytes(name));
+    for (const QByteArray& name : settings.changedNames())
+        merged.setBytes(name, settings.getBytes(name));
 
     Status written = makeFolderFor(path);
     if (written)
-        written = ReplaceSettingsFile(path, serialize(names, values));
+        written = ReplaceSettingsFile(path, merged.serialize());
     if (!written)
         return failure(path, written.reason());
-    ConfigNames = names;
-    ConfigValues = values;
-    changedNames.clear();
+    merged.forgetChanges();
+    settings = std::move(merged);
     return {};
 }
 

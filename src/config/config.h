@@ -5,6 +5,8 @@
 
 #include "result.h"
 
+#include <QList>
+
 #include <array>
 #include <chrono>
 
@@ -19,9 +21,34 @@ inline constexpr int kSlotCount = 100;
 inline constexpr int kOwnSlotCount = 2;
 inline constexpr int kTableSize = kSlotCount + kOwnSlotCount + 1;
 
-// Slot 0 is never used; slots 1..102 hold the settings. An empty name marks a free slot.
-extern std::array<QByteArray, kTableSize> ConfigNames;
-extern std::array<QByteArray, kTableSize> ConfigValues;
+// One set of settings as a value: the two tables (slot 0 is never used; slots 1..102 hold the
+// settings; an empty name marks a free slot) and the names set since the last load or save.
+// Names are matched without regard to ASCII case and stored upper-cased.
+class Settings {
+public:
+    QByteArray getBytes(const QByteArray& name) const;
+    // A setting that finds no room (all slots taken by other names) is dropped.
+    void setBytes(const QByteArray& name, const QByteArray& value);
+    // Applies the reading rules to the bytes of a settings file (see LoadConfigFromBytes); gives
+    // how many settings found no room.
+    int loadFromBytes(const QByteArray& fileBytes);
+    // The bytes of a settings file: one NAME=value line per used slot, each ended by CR LF.
+    QByteArray serialize() const;
+    void clear();
+    // Upper-cased names set since the last load or save, in the order first set.
+    const QList<QByteArray>& changedNames() const { return changed_; }
+    void forgetChanges() { changed_.clear(); }
+
+    bool operator==(const Settings&) const = default;
+
+private:
+    std::array<QByteArray, kTableSize> names_;
+    std::array<QByteArray, kTableSize> values_;
+    QList<QByteArray> changed_;
+};
+
+// The settings the program runs with, which the functions below read and change.
+Settings& ProgramSettings();
 
 // Loads nothing from a file someone else could have written (see SettingsTrust).
 void LoadConfig();
@@ -74,10 +101,8 @@ bool IsInstalledCopy(const QString& executableFolder);
 // The region whose way of writing phone numbers applies (an ISO 3166 code such as GB), for
 // telling one number however it is written.
 inline constexpr char kRegionSetting[] = "REGION";
-// Settings other than the credentials that the program reads.
-// DBPORT: the port of 127.0.0.1 where the phone system's database listens (or a tunnel to it).
-inline constexpr char kDbPortName[] = "DBPORT";
-inline constexpr int kDefaultDbPort = 5480;
+// Settings other than the credentials that the program reads (DBPORT, where the phone system's
+// database listens, is with the database's address in db/serveraddress.h).
 // LOOKUPURL: the web address of a number lookup, %s standing for the number.
 inline constexpr char kLookupUrlName[] = "LOOKUPURL";
 

@@ -16,4 +16,9 @@ struct ConnectionSettings {
     QString password;
     // The account the database service runs as, whose programs may be given the password.
     QString ownerAccount;
+    // A statement that has not finished after this long is cancelled by the server and fails
+    // like any other: a lock held by someone else must not freeze the window for good. Tests
+    // wait seconds instead of a minute.
+    static constexpr int kQueryTimeoutSeconds = 60;
+    int queryTimeoutSeconds = kQueryTimeoutSeconds;
 };

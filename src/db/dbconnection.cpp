@@ -24,8 +24,6 @@ QString uniqueConnectionName() {
     return QStringLiteral("linetally-%1").arg(++counter);
 }
 
-int queryTimeoutSeconds = DbConnection::kQueryTimeoutSeconds;
-
 // The driver's words for an error: its diagnostic records, else Qt's summary.
 QString errorText(const QSqlError& error) {
     const QString text = error.databaseText().trimmed();
@@ -79,14 +77,6 @@ void DbConnection::setRowsMode(Rows rows) {
 
 bool DbConnection::TimedOut(const Status& status) {
     return status.reason().contains(QLatin1String("statement timeout"));
-}
-
-int DbConnection::QueryTimeoutSeconds() {
-    return queryTimeoutSeconds;
-}
-
-void DbConnection::SetQueryTimeoutForTesting(int seconds) {
-    queryTimeoutSeconds = seconds;
 }
 
 Q_LOGGING_CATEGORY(lcDb, "linetally.db", QtWarningMsg)
@@ -236,7 +226,7 @@ Status DbConnection::openNative(const QString& host, int port, const QString& da
 Status DbConnection::execute(const QString& statement, const QVariantList& parameters, Rows rows,
                              int timeoutSeconds) {
     const int timeout =
-        timeoutSeconds > 0 ? std::min(timeoutSeconds, queryTimeoutSeconds) : queryTimeoutSeconds;
+        timeoutSeconds > 0 ? std::min(timeoutSeconds, queryTimeoutSeconds_) : queryTimeoutSeconds_;
     if (!db_.isOpen())
         return fail(QStringLiteral("execute"), QStringLiteral("the connection is not open"));
     setCancellable(nullptr); // the previous statement's handle goes with it

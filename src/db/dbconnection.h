@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "connectionsettings.h"
 #include "dbvalue.h"
 #include "peercheck.h"
 #include "result.h"
@@ -57,9 +58,8 @@ public:
     // What a failed open ran into, as far as the driver's report tells.
     enum class OpenFailure { None, TimedOut, DriverMissing, Other };
 
-    // A statement that has not finished after this long is cancelled by the server and fails
-    // like any other: a lock held by someone else must not freeze the window for good.
-    static constexpr int kQueryTimeoutSeconds = 60;
+    // How long a statement may run unless the connection is told less.
+    static constexpr int kQueryTimeoutSeconds = ConnectionSettings::kQueryTimeoutSeconds;
     static constexpr int kLoginTimeoutSeconds = 15;
 
     // The driver Qt SQL connects through: "QODBC" for the program, "QPSQL" for the native test.
@@ -93,9 +93,8 @@ public:
                      // the route can, they are read alone ahead of the cursor, in the same
                      // snapshot. The statement's order must leave no two rows to chance.
     };
-    // Runs one statement with the values bound to its "?" placeholders, in order.
     // Runs one statement with the values bound to its "?" placeholders, in order. It gives up
-    // after the given seconds (0: kQueryTimeoutSeconds).
+    // after the given seconds, or the connection's limit where that is less (0: the limit).
     Status execute(const QString& statement, const QVariantList& parameters = {},
                    Rows rows = Rows::Few, int timeoutSeconds = 0);
     // Walks the rows of the statement run last, calling onRow() for each, which reads the row
@@ -133,10 +132,8 @@ public:
 
     // Whether a failure was the statement giving up after its time.
     static bool TimedOut(const Status& status);
-    // How long a statement may run: kQueryTimeoutSeconds, unless a test set less.
-    static int QueryTimeoutSeconds();
-    // Lets tests wait seconds instead of a minute for a statement to give up.
-    static void SetQueryTimeoutForTesting(int seconds);
+    // How long each statement on this connection may run (the settings' queryTimeoutSeconds).
+    void setQueryTimeout(int seconds) { queryTimeoutSeconds_ = seconds; }
 
 private:
     // Moves to the next row; false after the last one or on a failure.
@@ -157,6 +154,7 @@ private:
     std::vector<QByteArray> rowBytes_;   // the current row's values read through Qt SQL
     QString rowsFailure_;                // why the walk over the rows stopped early
     CancelGroup* group_ = nullptr;
+    int queryTimeoutSeconds_ = kQueryTimeoutSeconds;
     mutable std::mutex cancelMutex_; // guards the two below against cancel() on another thread
     void* cancellable_ = nullptr;
     bool cancelled_ = false;

@@ -30,6 +30,7 @@ struct Probe {
 Probe probe(ConnectionSettings settings, const QString& driverClause) {
     settings.driverClause = driverClause;
     DbConnection connection;
+    connection.setQueryTimeout(settings.queryTimeoutSeconds);
     const Result<DbConnection::OpenFailure> opened = connection.tryOpen(
         WorkingConnectionString(settings) + kProbeOptions, settings.ownerAccount);
     Status status = opened.status;
@@ -58,16 +59,16 @@ std::optional<int> ReadPortNumber(const QString& text) {
 }
 
 Result<int> DatabasePort() {
-    const QString text = config::GetConfig(QString::fromLatin1(config::kDbPortName));
+    const QString text = config::GetConfig(QString::fromLatin1(kDbPortName));
     if (text.isEmpty())
-        return Succeeded(config::kDefaultDbPort);
+        return Succeeded(kDefaultDbPort);
     if (const auto port = ReadPortNumber(text))
         return Succeeded(*port);
     return Failed(QStringLiteral("The setting %1 in %2 is \"%3\", which is not a port number "
                                  "(1 to 65535).")
-                      .arg(QString::fromLatin1(config::kDbPortName),
+                      .arg(QString::fromLatin1(kDbPortName),
                            QDir::toNativeSeparators(config::ConfigFilePath()), text),
-                  config::kDefaultDbPort);
+                  kDefaultDbPort);
 }
 
 ConnectionSettings CurrentConnectionSettings() {
@@ -124,6 +125,17 @@ Result<QString> FindDriver() {
     return found;
 }
 
+Result<QString> FindDriverOnce() {
+    if (!DbDriver.isEmpty())
+        return Succeeded(DbDriver);
+    return FindDriver();
+}
+
+void KeepFirstDriver(const Result<QString>& probed) {
+    if (probed && DbDriver.isEmpty())
+        DbDriver = probed.value;
+}
+
 Status TryCredentials(const QString& user, const QString& password) {
     if (!config::FitsOnOneLine(user) || !config::FitsOnOneLine(password))
         return Status::failure(kLineBreakRefusal);
@@ -139,6 +151,7 @@ Result<QStringList> FillExtensionList() {
 Result<QStringList> FillExtensionList(const ConnectionSettings& settings) {
     QStringList entries;
     DbConnection connection;
+    connection.setQueryTimeout(settings.queryTimeoutSeconds);
     Status status = connection.open(WorkingConnectionString(settings), settings.ownerAccount);
     if (status)
         status = connection.execute(kExtensionQuery, {}, DbConnection::Rows::InBatches);
@@ -238,6 +251,7 @@ bool readDuration(Connection& connection, int column, CallRecord& call) {
 namespace {
 
 Status openWith(DbConnection& connection, const ConnectionSettings& settings) {
+    connection.setQueryTimeout(settings.queryTimeoutSeconds);
     return connection.open(WorkingConnectionString(settings), settings.ownerAccount);
 }
 
@@ -400,8 +414,8 @@ Result<CallRows> RunSearchQuery(const SearchQuery& query) {
     return RunSearchQuery(CurrentConnectionSettings(), query);
 }
 
-Result<CallRows> RunSearchQuery(const ConnectionSettings& settings, const SearchQuery& query) {
-    CallRows rows;
+Result<CallRows> RunSearchQuery(const ConnectionSettings& settings, const SearchQuery& query,
+                                CallRows rows) {
     bool fits = true;
     bool reserved = false;
     const auto list = [&](const CallRecord& call) {
@@ -432,7 +446,8 @@ Result<CallRows> RunSearchQuery(const ConnectionSettings& settings, const Search
                            list);
     } catch (const std::bad_alloc&) {
         // The rows read so far go too: whatever runs next needs memory.
-        return Failed(QStringLiteral("Out of memory"), CallRows());
+        rows.clear();
+        return Failed(QStringLiteral("Out of memory"), std::move(rows));
     }
     // The driver's copy of a result read whole is freed by now, but the C library may keep the
     // pages for itself: give them back, so that the window holds its list and not the

@@ -4,6 +4,7 @@
 #include "connectionsettings.h"
 #include "dbconnection.h"
 #include "result.h"
+#include "serveraddress.h"
 
 #include <QString>
 #include <QStringList>
@@ -22,11 +23,6 @@ namespace dbRoutines {
 inline const QString kUnicodeDriver = QStringLiteral("Driver={PostgreSQL Unicode};");
 inline const QString kPlainDriver = QStringLiteral("Driver={PostgreSQL};");
 inline const QString kAnsiDriver = QStringLiteral("Driver={PostgreSQL ANSI};");
-
-// An address, not "localhost": that name may resolve to ::1 first, where another local user could
-// be listening while the database listens on 127.0.0.1 only.
-inline const QString kServerHost = QStringLiteral("127.0.0.1");
-inline const QString kDatabaseName = QStringLiteral("phonesystem");
 
 inline const QString kTestQuery = QStringLiteral("SELECT count(*) FROM public.calldetails");
 inline const QString kExtensionQuery = QStringLiteral(
@@ -63,6 +59,12 @@ Result<QString> ProbeDrivers(const ConnectionSettings& settings);
 // ProbeDrivers with the settings as they stand now; a driver found becomes DbDriver, and on a
 // failure DbDriver keeps what it held.
 Result<QString> FindDriver();
+// The driver is found once, by whoever asks first: DbDriver when one was found before, else
+// FindDriver's. The window, the reports window and the terminal all reach it this way.
+Result<QString> FindDriverOnce();
+// A probe's driver becomes DbDriver unless one was found before: credentials typed while the
+// probe ran may have found one of their own, which stays.
+void KeepFirstDriver(const Result<QString>& probed);
 inline const QString kConnectFailed =
     QStringLiteral("Linetally failed to connect to your 3CX database.");
 inline const QString kLineBreakRefusal = QStringLiteral(
@@ -111,9 +113,10 @@ Status StreamCalls(const SearchQuery& query, const std::function<bool(const Call
 // is read whole: it should hold far fewer rows than the calls it sums up.
 Status ReadRows(const SearchQuery& query, const std::function<bool(DbConnection&)>& reader);
 
-// Runs the search and gives one row per call. After a failure the value holds the rows listed
-// up to then.
-Result<CallRows> RunSearchQuery(const ConnectionSettings& settings, const SearchQuery& query);
+// Runs the search and gives one row per call, listed into the (empty) rows given. After a
+// failure the value holds the rows listed up to then.
+Result<CallRows> RunSearchQuery(const ConnectionSettings& settings, const SearchQuery& query,
+                                CallRows rows = {});
 Result<CallRows> RunSearchQuery(const SearchQuery& query);
 
 } // namespace dbRoutines

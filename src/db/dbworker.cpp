@@ -36,7 +36,8 @@ template <> DbWorker::SearchOutcome outOfMemory() {
 
 } // namespace
 
-DbWorker::DbWorker() : context_(std::make_unique<QObject>()) {
+DbWorker::DbWorker(qsizetype rowsBeforeOutOfMemory)
+    : context_(std::make_unique<QObject>()), rowsBeforeOutOfMemory_(rowsBeforeOutOfMemory) {
     thread_.setObjectName(QStringLiteral("linetally-db"));
     context_->moveToThread(&thread_);
     // Connections opened on the thread join the group, so that cancel() reaches them.
@@ -102,7 +103,8 @@ void DbWorker::search(ConnectionSettings settings, SearchQuery query, bool withE
                       QObject* receiver, std::function<void(SearchOutcome)> done) {
     post<SearchOutcome>(
         receiver,
-        [settings = std::move(settings), query = std::move(query), withExtensions]() mutable {
+        [settings = std::move(settings), query = std::move(query), withExtensions,
+         room = rowsBeforeOutOfMemory_]() mutable {
             SearchOutcome outcome;
             if (settings.driverClause.isEmpty()) {
                 outcome.probe = findDriverAndExtensions(settings, withExtensions);
@@ -111,7 +113,7 @@ void DbWorker::search(ConnectionSettings settings, SearchQuery query, bool withE
                     return outcome;
                 }
             }
-            outcome.rows = dbRoutines::RunSearchQuery(settings, query);
+            outcome.rows = dbRoutines::RunSearchQuery(settings, query, CallRows(room));
             return outcome;
         },
         std::move(done));

@@ -35,7 +35,9 @@ public:
         Result<CallRows> rows;
     };
 
-    DbWorker();
+    // rowsBeforeOutOfMemory: each search lists into CallRows(rowsBeforeOutOfMemory), so that
+    // tests can run out of memory part way; negative: as many rows as memory holds.
+    explicit DbWorker(qsizetype rowsBeforeOutOfMemory = -1);
     // Cancels what runs and waits for the thread to end.
     ~DbWorker();
     DbWorker(const DbWorker&) = delete;
@@ -63,4 +65,5 @@ private:
     QThread thread_;
     std::unique_ptr<QObject> context_; // lives on thread_: the operations run in its events
     CancelGroup cancelGroup_;
+    qsizetype rowsBeforeOutOfMemory_;
 };

@@ -123,7 +123,7 @@ Status PgRows::open(const ConnectionSettings& settings) {
         cancelRequest_ = PQgetCancel(connection_);
     }
     return runCommand("SET statement_timeout = " +
-                      QByteArray::number(qint64(DbConnection::QueryTimeoutSeconds()) * 1000));
+                      QByteArray::number(qint64(settings.queryTimeoutSeconds) * 1000));
 }
 
 Status PgRows::runCommand(const QByteArray& command, const QVariantList& parameters) {

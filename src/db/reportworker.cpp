@@ -53,10 +53,7 @@ void ReportWorker::run(SearchQuery query, std::shared_ptr<Job> job, QObject* rec
                         Qt::QueuedConnection);
             };
             qint64 read = 0;
-            Status status;
-            // The driver is found once, by whichever window asks first.
-            if (dbRoutines::DbDriver.isEmpty())
-                status = dbRoutines::FindDriver().status;
+            Status status = dbRoutines::FindDriverOnce().status;
             if (status && current())
                 status = job->prepare(handOn);
             if (status && current())

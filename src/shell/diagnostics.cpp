@@ -36,7 +36,7 @@ Status runTestQuery(DbConnection& connection, bool readFields) {
 
 // The self-tests reach the same port as the searches.
 QString OdbcSelfTestConnectionString() {
-    return QStringLiteral("Driver={PostgreSQL ANSI}; Server=") + dbRoutines::kServerHost +
+    return dbRoutines::kAnsiDriver + QStringLiteral(" Server=") + dbRoutines::kServerHost +
            QStringLiteral("; PORT=") + QString::number(dbRoutines::DatabasePort().value) +
            QStringLiteral("; Database=") + dbRoutines::kDatabaseName +
            QStringLiteral("; UID=admin; PWD=tovrim3");

@@ -42,7 +42,8 @@ QComboBox* makeList(QWidget* parent, QRect geometry, const QString& tooltip) {
 } // namespace
 
 Form1::Form1(MainWindowOptions options)
-    : worker_(std::make_unique<DbWorker>()), options_(std::move(options)) {
+    : worker_(std::make_unique<DbWorker>(options.rowsBeforeOutOfMemory)),
+      options_(std::move(options)) {
     // The pictures live in a static library, whose resources must be registered by hand.
     Q_INIT_RESOURCE(resources);
     setWindowTitle(QStringLiteral("Linetally"));

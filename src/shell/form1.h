@@ -33,6 +33,10 @@ struct MainWindowOptions {
     std::chrono::milliseconds settingsLockWait = config::kFolderLockWait;
     // The day the date list starts with.
     std::function<QDate()> today = Today;
+    // How long a statement may wait (a locked table) before it gives up.
+    int queryTimeoutSeconds = ConnectionSettings::kQueryTimeoutSeconds;
+    // Memory runs out after a search has listed so many rows; negative: as memory holds.
+    qsizetype rowsBeforeOutOfMemory = -1;
 };
 
 // The main window: the search row, the result list, the status bar, the activity chart to the
@@ -125,6 +129,8 @@ private:
     void createControls();
     void createMenus();
     void setClientWidth(int width);
+    // The settings as they stand now, with the statement limit of the options.
+    ConnectionSettings connectionSettings() const;
     void finishLoad(DbWorker::StartOutcome outcome);
     void finishSearch(DbWorker::SearchOutcome outcome);
     // Keeps the driver a probe on the worker found, unless one is known by now.

@@ -77,6 +77,12 @@ QString lookupPrefix() {
 
 } // namespace
 
+ConnectionSettings Form1::connectionSettings() const {
+    ConnectionSettings settings = dbRoutines::CurrentConnectionSettings();
+    settings.queryTimeoutSeconds = options_.queryTimeoutSeconds;
+    return settings;
+}
+
 void Form1::Form_Load() {
     setWindowTitle(QStringLiteral("Linetally - "));
     Combo2->addItems(TextForms::DateListEntries(options_.today()));
@@ -91,7 +97,7 @@ void Form1::Form_Load() {
     // finishLoad, and the window is shown once it has ended.
     loading_ = true;
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    worker_->start(dbRoutines::CurrentConnectionSettings(), this,
+    worker_->start(connectionSettings(), this,
                    [this](DbWorker::StartOutcome outcome) { finishLoad(std::move(outcome)); });
 }
 
@@ -147,7 +153,7 @@ void Form1::fillExtensionsIfEmpty() {
     if (Combo3->count() > 0 || extensionsPending_)
         return;
     extensionsPending_ = true;
-    worker_->fillExtensionList(dbRoutines::CurrentConnectionSettings(), this,
+    worker_->fillExtensionList(connectionSettings(), this,
                                [this](const Result<QStringList>& extensions) {
                                    extensionsPending_ = false;
                                    putExtensions(extensions.value);
@@ -267,15 +273,12 @@ void Form1::searchnow() {
     // No driver found yet (the database was down at start-up): the worker probes first, so that
     // a database that is back is found without a restart.
     const bool withExtensions = Combo3->count() == 0 && !extensionsPending_;
-    worker_->search(dbRoutines::CurrentConnectionSettings(), BuildSearchQuery(choices),
-                    withExtensions, this,
+    worker_->search(connectionSettings(), BuildSearchQuery(choices), withExtensions, this,
                     [this](DbWorker::SearchOutcome outcome) { finishSearch(std::move(outcome)); });
 }
 
 void Form1::keepDriver(const DbWorker::StartOutcome& probe) {
-    // Credentials typed meanwhile may have found a driver of their own: that one stays.
-    if (probe.driver && dbRoutines::DbDriver.isEmpty())
-        dbRoutines::DbDriver = probe.driver.value;
+    dbRoutines::KeepFirstDriver(probe.driver);
 }
 
 void Form1::finishSearch(DbWorker::SearchOutcome outcome) {

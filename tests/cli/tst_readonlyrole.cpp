@@ -74,7 +74,7 @@ void TestReadOnlyRole::initTestCase() {
     QFile file(settings_);
     QVERIFY(file.open(QIODevice::WriteOnly));
     QByteArray lines = "DBUSER=" + kRole.toUtf8() + "\r\nDBPASS=" + password_.toUtf8() + "\r\n";
-    if (TestDatabase::port() != config::kDefaultDbPort)
+    if (TestDatabase::port() != dbRoutines::kDefaultDbPort)
         lines += "DBPORT=" + QByteArray::number(TestDatabase::port()) + "\r\n";
     file.write(lines);
 }

@@ -30,6 +30,7 @@ private slots:
     void rewriteIsOwnerOnly();
     void readOnlyFolderKeepsOldFile();
     void emptyValueIsStored();
+    void settingsAreValues();
 
 private:
     QTemporaryDir dir;
@@ -199,6 +200,27 @@ void TestConfig::relativeHomeIsNotUsed() {
     qputenv("HOME", saved);
     QVERIFY2(QDir::isAbsolutePath(home), qPrintable(home));
     QVERIFY(QDir::isAbsolutePath(PerUserConfigFolder(QStringLiteral("relative/conf"), home)));
+}
+
+// A set of settings of its own changes neither the program's nor another's, and knows which
+// names it was given since it was loaded.
+void TestConfig::settingsAreValues() {
+    SetConfig(QStringLiteral("dbuser"), QStringLiteral("program"));
+    Settings own;
+    QCOMPARE(own.loadFromBytes("DBUSER=file\r\nREGION=GB\r\n"), 0);
+    Settings copy = own;
+    own.setBytes("region", "DE");
+    own.setBytes("lookupurl", "https://x/%s");
+    own.setBytes("Region", "FR");
+    QCOMPARE(own.getBytes("REGION"), QByteArray("FR"));
+    QCOMPARE(own.changedNames(), (QList<QByteArray>{"REGION", "LOOKUPURL"}));
+    QCOMPARE(copy.getBytes("region"), QByteArray("GB"));
+    QVERIFY(copy.changedNames().isEmpty());
+    QCOMPARE(own.serialize(), QByteArray("DBUSER=file\r\nREGION=FR\r\nLOOKUPURL=https://x/%s\r\n"));
+    QCOMPARE(GetConfig(QStringLiteral("DBUSER")), QStringLiteral("program"));
+    QCOMPARE(GetConfig(QStringLiteral("REGION")), QString());
+    own.clear();
+    QCOMPARE(own, Settings());
 }
 
 QTEST_GUILESS_MAIN(TestConfig)

@@ -31,6 +31,7 @@ private slots:
     void driverChoice_data();
     void driverChoice();
     void failedProbeKeepsDriver();
+    void driverFoundOnce();
     void probeFailures_data();
     void probeFailures();
     void serverDown();
@@ -187,6 +188,25 @@ void TestDbRoutines::failedProbeKeepsDriver() {
     config::SetConfig("dbpass", "wrong");
     QVERIFY(!FindDriver().ok());
     QCOMPARE(DbDriver, kUnicodeDriver);
+}
+
+// Whoever asks first finds the driver; later askers get it without a probe, and a probe that
+// ends after another found one does not replace it.
+void TestDbRoutines::driverFoundOnce() {
+    DbDriver.clear();
+    config::SetConfig("dbpass", "wrong");
+    const Result<QString> refused = FindDriverOnce();
+    QVERIFY(!refused.ok());
+    QCOMPARE(DbDriver, QString());
+    KeepFirstDriver(refused);
+    QCOMPARE(DbDriver, QString());
+    KeepFirstDriver(Succeeded(kAnsiDriver));
+    KeepFirstDriver(Succeeded(kPlainDriver));
+    QCOMPARE(DbDriver, kAnsiDriver);
+    const Result<QString> known = FindDriverOnce();
+    QVERIFY(known.ok());
+    QCOMPARE(known.value, kAnsiDriver);
+    DbDriver.clear();
 }
 
 void TestDbRoutines::probeFailures_data() {

@@ -289,15 +289,16 @@ void TestSearchDb::lockedTableGivesUp() {
     TestDatabase::TableLock lock("public.callhistory2");
     QVERIFY(lock.held());
 
-    DbConnection::SetQueryTimeoutForTesting(3);
+    ConnectionSettings settings = CurrentConnectionSettings();
+    settings.queryTimeoutSeconds = 3;
     CallListModel list;
     QElapsedTimer clock;
     clock.start();
-    const Result<CallRows> found = RunSearchQuery(BuildSearchQuery({"Both", "3/1/2024", "101"}));
+    const Result<CallRows> found =
+        RunSearchQuery(settings, BuildSearchQuery({"Both", "3/1/2024", "101"}));
     const bool result = found.ok();
     const QString failure = found.reason();
     const qint64 elapsed = clock.elapsed();
-    DbConnection::SetQueryTimeoutForTesting(DbConnection::kQueryTimeoutSeconds);
     lock.release();
 
     QVERIFY(!result);

@@ -3,6 +3,7 @@
 #include "config.h"
 #include "dialogs.h"
 #include "login.h"
+#include "serveraddress.h"
 #include "testdatabase.h"
 
 #include <QLineEdit>
@@ -25,7 +26,7 @@ int unusedPort() {
         QTcpServer probe;
         if (!probe.listen(QHostAddress::LocalHost, 0))
             return -1;
-        if (probe.serverPort() != config::kDefaultDbPort)
+        if (probe.serverPort() != dbRoutines::kDefaultDbPort)
             return probe.serverPort();
     }
 }
@@ -65,7 +66,7 @@ void TestOtherPort::initTestCase() {
     QVERIFY(TestDatabase::stopServer());
     QVERIFY(TestDatabase::startServerOnPort(serverPort_));
     QTcpServer usual;
-    QVERIFY2(usual.listen(QHostAddress::LocalHost, quint16(config::kDefaultDbPort)),
+    QVERIFY2(usual.listen(QHostAddress::LocalHost, quint16(dbRoutines::kDefaultDbPort)),
              "something else listens on the usual port");
 }
 

@@ -302,12 +302,12 @@ void TestStartup::lockedExtensionsSayWhy() {
     config::LoadConfig();
     TestDatabase::TableLock lock("public.dnallocation");
     QVERIFY(lock.held());
-    DbConnection::SetQueryTimeoutForTesting(3);
     MessageBoxAnswerer answerer;
-    Form1 window;
+    MainWindowOptions options;
+    options.queryTimeoutSeconds = 3;
+    Form1 window(options);
     window.Form_Load();
     QTRY_VERIFY_WITH_TIMEOUT(!window.databaseBusy(), 30000);
-    DbConnection::SetQueryTimeoutForTesting(DbConnection::kQueryTimeoutSeconds);
     lock.release();
     QCOMPARE(window.Combo3->count(), 0);
     QVERIFY2(window.statusSummary->fullText().startsWith("Extension list failed: ") &&

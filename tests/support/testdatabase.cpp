@@ -1,6 +1,7 @@
 #include "testdatabase.h"
 
 #include "config.h"
+#include "serveraddress.h"
 
 #include <QProcess>
 #include <QSqlError>
@@ -154,15 +155,15 @@ bool startServerOnPort(int listenPort) {
 int port() {
     bool ok = false;
     const int given = env("LINETALLY_TEST_PORT").toInt(&ok);
-    return ok ? given : config::kDefaultDbPort;
+    return ok ? given : dbRoutines::kDefaultDbPort;
 }
 
 void storeCredentials(const QString& userName, const QString& pass) {
     config::ClearConfig();
     config::SetConfig(QStringLiteral("dbuser"), userName);
     config::SetConfig(QStringLiteral("dbpass"), pass);
-    if (port() != config::kDefaultDbPort)
-        config::SetConfig(QString::fromLatin1(config::kDbPortName), QString::number(port()));
+    if (port() != dbRoutines::kDefaultDbPort)
+        config::SetConfig(QString::fromLatin1(dbRoutines::kDbPortName), QString::number(port()));
 }
 
 TableLock::TableLock(const QString& table)

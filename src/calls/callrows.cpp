@@ -8,8 +8,6 @@
 
 namespace {
 
-qsizetype failAllocationAfter = -1;
-
 bool fits(const std::vector<char>& text, qsizetype more) {
     return quint64(text.size()) + quint64(more) <= std::numeric_limits<quint32>::max();
 }
@@ -21,10 +19,6 @@ void appendText(std::vector<char>& text, std::vector<quint32>& ends, QByteArrayV
 
 } // namespace
 
-void CallRows::FailAllocationAfterForTesting(qsizetype rows) {
-    failAllocationAfter = rows;
-}
-
 void CallRows::reserve(qsizetype rows, qsizetype numberLength) {
     fromText_.reserve(size_t(rows * numberLength));
     toText_.reserve(size_t(rows * numberLength));
@@ -35,14 +29,14 @@ void CallRows::reserve(qsizetype rows, qsizetype numberLength) {
 }
 
 void CallRows::clear() {
-    *this = CallRows();
+    *this = CallRows(rowsBeforeOutOfMemory_);
 }
 
 bool CallRows::append(QByteArrayView callFrom, QByteArrayView callTo, qint64 start, qint32 duration,
                       const QString& startText, const QString& durationText) {
     if (!fits(fromText_, callFrom.size()) || !fits(toText_, callTo.size()))
         return false;
-    if (failAllocationAfter >= 0 && size() >= failAllocationAfter)
+    if (rowsBeforeOutOfMemory_ >= 0 && size() >= rowsBeforeOutOfMemory_)
         throw std::bad_alloc();
     if (start == kStartIsText)
         startTexts_.insert(size(), startText);
@@ -57,7 +51,10 @@ bool CallRows::append(QByteArrayView callFrom, QByteArrayView callTo, qint64 sta
 
 void CallRows::append(CallRows&& more) {
     if (empty()) {
+        // The rows move in; this list's own room stays.
+        const qsizetype room = rowsBeforeOutOfMemory_;
         *this = std::move(more);
+        rowsBeforeOutOfMemory_ = room;
         return;
     }
     for (qsizetype row = 0; row < more.size(); ++row)

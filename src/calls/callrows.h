@@ -21,15 +21,17 @@ public:
     static constexpr qint64 kNoStart = kStartIsText + 1;
     static constexpr qint32 kNoDuration = kDurationIsText + 1;
 
+    CallRows() = default;
+    // A list whose memory runs out after so many rows: appending one more throws
+    // std::bad_alloc, as a failed allocation would. Lets tests run out of memory at a known row.
+    explicit CallRows(qsizetype rowsBeforeOutOfMemory)
+        : rowsBeforeOutOfMemory_(rowsBeforeOutOfMemory) {}
+
     qsizetype size() const { return qsizetype(start_.size()); }
     bool empty() const { return start_.empty(); }
     // Room for so many rows, with numbers of about the given length.
     void reserve(qsizetype rows, qsizetype numberLength = 0);
     void clear();
-
-    // Lets tests run out of memory: appending the row after this many throws std::bad_alloc,
-    // as a failed allocation would. A negative count turns it off.
-    static void FailAllocationAfterForTesting(qsizetype rows);
 
     // Adds a row; false (and nothing added) when the numbers' texts outgrow what a list can hold.
     // Throws std::bad_alloc when memory runs out.
@@ -67,4 +69,5 @@ private:
     std::vector<qint64> start_;            // TextForms start seconds, or a marker above
     std::vector<qint32> duration_;         // seconds, or a marker above
     QHash<qsizetype, QString> startTexts_, durationTexts_;
+    qsizetype rowsBeforeOutOfMemory_ = -1; // negative: as many as memory holds
 };
