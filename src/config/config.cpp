@@ -107,6 +107,10 @@ QByteArray Settings::getBytes(const QByteArray& name) const {
     return {};
 }
 
+QString Settings::get(const QString& name) const {
+    return QString::fromLocal8Bit(getBytes(name.toLocal8Bit()));
+}
+
 void Settings::setBytes(const QByteArray& name, const QByteArray& value) {
     if (!store(names_, values_, name, value))
         return;
@@ -141,15 +145,15 @@ void SetConfigBytes(const QByteArray& name, const QByteArray& value) {
 }
 
 QString GetConfig(const QString& name) {
-    return QString::fromLocal8Bit(GetConfigBytes(name.toLocal8Bit()));
+    return ProgramSettings().get(name);
 }
 
 void SetConfig(const QString& name, const QString& value) {
     SetConfigBytes(name.toLocal8Bit(), value.toLocal8Bit());
 }
 
-QString DatabaseOwnerAccount() {
-    const QString named = GetConfig(QStringLiteral("DBOWNER")).trimmed();
+QString DatabaseOwnerAccount(const Settings& settings) {
+    const QString named = settings.get(QStringLiteral("DBOWNER")).trimmed();
     return named.isEmpty() ? QStringLiteral("postgres") : named;
 }
 

@@ -27,6 +27,8 @@ inline constexpr int kTableSize = kSlotCount + kOwnSlotCount + 1;
 class Settings {
 public:
     QByteArray getBytes(const QByteArray& name) const;
+    // A value as text, in the system's 8-bit encoding as the file holds it.
+    QString get(const QString& name) const;
     // A setting that finds no room (all slots taken by other names) is dropped.
     void setBytes(const QByteArray& name, const QByteArray& value);
     // Applies the reading rules to the bytes of a settings file (see LoadConfigFromBytes); gives
@@ -67,7 +69,7 @@ QString GetConfig(const QString& name);
 void SetConfig(const QString& name, const QString& value);
 // The account the database service runs as, whose programs may be given the password: the
 // DBOWNER setting, else "postgres".
-QString DatabaseOwnerAccount();
+QString DatabaseOwnerAccount(const Settings& settings = ProgramSettings());
 
 // Byte-level forms, used by the file reader and by callers that must not re-encode.
 QByteArray GetConfigBytes(const QByteArray& name);

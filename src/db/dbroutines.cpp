@@ -58,8 +58,8 @@ std::optional<int> ReadPortNumber(const QString& text) {
     return port;
 }
 
-Result<int> DatabasePort() {
-    const QString text = config::GetConfig(QString::fromLatin1(kDbPortName));
+Result<int> DatabasePort(const config::Settings& settings) {
+    const QString text = settings.get(QString::fromLatin1(kDbPortName));
     if (text.isEmpty())
         return Succeeded(kDefaultDbPort);
     if (const auto port = ReadPortNumber(text))
@@ -71,9 +71,14 @@ Result<int> DatabasePort() {
                   kDefaultDbPort);
 }
 
+ConnectionSettings ConnectionSettingsOf(const config::Settings& settings,
+                                        const QString& driverClause) {
+    return {driverClause, DatabasePort(settings), settings.get(QStringLiteral("dbuser")),
+            settings.get(QStringLiteral("dbpass")), config::DatabaseOwnerAccount(settings)};
+}
+
 ConnectionSettings CurrentConnectionSettings() {
-    return {DbDriver, DatabasePort(), config::GetConfig(QStringLiteral("dbuser")),
-            config::GetConfig(QStringLiteral("dbpass")), config::DatabaseOwnerAccount()};
+    return ConnectionSettingsOf(config::ProgramSettings(), DbDriver);
 }
 
 // The port goes into the string, where the check of who listens there reads it too.

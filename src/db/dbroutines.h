@@ -1,6 +1,7 @@
 #pragma once
 
 #include "callrows.h"
+#include "config.h"
 #include "connectionsettings.h"
 #include "dbconnection.h"
 #include "result.h"
@@ -36,11 +37,14 @@ extern QString DbDriver;
 
 // The port of 127.0.0.1 to connect to: DBPORT of the settings, 5480 without one. A DBPORT that
 // is not a port number fails with a reason naming the setting; the value is then the default.
-Result<int> DatabasePort();
+Result<int> DatabasePort(const config::Settings& settings = config::ProgramSettings());
 // A port as the command line or a setting gives it: a whole number from 1 to 65535.
 std::optional<int> ReadPortNumber(const QString& text);
 
-// The settings as they stand now, with DbDriver as the driver clause.
+// What a connection needs, read from the given settings, with the given driver clause.
+ConnectionSettings ConnectionSettingsOf(const config::Settings& settings,
+                                        const QString& driverClause);
+// The program's settings as they stand now, with DbDriver as the driver clause.
 ConnectionSettings CurrentConnectionSettings();
 
 // Driver clause, server part, then the user name and password (quoted when they hold

@@ -28,6 +28,7 @@ private slots:
     void connectionStrings();
     void portInConnectionString_data();
     void portInConnectionString();
+    void connectionFromGivenSettings();
     void driverChoice_data();
     void driverChoice();
     void failedProbeKeepsDriver();
@@ -152,6 +153,23 @@ void TestDbRoutines::portInConnectionString() {
         QVERIFY2(found.reason().contains("DBPORT") && found.reason().contains(setting),
                  qPrintable(found.reason()));
     }
+}
+
+// A connection can be made from settings of its own, whatever the program's say.
+void TestDbRoutines::connectionFromGivenSettings() {
+    config::ClearConfig();
+    config::SetConfig("dbuser", "program");
+    config::SetConfig("dbport", "7000");
+    config::Settings own;
+    QCOMPARE(own.loadFromBytes("DBUSER=u\r\nDBPASS=p\r\nDBPORT=5481\r\nDBOWNER=pg\r\n"), 0);
+    const ConnectionSettings settings = ConnectionSettingsOf(own, kPlainDriver);
+    QCOMPARE(settings.driverClause, kPlainDriver);
+    QCOMPARE(settings.port.value, 5481);
+    QCOMPARE(settings.user, QStringLiteral("u"));
+    QCOMPARE(settings.password, QStringLiteral("p"));
+    QCOMPARE(settings.ownerAccount, QStringLiteral("pg"));
+    QCOMPARE(CurrentConnectionSettings().port.value, 7000);
+    QCOMPARE(ConnectionSettingsOf(config::Settings(), kPlainDriver).port.value, kDefaultDbPort);
 }
 
 void TestDbRoutines::driverChoice_data() {
