@@ -316,11 +316,16 @@ Status runInProgramZone(Connection& connection, const ConnectionSettings& settin
 } // namespace
 
 Status ReadRows(const SearchQuery& query, const std::function<bool(DbConnection&)>& reader) {
+    return ReadRows(CurrentConnectionSettings(), query, reader);
+}
+
+Status ReadRows(const ConnectionSettings& settings, const SearchQuery& query,
+                const std::function<bool(DbConnection&)>& reader) {
     DbConnection connection;
     // The rows are sums, far fewer than the calls: read whole, so that the server may scan in
     // parallel, which it does not for a cursor.
-    if (Status status = runInProgramZone(connection, CurrentConnectionSettings(), query,
-                                         DbConnection::Rows::Many, true);
+    if (Status status =
+            runInProgramZone(connection, settings, query, DbConnection::Rows::Many, true);
         !status)
         return status;
     bool stopped = false;
@@ -410,9 +415,13 @@ Status ReadCalls(const ConnectionSettings& settings, const SearchQuery& query,
     return readCalls<DbConnection>(settings, query, rows, reader);
 }
 
-Status StreamCalls(const SearchQuery& query, const std::function<bool(const CallRecord&)>& reader,
-                   DbConnection::Rows rows) {
-    return readCalls<PgRows>(CurrentConnectionSettings(), query, rows, reader);
+Status StreamCalls(const ConnectionSettings& settings, const SearchQuery& query,
+                   const std::function<bool(const CallRecord&)>& reader, DbConnection::Rows rows) {
+    return readCalls<PgRows>(settings, query, rows, reader);
+}
+
+Status StreamCalls(const SearchQuery& query, const std::function<bool(const CallRecord&)>& reader) {
+    return StreamCalls(CurrentConnectionSettings(), query, reader);
 }
 
 Result<CallRows> RunSearchQuery(const SearchQuery& query) {

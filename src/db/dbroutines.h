@@ -64,10 +64,11 @@ Result<QString> ProbeDrivers(const ConnectionSettings& settings);
 // failure DbDriver keeps what it held.
 Result<QString> FindDriver();
 // The driver is found once, by whoever asks first: DbDriver when one was found before, else
-// FindDriver's. The window, the reports window and the terminal all reach it this way.
+// FindDriver's. The terminal reaches it this way.
 Result<QString> FindDriverOnce();
 // A probe's driver becomes DbDriver unless one was found before: credentials typed while the
-// probe ran may have found one of their own, which stays.
+// probe ran may have found one of their own, which stays. The windows' workers probe with the
+// settings they were given and hand the driver back to this, on the window's thread.
 void KeepFirstDriver(const Result<QString>& probed);
 inline const QString kConnectFailed =
     QStringLiteral("Linetally failed to connect to your 3CX database.");
@@ -109,12 +110,16 @@ Status ReadCalls(const SearchQuery& query, DbConnection::Rows rows,
 // The same, for the terminal's reports of many calls: read through PostgreSQL's own client
 // library (PgRows), in the same session and under the same protections, in about a third of
 // the time. Rows::InBatches or Rows::FirstAtOnce.
-Status StreamCalls(const SearchQuery& query, const std::function<bool(const CallRecord&)>& reader,
+Status StreamCalls(const ConnectionSettings& settings, const SearchQuery& query,
+                   const std::function<bool(const CallRecord&)>& reader,
                    DbConnection::Rows rows = DbConnection::Rows::InBatches);
+Status StreamCalls(const SearchQuery& query, const std::function<bool(const CallRecord&)>& reader);
 
 // Runs a statement of sums, in a session like ReadCalls's, and gives each row to the reader,
 // which reads its columns and returns false to stop early (the result is then ok). The result
 // is read whole: it should hold far fewer rows than the calls it sums up.
+Status ReadRows(const ConnectionSettings& settings, const SearchQuery& query,
+                const std::function<bool(DbConnection&)>& reader);
 Status ReadRows(const SearchQuery& query, const std::function<bool(DbConnection&)>& reader);
 
 // Runs the search and gives one row per call, listed into the (empty) rows given. After a

@@ -22,15 +22,16 @@ void ReportWorker::cancel() {
         group_->cancel();
 }
 
-void ReportWorker::run(SearchQuery query, std::shared_ptr<Job> job, QObject* receiver,
-                       std::function<void(qint64)> progress, std::function<void(Status)> done) {
+void ReportWorker::run(ConnectionSettings settings, SearchQuery query, std::shared_ptr<Job> job,
+                       QObject* receiver, std::function<void(qint64)> progress,
+                       std::function<void(Status)> done) {
     cancel();
     const quint64 generation = generation_;
     QMetaObject::invokeMethod(
         context_.get(),
-        [this, generation, query = std::move(query), job = std::move(job),
-         receiver = QPointer<QObject>(receiver), progress = std::move(progress),
-         done = std::move(done)] {
+        [this, generation, settings = std::move(settings), query = std::move(query),
+         job = std::move(job), receiver = QPointer<QObject>(receiver),
+         progress = std::move(progress), done = std::move(done)] {
             const auto current = [this, generation] { return generation_ == generation; };
             if (!current())
                 return; // a newer report was asked for while this one queued
@@ -53,14 +54,24 @@ void ReportWorker::run(SearchQuery query, std::shared_ptr<Job> job, QObject* rec
                         Qt::QueuedConnection);
             };
             qint64 read = 0;
-            Status status = dbRoutines::FindDriverOnce().status;
+            ConnectionSettings connection = settings;
+            Status status;
+            if (connection.driverClause.isEmpty()) {
+                // The driver found here is the program's from then on, kept on the receiver's
+                // thread, which owns it.
+                const Result<QString> probed = dbRoutines::ProbeDrivers(connection);
+                status = probed.status;
+                connection.driverClause = probed.value;
+                if (probed)
+                    handOn([probed] { dbRoutines::KeepFirstDriver(probed); });
+            }
             if (status && current())
-                status = job->prepare(handOn);
+                status = job->prepare(connection, handOn);
             if (status && current())
                 // The calls come through the route that reads a million of them fastest, the
                 // first ones at once.
                 status = dbRoutines::StreamCalls(
-                    query,
+                    connection, query,
                     [&](const dbRoutines::CallRecord& call) {
                         if (!current())
                             return false;

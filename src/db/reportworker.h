@@ -29,7 +29,9 @@ public:
     class Job {
     public:
         virtual ~Job() = default;
-        [[nodiscard]] virtual Status prepare(const HandOn& handOn) {
+        [[nodiscard]] virtual Status prepare(const ConnectionSettings& settings,
+                                             const HandOn& handOn) {
+            (void)settings;
             (void)handOn;
             return {};
         }
@@ -48,12 +50,14 @@ public:
     ReportWorker(const ReportWorker&) = delete;
     ReportWorker& operator=(const ReportWorker&) = delete;
 
-    // Stops the report that runs, if any, and reads the query's calls into the job; its order
+    // Stops the report that runs, if any, and reads the query's calls into the job, connected
+    // with the settings given (the driver is found first when they hold none); its order
     // must leave no two rows to chance (BuildListedReportQuery). progress gets the calls read
     // so far; done the outcome once the job has finished, or the reason it stopped. Both run
     // on the receiver's thread, and neither for a report stopped since.
-    void run(SearchQuery query, std::shared_ptr<Job> job, QObject* receiver,
-             std::function<void(qint64 callsRead)> progress, std::function<void(Status)> done);
+    void run(ConnectionSettings settings, SearchQuery query, std::shared_ptr<Job> job,
+             QObject* receiver, std::function<void(qint64 callsRead)> progress,
+             std::function<void(Status)> done);
     // Stops the report that runs; later ones run as usual. Thread-safe.
     void cancel();
 

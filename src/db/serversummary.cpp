@@ -30,9 +30,11 @@ struct UnusualCall {
     std::optional<double> seconds;
 };
 
-Result<std::vector<UnusualCall>> readUnusualCalls(const ReportFilter& filter) {
+Result<std::vector<UnusualCall>> readUnusualCalls(const ConnectionSettings& settings,
+                                                  const ReportFilter& filter) {
     std::vector<UnusualCall> calls;
     const Status status = dbRoutines::ReadCalls(
+        settings,
         // Few, as a rule: read whole, the server may look for them in parallel.
         BuildUnusualCallsQuery(filter), DbConnection::Rows::Many,
         [&](const dbRoutines::CallRecord& call) {
@@ -74,7 +76,8 @@ struct MinuteSums {
     Activity::HourFigures started;
 };
 
-Status sumUpDays(const ReportFilter& filter, Activity::DayTally& days) {
+Status sumUpDays(const ConnectionSettings& settings, const ReportFilter& filter,
+                 Activity::DayTally& days) {
     const qint64 epochSeconds = *TextForms::StartSecondsOf({1970, 1, 1, 0, 0, 0});
     // The sums are few (at most two a minute), and kept until it is known whether any call
     // was left out of them, to be read whole.
@@ -82,7 +85,7 @@ Status sumUpDays(const ReportFilter& filter, Activity::DayTally& days) {
     qint64 leftOut = 0;
     bool wellFormed = true;
     const Status status =
-        dbRoutines::ReadRows(BuildMinuteSumsQuery(filter), [&](DbConnection& row) {
+        dbRoutines::ReadRows(settings, BuildMinuteSumsQuery(filter), [&](DbConnection& row) {
             const auto day = wholeNumber(row, 0);
             const auto startMinute = wholeNumber(row, 1);
             const auto endMinute = wholeNumber(row, 2);
@@ -113,7 +116,7 @@ Status sumUpDays(const ReportFilter& filter, Activity::DayTally& days) {
         return Status::failure(kUnexpectedRow);
     std::vector<UnusualCall> unusual;
     if (leftOut > 0) {
-        Result<std::vector<UnusualCall>> read = readUnusualCalls(filter);
+        Result<std::vector<UnusualCall>> read = readUnusualCalls(settings, filter);
         if (!read)
             return read.status;
         unusual = std::move(read.value);
@@ -141,12 +144,12 @@ Status sumUpDays(const ReportFilter& filter, Activity::DayTally& days) {
 }
 
 // Reads the number sums of the kind; whether any call was left out of them.
-Result<bool> readNumberSums(const ReportFilter& filter, NumberSums which, int top,
-                            Activity::NumberTally& numbers) {
+Result<bool> readNumberSums(const ConnectionSettings& settings, const ReportFilter& filter,
+                            NumberSums which, int top, Activity::NumberTally& numbers) {
     bool wellFormed = true;
     bool leftOut = false;
-    const Status status =
-        dbRoutines::ReadRows(BuildNumberSumsQuery(filter, which, top), [&](DbConnection& row) {
+    const Status status = dbRoutines::ReadRows(
+        settings, BuildNumberSumsQuery(filter, which, top), [&](DbConnection& row) {
             const DbValue number = row.value(0);
             Activity::NumberFigures counted;
             qint64 calls = 0, left = 0;
@@ -174,24 +177,25 @@ Result<bool> readNumberSums(const ReportFilter& filter, NumberSums which, int to
     return Succeeded(leftOut);
 }
 
-Status sumUpNumbers(const ReportFilter& filter, SummedBy by, int top,
-                    Activity::NumberTally& numbers) {
+Status sumUpNumbers(const ConnectionSettings& settings, const ReportFilter& filter, SummedBy by,
+                    int top, Activity::NumberTally& numbers) {
     const Activity::NumberTally before = numbers;
     // The server picks the top numbers only while no call read whole could lift another
     // number among them; when one was left out, every number is summed up after all.
     Result<bool> leftOut = readNumberSums(
-        filter, by == SummedBy::Extension ? NumberSums::Extensions : NumberSums::Top, top, numbers);
+        settings, filter, by == SummedBy::Extension ? NumberSums::Extensions : NumberSums::Top, top,
+        numbers);
     if (!leftOut)
         return leftOut.status;
     if (!leftOut.value)
         return {};
     if (by != SummedBy::Extension) {
         numbers = before;
-        leftOut = readNumberSums(filter, NumberSums::Every, top, numbers);
+        leftOut = readNumberSums(settings, filter, NumberSums::Every, top, numbers);
         if (!leftOut)
             return leftOut.status;
     }
-    const Result<std::vector<UnusualCall>> unusual = readUnusualCalls(filter);
+    const Result<std::vector<UnusualCall>> unusual = readUnusualCalls(settings, filter);
     if (!unusual)
         return unusual.status;
     for (const UnusualCall& call : unusual.value)
@@ -203,10 +207,16 @@ Status sumUpNumbers(const ReportFilter& filter, SummedBy by, int top,
 
 Result<bool> SumUpAtServer(const ReportFilter& filter, SummedBy by, int top,
                            Activity::DayTally& days, Activity::NumberTally& numbers) {
+    return SumUpAtServer(CurrentConnectionSettings(), filter, by, top, days, numbers);
+}
+
+Result<bool> SumUpAtServer(const ConnectionSettings& settings, const ReportFilter& filter,
+                           SummedBy by, int top, Activity::DayTally& days,
+                           Activity::NumberTally& numbers) {
     std::optional<qint64> summable;
     bool textUnchecked = false;
     const Status checked =
-        dbRoutines::ReadRows(BuildSummableColumnsQuery(), [&](DbConnection& row) {
+        dbRoutines::ReadRows(settings, BuildSummableColumnsQuery(), [&](DbConnection& row) {
             summable = wholeNumber(row, 0);
             textUnchecked = wholeNumber(row, 1) != 0;
             return false;
@@ -215,8 +225,8 @@ Result<bool> SumUpAtServer(const ReportFilter& filter, SummedBy by, int top,
         return Failed(checked.reason(), false);
     if (summable != 2 || (by != SummedBy::Day && textUnchecked))
         return Succeeded(false);
-    const Status summed =
-        by == SummedBy::Day ? sumUpDays(filter, days) : sumUpNumbers(filter, by, top, numbers);
+    const Status summed = by == SummedBy::Day ? sumUpDays(settings, filter, days)
+                                              : sumUpNumbers(settings, filter, by, top, numbers);
     if (!summed)
         return Failed(summed.reason(), false);
     return Succeeded(true);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "activity.h"
+#include "connectionsettings.h"
 #include "result.h"
 #include "searchquery.h"
 
@@ -21,5 +22,9 @@ enum class SummedBy {
 // the calls are then to be added one by one.
 Result<bool> SumUpAtServer(const ReportFilter& filter, SummedBy by, int top,
                            Activity::DayTally& days, Activity::NumberTally& numbers);
+// The same with the given settings, for work on another thread.
+Result<bool> SumUpAtServer(const ConnectionSettings& settings, const ReportFilter& filter,
+                           SummedBy by, int top, Activity::DayTally& days,
+                           Activity::NumberTally& numbers);
 
 } // namespace dbRoutines

@@ -377,7 +377,7 @@ void ReportsWindow::runReport() {
     cancelButton->setEnabled(true);
     cancelAction->setEnabled(true);
     worker_.run(
-        BuildListedReportQuery(filter), tally, this,
+        dbRoutines::CurrentConnectionSettings(), BuildListedReportQuery(filter), tally, this,
         [this](qint64 read) {
             progressLabel->setText(
                 QStringLiteral("Reading calls: %1").arg(QLocale().toString(read)));

@@ -10,16 +10,18 @@ ReportTally::ReportTally(const ReportFilter& filter,
     : filter_(filter), countsFound_(sameNumber ? CountsFound() : std::move(countsFound)),
       sameNumber_(std::move(sameNumber)) {}
 
-Status ReportTally::prepare(const ReportWorker::HandOn& handOn) {
-    Result<QStringList> extensions = dbRoutines::FillExtensionList();
+Status ReportTally::prepare(const ConnectionSettings& settings,
+                            const ReportWorker::HandOn& handOn) {
+    Result<QStringList> extensions = dbRoutines::FillExtensionList(settings);
     if (!extensions)
         return Status::failure(QStringLiteral("The extension list failed: ") + extensions.reason());
     extensionList_ = std::move(extensions.value);
     report_.emplace(filter_, extensionList_, kTopNumbers);
-    return countsFound_ ? sumUpAtServer(handOn) : Status();
+    return countsFound_ ? sumUpAtServer(settings, handOn) : Status();
 }
 
-Status ReportTally::sumUpAtServer(const ReportWorker::HandOn& handOn) {
+Status ReportTally::sumUpAtServer(const ConnectionSettings& settings,
+                                  const ReportWorker::HandOn& handOn) {
     using dbRoutines::SummedBy;
     Activity::DayTally noDays([](QDate, const Activity::DayFigures&) {});
     Activity::NumberTally noNumbers;
@@ -27,7 +29,7 @@ Status ReportTally::sumUpAtServer(const ReportWorker::HandOn& handOn) {
     // tallied from the calls after all.
     const auto summedUp = [&](SummedBy by, Activity::DayTally& days,
                               Activity::NumberTally& numbers) {
-        return dbRoutines::SumUpAtServer(filter_, by, kTopNumbers, days, numbers);
+        return dbRoutines::SumUpAtServer(settings, filter_, by, kTopNumbers, days, numbers);
     };
     const auto tallyFromCalls = [&](const Result<bool>& summed) {
         report_.emplace(filter_, extensionList_, kTopNumbers);

@@ -50,7 +50,7 @@ public:
 
     // Reads the extension list, for the table of extensions, and the server's sums when the
     // counts come first.
-    Status prepare(const ReportWorker::HandOn& handOn) override;
+    Status prepare(const ConnectionSettings& settings, const ReportWorker::HandOn& handOn) override;
     void add(const dbRoutines::CallRecord& call) override;
     void finish() override;
 
@@ -63,7 +63,7 @@ public:
     const std::vector<calls::DayCapacity>& capacity() const { return capacity_; }
 
 private:
-    Status sumUpAtServer(const ReportWorker::HandOn& handOn);
+    Status sumUpAtServer(const ConnectionSettings& settings, const ReportWorker::HandOn& handOn);
     std::shared_ptr<ReportCounts> takeDays();
     void takeNumbers(ReportCounts& counts);
 

@@ -556,7 +556,7 @@ void TestSearchDb::firstRowsAtOnceReadEachCallOnce() {
             return true;
         };
         const Status status = rows == DbConnection::Rows::FirstAtOnce
-                                  ? StreamCalls(query, reader, rows)
+                                  ? StreamCalls(CurrentConnectionSettings(), query, reader, rows)
                                   : ReadCalls(query, rows, reader);
         if (!status)
             read << "failed: " + status.reason();
