@@ -366,6 +366,8 @@ void ReportsWindow::runReport() {
         countsFound = [this](std::shared_ptr<const ReportCounts> counts) {
             earlyShown_ = std::move(counts);
             showCounts(*earlyShown_);
+            if (earlyShown_->numbersCounted && !listReplaced_)
+                progressLabel->setText(QStringLiteral("Reading calls"));
             emit figuresShown();
         };
     auto tally = std::make_shared<ReportTally>(filter, sameNumber, std::move(countsFound));
