@@ -2,7 +2,7 @@
 // calls): the time from the choice to the first rows painted, to the report's end, and the
 // process's peak memory; sorting the listed calls. Then the report of the 90 days on the by-hour
 // tab: the time until its table is filled, against psql running the GROUP BY of the same counts
-// and sums, with what the ODBC driver and the reading of the calls alone take of a whole report.
+// and sums, with what reading the calls alone takes of a whole report.
 // Run it through scripts/bench, which seeds and starts the database.
 #include "activity.h"
 #include "calllistmodel.h"
@@ -100,39 +100,15 @@ double psqlSeconds(const QString& statement) {
     return clock.nsecsElapsed() / 1e9;
 }
 
-// The driver alone: connect, execute, fetch every row in batches as the report does, read none.
-double driverAloneSeconds(const SearchQuery& query) {
+// The calls read through the report's own route (libpq, the first rows alone, then the cursor),
+// each handed to a reader that keeps nothing; with firstOnly, only up to the first call.
+double readCallsSeconds(const SearchQuery& query, bool firstOnly) {
     QElapsedTimer clock;
     clock.start();
-    DbConnection connection;
-    (void)connection.open(dbRoutines::WorkingConnectionString(dbRoutines::DbDriver),
-                          config::DatabaseOwnerAccount());
-    (void)connection.execute(query.statement, query.parameters, DbConnection::Rows::InBatches);
-    (void)connection.forEachRow([] { return true; }); // timed, not checked
-    connection.close();
-    return clock.nsecsElapsed() / 1e9;
-}
-
-// The server's and driver's share of the first rows: from connecting to the first row fetched.
-double driverFirstRowSeconds(const SearchQuery& query) {
-    QElapsedTimer clock;
-    clock.start();
-    DbConnection connection;
-    (void)connection.open(dbRoutines::WorkingConnectionString(dbRoutines::DbDriver),
-                          config::DatabaseOwnerAccount());
-    (void)connection.execute(query.statement, query.parameters, DbConnection::Rows::InBatches);
-    (void)connection.forEachRow([] { return false; }); // the first row only
-    const double seconds = clock.nsecsElapsed() / 1e9;
-    connection.close();
-    return seconds;
-}
-
-// The calls read as the report reads them, each handed to a reader that keeps nothing.
-double readCallsSeconds(const SearchQuery& query) {
-    QElapsedTimer clock;
-    clock.start();
-    (void)dbRoutines::ReadCalls(query, DbConnection::Rows::InBatches,
-                                [](const dbRoutines::CallRecord&) { return true; });
+    (void)dbRoutines::StreamCalls(
+        dbRoutines::CurrentConnectionSettings(), query,
+        [firstOnly](const dbRoutines::CallRecord&) { return !firstOnly; },
+        DbConnection::Rows::FirstAtOnce); // timed, not checked
     return clock.nsecsElapsed() / 1e9;
 }
 
@@ -192,8 +168,8 @@ int main(int argc, char* argv[]) {
     window.callsView()->sortByColumn(-1, Qt::AscendingOrder);
     ReportFilter todayFilter;
     todayFilter.first = todayFilter.last = today;
-    const SearchQuery todayQuery = BuildReportQuery(todayFilter);
-    const double firstRow = driverFirstRowSeconds(todayQuery);
+    const SearchQuery todayQuery = BuildListedReportQuery(todayFilter);
+    const double firstRow = readCallsSeconds(todayQuery, true);
     // Where the peak goes: today's calls read into the table of every number met alone (the top
     // numbers are counted from it). A lower bound: it may reuse what the window let go.
     const long numbersPeak = peakAboveKiB([&] {
@@ -235,14 +211,12 @@ int main(int argc, char* argv[]) {
         ninetyDays = run.calls;
         ratios.push_back(windowTimes.back() / psqlTimes.back());
     }
-    const SearchQuery query = BuildReportQuery(filter);
-    const double driver = driverAloneSeconds(query);
-    const double reading = readCallsSeconds(query);
+    const double reading = readCallsSeconds(BuildListedReportQuery(filter), false);
 
     out << "reports window, today's " << calls << " calls (warm-up " << seconds(warm.all) << "):\n";
     out << "  first rows on screen, median of 3: " << seconds(median(firstTimes)) << "\n";
     out << "  all rows and tables, median of 3: " << seconds(median(allTimes)) << "\n";
-    out << "  of which the server and driver to the first row: " << seconds(firstRow) << "\n";
+    out << "  of which the server and libpq to the first call: " << seconds(firstRow) << "\n";
     out << "  peak resident: " << mib(peak) << " (" << mib(before) << " before the first report)\n";
     out << "  of which the table of every number alone: at least " << mib(numbersPeak) << "\n";
     const char* columns[] = {"Call From", "Call To", "Start Time", "Duration"};
@@ -255,8 +229,7 @@ int main(int argc, char* argv[]) {
         out << "  run " << i + 1 << ": by-hour tab filled " << seconds(windowTimes[i])
             << " (every call listed " << seconds(allNinety[i]) << "), psql GROUP BY "
             << seconds(psqlTimes[i]) << "\n";
-    out << "  of which the ODBC driver alone (execute, fetch, read nothing): " << seconds(driver)
-        << "; the calls read and decoded, nothing kept: " << seconds(reading) << "\n";
+    out << "  the calls alone, read and decoded, nothing kept: " << seconds(reading) << "\n";
     out << "reports first rows: " << QString::number(median(firstTimes), 'f', 3) << " s\n";
     out << "reports peak: " << peak / 1024 << " MiB\n";
     out << "reports by hour/psql ratio: " << QString::number(median(ratios), 'f', 2) << "\n";
