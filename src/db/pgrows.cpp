@@ -6,6 +6,9 @@
 
 #include <libpq-fe.h>
 
+#include <memory>
+#include <utility>
+
 namespace {
 
 // A batch big enough that the server's work for the next one covers the program's for this
@@ -167,7 +170,8 @@ Status PgRows::execute(const QString& statement, const QVariantList& parameters,
         !begun)
         return begun;
     QByteArray rest = numbered;
-    pg_result* first = nullptr;
+    // Held until the cursor is under way, freed on any failure before that.
+    std::unique_ptr<pg_result, void (*)(pg_result*)> first(nullptr, PQclear);
     if (firstAtOnce) {
         // Alone, the first rows are found by every worker the server has (a cursor gets
         // one), sorting only as many as are kept: on screen in a fraction of the time.
@@ -176,30 +180,24 @@ Status PgRows::execute(const QString& statement, const QVariantList& parameters,
             return read;
         if (batchRows_ < kFirstRows)
             return {}; // that was every row
-        std::swap(first, batch_);
+        first.reset(std::exchange(batch_, nullptr));
         rest += " OFFSET " + QByteArray::number(kFirstRows);
     }
     const QByteArray declare = "DECLARE linetally_rows NO SCROLL CURSOR FOR " + rest;
-    if (Status declared = runCommand(declare, parameters); !declared) {
-        PQclear(first);
+    if (Status declared = runCommand(declare, parameters); !declared)
         return declared;
-    }
     clearBatch();
     lastBatch_ = false;
     cursorOpen_ = true;
-    if (PQenterPipelineMode(connection_) != 1) {
-        PQclear(first);
+    if (PQenterPipelineMode(connection_) != 1)
         return Status::failure(resultError(nullptr, connection_));
-    }
     // Two batches asked for at once: the server reads the second while the program writes
     // the first (or the first rows).
-    if (!sendFetch() || !sendFetch()) {
-        PQclear(first);
+    if (!sendFetch() || !sendFetch())
         return Status::failure(rowsFailure_);
-    }
     if (first) {
-        batch_ = first;
-        batchRows_ = PQntuples(first);
+        batch_ = first.release();
+        batchRows_ = PQntuples(batch_);
     }
     return {};
 }
