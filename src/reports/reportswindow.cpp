@@ -373,8 +373,9 @@ void ReportsWindow::runReport() {
     auto tally = std::make_shared<ReportTally>(filter, sameNumber, std::move(countsFound));
     running_ = tally;
     listReplaced_ = false;
-    progressLabel->setText(countsFirst ? QStringLiteral("Summing up calls")
-                                       : QStringLiteral("Reading calls"));
+    // A same number is confirmed call by call: its counts cannot come first.
+    progressLabel->setText(tally->countsFirst() ? QStringLiteral("Summing up calls")
+                                                : QStringLiteral("Reading calls"));
     progressLabel->setToolTip({});
     cancelButton->setEnabled(true);
     cancelAction->setEnabled(true);

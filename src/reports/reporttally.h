@@ -54,6 +54,9 @@ public:
     void add(const dbRoutines::CallRecord& call) override;
     void finish() override;
 
+    // Whether the counts are summed up by the server before the calls are read.
+    bool countsFirst() const { return bool(countsFound_); }
+
     // The calls read since the last time, for the list; thread-safe.
     CallRows takeCalls();
 

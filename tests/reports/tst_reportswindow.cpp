@@ -337,14 +337,23 @@ void TestReportsWindow::barsAndCellsFollowTheFigures() {
 // The calls are read first on the calls tab, the server's sums first on a figures tab.
 void TestReportsWindow::lockedTableWaitsAndCancelFreesIt_data() {
     QTest::addColumn<int>("tab");
+    QTest::addColumn<bool>("sameNumber");
     QTest::addColumn<QString>("progress");
-    QTest::newRow("calls") << int(ReportsWindow::Calls) << "Reading calls";
-    QTest::newRow("sums") << int(ReportsWindow::ByHour) << "Summing up calls";
+    QTest::newRow("calls") << int(ReportsWindow::Calls) << false << "Reading calls";
+    QTest::newRow("sums") << int(ReportsWindow::ByHour) << false << "Summing up calls";
+    // Confirmed call by call, a same number's calls are read first on any tab.
+    QTest::newRow("same number") << int(ReportsWindow::ByHour) << true << "Reading calls";
 }
 
 void TestReportsWindow::lockedTableWaitsAndCancelFreesIt() {
     QFETCH(int, tab);
+    QFETCH(bool, sameNumber);
     QFETCH(QString, progress);
+    if (sameNumber) {
+        config::SetConfig(QStringLiteral("REGION"), QStringLiteral("US"));
+        window->numberEdit->setText(QStringLiteral("101"));
+        window->matchBox->setCurrentIndex(2);
+    }
     showWeek();
     const int calls = window->callsModel()->count();
     const QString byHour = tablePairs(window->figures(ReportsWindow::ByHour), 1, Qt::DisplayRole)
