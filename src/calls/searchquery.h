@@ -56,6 +56,10 @@ SearchQuery BuildListedReportQuery(const ReportFilter& filter);
 // could not count them as the program does (NULLs, negative, fractional or day-long durations).
 SearchQuery BuildUnusualCallsQuery(const ReportFilter& filter);
 
+// The start and duration of each call of the filter, in no order: what the program needs to sum
+// up the days itself.
+SearchQuery BuildStartsAndDurationsQuery(const ReportFilter& filter);
+
 // The other calls of the filter summed up by the server, oldest day first. Each row: the day
 // (days since 1970-01-01); either the minute of the day calls started in (0-1439) and NULL, or
 // NULL and the minute before which the charted minutes of calls end (1-1440); the calls; their

@@ -92,6 +92,9 @@ public:
         FirstAtOnce, // as InBatches, where the first rows are wanted on screen at once: where
                      // the route can, they are read alone ahead of the cursor, in the same
                      // snapshot. The statement's order must leave no two rows to chance.
+        Copied,      // every row as the server copies them out (COPY), which it does in parallel
+                     // and with the least work a row: PostgreSQL's own route (PgRows) only; the
+                     // driver reads these InBatches
     };
     // Runs one statement with the values bound to its "?" placeholders, in order. It gives up
     // after the given seconds, or the connection's limit where that is less (0: the limit).

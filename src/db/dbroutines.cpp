@@ -421,7 +421,7 @@ Status StreamCalls(const ConnectionSettings& settings, const SearchQuery& query,
 }
 
 Status StreamCalls(const SearchQuery& query, const std::function<bool(const CallRecord&)>& reader) {
-    return StreamCalls(CurrentConnectionSettings(), query, reader);
+    return StreamCalls(CurrentConnectionSettings(), query, reader, DbConnection::Rows::Copied);
 }
 
 Result<CallRows> RunSearchQuery(const SearchQuery& query) {

@@ -109,7 +109,8 @@ Status ReadCalls(const SearchQuery& query, DbConnection::Rows rows,
 
 // The same, for the terminal's reports of many calls: read through PostgreSQL's own client
 // library (PgRows), in the same session and under the same protections, in about a third of
-// the time. Rows::InBatches or Rows::FirstAtOnce.
+// the time. Rows::InBatches, Rows::FirstAtOnce or Rows::Copied; the terminal's reports, with
+// the program's settings, are Copied.
 Status StreamCalls(const ConnectionSettings& settings, const SearchQuery& query,
                    const std::function<bool(const CallRecord&)>& reader,
                    DbConnection::Rows rows = DbConnection::Rows::InBatches);

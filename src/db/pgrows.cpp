@@ -3,6 +3,7 @@
 #include "dbconnection.h"
 #include "dbroutines.h"
 #include "peercheck.h"
+#include "pgbinary.h"
 
 #include <libpq-fe.h>
 
@@ -23,11 +24,12 @@ constexpr int kFirstRows = 1000;
 constexpr Oid kTimestampType = 1114;
 constexpr Oid kTimestampWithZoneType = 1184;
 
-// "?" placeholders as PostgreSQL numbers them, outside quoted text and names.
-QByteArray numberedPlaceholders(const QString& statement) {
+// The statement with each "?" placeholder outside quoted text and names replaced, in order.
+template <typename Replacement>
+QByteArray replacedPlaceholders(const QString& statement, Replacement&& replacement) {
     const QByteArray text = statement.toUtf8();
-    QByteArray numbered;
-    numbered.reserve(text.size() + 16);
+    QByteArray replaced;
+    replaced.reserve(text.size() + 16);
     char quote = 0;
     int count = 0;
     for (const char c : text) {
@@ -37,12 +39,23 @@ QByteArray numberedPlaceholders(const QString& statement) {
         } else if (c == '\'' || c == '"') {
             quote = c;
         } else if (c == '?') {
-            numbered += '$' + QByteArray::number(++count);
+            replaced += replacement(++count);
             continue;
         }
-        numbered += c;
+        replaced += c;
     }
-    return numbered;
+    return replaced;
+}
+
+// "?" placeholders as PostgreSQL numbers them.
+QByteArray numberedPlaceholders(const QString& statement) {
+    return replacedPlaceholders(statement,
+                                [](int number) { return '$' + QByteArray::number(number); });
+}
+
+// The setting of the transaction that holds a value of a COPY statement.
+QByteArray copiedValueSetting(int number) {
+    return "linetally.value" + QByteArray::number(number);
 }
 
 QString resultError(const PGresult* result, pg_conn* connection) {
@@ -65,7 +78,7 @@ struct BoundValues {
 
 } // namespace
 
-PgRows::PgRows() {
+PgRows::PgRows() : line_(nullptr, PQfreemem) {
     group_ = CancelGroup::Join(this);
 }
 
@@ -84,8 +97,7 @@ void PgRows::cancel() {
 }
 
 bool PgRows::isCancelled() const {
-    std::lock_guard lock(cancelMutex_);
-    return cancelled_;
+    return cancelled_.load(std::memory_order_relaxed);
 }
 
 Status PgRows::open(const ConnectionSettings& settings) {
@@ -159,7 +171,15 @@ Status PgRows::execute(const QString& statement, const QVariantList& parameters,
         return Status::failure(QStringLiteral("the connection is not open"));
     rowsFailure_.clear();
     cursorOpen_ = false;
+    copying_ = false;
+    line_.reset();
     row_ = -1;
+    if (rows == DbConnection::Rows::Copied) {
+        if (Status started = startCopy(statement, parameters, QByteArray()); !started)
+            return started;
+        copying_ = true;
+        return {};
+    }
     const QByteArray numbered = numberedPlaceholders(statement);
     if (rows == DbConnection::Rows::Few)
         return runCommand(numbered, parameters);
@@ -200,6 +220,232 @@ Status PgRows::execute(const QString& statement, const QVariantList& parameters,
         batchRows_ = PQntuples(batch_);
     }
     return {};
+}
+
+Status PgRows::startCopy(const QString& statement, const QVariantList& parameters,
+                         const QByteArray& format) {
+    if (!connection_)
+        return Status::failure(QStringLiteral("the connection is not open"));
+    const Result<std::vector<QByteArray>> valueTypes = describe(statement, parameters);
+    if (!valueTypes)
+        return valueTypes.status;
+    if (Status begun = runCommand("BEGIN READ ONLY"); !begun)
+        return begun;
+    if (!parameters.isEmpty()) {
+        QByteArray settings = "SELECT ";
+        for (qsizetype i = 0; i < parameters.size(); ++i) {
+            if (parameters[i].isNull())
+                return Status::failure(QStringLiteral("a value of the statement is missing"));
+            settings += (i ? ", set_config('" : "set_config('") + copiedValueSetting(int(i + 1)) +
+                        "', $" + QByteArray::number(i + 1) + ", true)";
+        }
+        if (Status bound = runCommand(settings, parameters); !bound)
+            return bound;
+    }
+    clearBatch();
+    // Each value is read once, before the rows: a sub-select is computed once per statement.
+    const QByteArray copy =
+        "COPY (" +
+        replacedPlaceholders(statement,
+                             [&](int number) {
+                                 return "(SELECT current_setting('" + copiedValueSetting(number) +
+                                        "')::" + valueTypes.value[size_t(number - 1)] + ")";
+                             }) +
+        ") TO STDOUT" + format;
+    {
+        const StallScope waiting(stallGuard_);
+        batch_ = PQexec(connection_, copy.constData());
+    }
+    if (PQresultStatus(batch_) != PGRES_COPY_OUT) {
+        const QString reason = resultError(batch_, connection_);
+        clearBatch();
+        return Status::failure(reason);
+    }
+    clearBatch();
+    return {};
+}
+
+Status PgRows::copyRows(const QString& statement, const QVariantList& parameters,
+                        const std::function<bool(QByteArrayView row)>& reader) {
+    if (Status started = startCopy(statement, parameters, " (FORMAT binary)"); !started)
+        return started;
+    BinaryCopyReader rows;
+    bool stopped = false;
+    for (;;) {
+        char* data = nullptr;
+        const int size = takeCopyData(&data);
+        if (size == -2)
+            return Status::failure(resultError(nullptr, connection_));
+        if (size < 0)
+            break;
+        const std::unique_ptr<char, void (*)(void*)> held(data, PQfreemem);
+        const BinaryCopyReader::Read read = rows.take(QByteArrayView(data, size));
+        if (read == BinaryCopyReader::Read::Malformed)
+            return Status::failure(QStringLiteral("the server's rows came in an unexpected form"));
+        if (read == BinaryCopyReader::Read::Row && !reader(rows.row())) {
+            stopped = true;
+            break;
+        }
+    }
+    if (stopped) {
+        // The rest of the copy is not waited for: the connection goes, and the copy with it.
+        close();
+        return {};
+    }
+    Status status;
+    {
+        const StallScope waiting(stallGuard_);
+        while (PGresult* result = PQgetResult(connection_)) {
+            if (status && PQresultStatus(result) != PGRES_COMMAND_OK)
+                status = Status::failure(resultError(result, connection_));
+            PQclear(result);
+        }
+    }
+    if (isCancelled())
+        return Status::failure(DbConnection::kCancelled);
+    if (status && !rows.ended())
+        return Status::failure(QStringLiteral("the server's rows ended early"));
+    return status;
+}
+
+Result<std::vector<QByteArray>> PgRows::describe(const QString& statement,
+                                                 const QVariantList& parameters) {
+    // A copy's rows come without their types, and its values without theirs: the statement is
+    // described first, unnamed, and the values' types named by the server.
+    const QByteArray numbered = numberedPlaceholders(statement);
+    std::vector<QByteArray> valueTypes;
+    const auto failed = [&](const PGresult* result) {
+        return Failed(resultError(result, connection_), std::move(valueTypes));
+    };
+    using Held = std::unique_ptr<pg_result, void (*)(pg_result*)>;
+    {
+        const StallScope waiting(stallGuard_);
+        const Held prepared(
+            PQprepare(connection_, "", numbered.constData(), int(parameters.size()), nullptr),
+            PQclear);
+        if (PQresultStatus(prepared.get()) != PGRES_COMMAND_OK)
+            return failed(prepared.get());
+    }
+    Held described(nullptr, PQclear);
+    {
+        const StallScope waiting(stallGuard_);
+        described.reset(PQdescribePrepared(connection_, ""));
+    }
+    if (PQresultStatus(described.get()) != PGRES_COMMAND_OK)
+        return failed(described.get());
+    types_.clear();
+    for (int column = 0; column < PQnfields(described.get()); ++column)
+        types_.push_back(PQftype(described.get(), column));
+    QVariantList oids;
+    for (int value = 0; value < PQnparams(described.get()); ++value)
+        oids << QString::number(PQparamtype(described.get(), value));
+    if (oids.isEmpty())
+        return Succeeded(std::move(valueTypes));
+    QByteArray names = "SELECT ";
+    for (qsizetype i = 0; i < oids.size(); ++i)
+        names +=
+            (i ? ", format_type($" : "format_type($") + QByteArray::number(i + 1) + "::oid, NULL)";
+    if (Status named = runCommand(names, oids); !named)
+        return Failed(named.reason(), std::move(valueTypes));
+    for (int value = 0; value < PQnfields(batch_); ++value)
+        valueTypes.emplace_back(PQgetvalue(batch_, 0, value));
+    clearBatch();
+    return Succeeded(std::move(valueTypes));
+}
+
+int PgRows::takeCopyData(char** data) {
+    // A row already received costs no wait, and no look at the clock: only a wait is guarded.
+    const int size = PQgetCopyData(connection_, data, 1);
+    if (size != 0)
+        return size;
+    const StallScope waiting(stallGuard_);
+    return PQgetCopyData(connection_, data, 0);
+}
+
+bool PgRows::nextCopied() {
+    line_.reset();
+    if (isCancelled()) {
+        rowsFailure_ = DbConnection::kCancelled;
+        copying_ = false;
+        return false;
+    }
+    char* data = nullptr;
+    const int size = takeCopyData(&data);
+    if (size < 0)
+        return copyEnded();
+    line_.reset(data);
+    // A row: its fields apart by tabs, "\N" for NULL, with backslash escapes, and a newline.
+    QByteArrayView text(data, size);
+    if (!text.endsWith('\n')) {
+        rowsFailure_ = QStringLiteral("the server's rows came in an unexpected form");
+        copying_ = false;
+        return false;
+    }
+    text.chop(1);
+    fields_.clear();
+    for (qsizetype at = 0;;) {
+        qsizetype tab = text.indexOf('\t', at);
+        const QByteArrayView field = text.sliced(at, (tab < 0 ? text.size() : tab) - at);
+        if (field == QByteArrayView("\\N")) {
+            fields_.emplace_back();
+        } else if (!field.contains('\\')) {
+            fields_.emplace_back(field);
+        } else {
+            if (unescaped_.size() < fields_.size() + 1)
+                unescaped_.resize(fields_.size() + 1);
+            QByteArray& read = unescaped_[fields_.size()];
+            read.clear();
+            for (qsizetype i = 0; i < field.size(); ++i) {
+                char c = field[i];
+                if (c == '\\' && i + 1 < field.size()) {
+                    c = field[++i];
+                    switch (c) {
+                    case 'b':
+                        c = '\b';
+                        break;
+                    case 'f':
+                        c = '\f';
+                        break;
+                    case 'n':
+                        c = '\n';
+                        break;
+                    case 'r':
+                        c = '\r';
+                        break;
+                    case 't':
+                        c = '\t';
+                        break;
+                    case 'v':
+                        c = '\v';
+                        break;
+                    default:
+                        break; // the backslash or the tab itself
+                    }
+                }
+                read += c;
+            }
+            fields_.emplace_back(read);
+        }
+        if (tab < 0)
+            break;
+        at = tab + 1;
+    }
+    return true;
+}
+
+bool PgRows::copyEnded() {
+    copying_ = false;
+    {
+        const StallScope waiting(stallGuard_);
+        while (PGresult* result = PQgetResult(connection_)) {
+            if (rowsFailure_.isEmpty() && PQresultStatus(result) != PGRES_COMMAND_OK)
+                rowsFailure_ = resultError(result, connection_);
+            PQclear(result);
+        }
+    }
+    if (isCancelled())
+        rowsFailure_ = DbConnection::kCancelled;
+    return false;
 }
 
 bool PgRows::sendFetch() {
@@ -256,6 +502,8 @@ bool PgRows::takeBatch() {
 }
 
 bool PgRows::next() {
+    if (copying_)
+        return nextCopied();
     if (!batch_ && !cursorOpen_)
         return false;
     if (++row_ < batchRows_)
@@ -274,16 +522,29 @@ Status PgRows::endOfRows() const {
 
 DbValue PgRows::value(int column) {
     DbValue value;
-    if (!batch_ || row_ < 0 || row_ >= batchRows_ || column >= PQnfields(batch_)) {
-        value.kind = DbValue::Kind::Failed;
-        return value;
+    Oid type = 0;
+    if (line_) {
+        if (column < 0 || size_t(column) >= fields_.size() || size_t(column) >= types_.size()) {
+            value.kind = DbValue::Kind::Failed;
+            return value;
+        }
+        if (!fields_[size_t(column)])
+            return value;
+        value.kind = DbValue::Kind::Bytes;
+        value.bytes = *fields_[size_t(column)];
+        type = types_[size_t(column)];
+    } else {
+        if (!batch_ || row_ < 0 || row_ >= batchRows_ || column >= PQnfields(batch_)) {
+            value.kind = DbValue::Kind::Failed;
+            return value;
+        }
+        if (PQgetisnull(batch_, row_, column))
+            return value;
+        value.kind = DbValue::Kind::Bytes;
+        value.bytes =
+            QByteArrayView(PQgetvalue(batch_, row_, column), PQgetlength(batch_, row_, column));
+        type = PQftype(batch_, column);
     }
-    if (PQgetisnull(batch_, row_, column))
-        return value;
-    value.kind = DbValue::Kind::Bytes;
-    value.bytes =
-        QByteArrayView(PQgetvalue(batch_, row_, column), PQgetlength(batch_, row_, column));
-    const Oid type = PQftype(batch_, column);
     if (type == kTimestampType || type == kTimestampWithZoneType) {
         // The ODBC driver gives the last second of 9999 the fields and text of infinity, and
         // the window and reports show it so: the same here, so that both routes agree.
@@ -315,6 +576,8 @@ void PgRows::clearBatch() {
 
 void PgRows::close() {
     clearBatch();
+    line_.reset();
+    copying_ = false;
     {
         std::lock_guard lock(cancelMutex_);
         PQfreeCancel(cancelRequest_);

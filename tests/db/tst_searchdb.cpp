@@ -51,6 +51,7 @@ private slots:
     void yearsAfter9999KeepTheirText();
     void firstRowsAtOnceReadEachCallOnce_data();
     void firstRowsAtOnceReadEachCallOnce();
+    void copiedCallsReadAsTheCursorsDo();
 
 private:
     QStringList listed(const CallListModel& list) const;
@@ -555,9 +556,10 @@ void TestSearchDb::firstRowsAtOnceReadEachCallOnce() {
             read << call.startText + '|' + call.callFrom.toByteArray();
             return true;
         };
-        const Status status = rows == DbConnection::Rows::FirstAtOnce
-                                  ? StreamCalls(CurrentConnectionSettings(), query, reader, rows)
-                                  : ReadCalls(query, rows, reader);
+        const Status status =
+            rows == DbConnection::Rows::FirstAtOnce || rows == DbConnection::Rows::Copied
+                ? StreamCalls(CurrentConnectionSettings(), query, reader, rows)
+                : ReadCalls(query, rows, reader);
         if (!status)
             read << "failed: " + status.reason();
         return read;
@@ -570,6 +572,55 @@ void TestSearchDb::firstRowsAtOnceReadEachCallOnce() {
                                return a.section('|', 0, 0) < b.section('|', 0, 0);
                            }));
     QCOMPARE(firstAtOnce, readBy(DbConnection::Rows::InBatches));
+    QCOMPARE(readBy(DbConnection::Rows::Copied), firstAtOnce);
+}
+
+void TestSearchDb::copiedCallsReadAsTheCursorsDo() {
+    // Every odd value a copy's text form escapes or the driver reads apart.
+    const QList<QStringList> odd = {
+        {"a\tb", "back\\slash", "00:00:01", "2024-03-01 10:00:00"},
+        {"line\nbreak\r", "\\N", "00:01:30.5", "2024-03-01 10:00:01"},
+        {QString(), "", "1 day 02:00:00", "2024-03-01 10:00:02.25"},
+        {"\b\f\v", QString(), QString(), "2024-03-01 23:59:59.999999"},
+    };
+    for (const QStringList& c : odd)
+        QVERIFY(TestDatabase::exec(
+            QStringLiteral("INSERT INTO public.callhistory2 (from_no, to_no, dur, starttime) "
+                           "VALUES (%1, %2, %3, '%4')")
+                .arg(c[0].isNull() ? "NULL" : "E'" + c[0] + "'",
+                     c[1].isNull() ? "NULL" : "E'" + c[1] + "'",
+                     c[2].isNull() ? "NULL" : "'" + c[2] + "'", c[3])));
+    ReportFilter filter;
+    filter.first = QDate(2024, 2, 29);
+    filter.last = QDate(2024, 3, 1);
+    filter.number = QStringLiteral("101");
+    const auto readBy = [&](DbConnection::Rows rows, bool everyCall) {
+        ReportFilter chosen = filter;
+        if (everyCall)
+            chosen.number.reset();
+        QStringList read;
+        const Status status = StreamCalls(
+            CurrentConnectionSettings(), BuildListedReportQuery(chosen),
+            [&](const CallRecord& call) {
+                read << QStringList{call.callFrom.isNull() ? "NULL" : call.callFrom.toByteArray(),
+                                    call.callTo.isNull() ? "NULL" : call.callTo.toByteArray(),
+                                    QString::number(call.start),
+                                    call.startText,
+                                    QString::number(call.duration),
+                                    call.durationText}
+                            .join('|');
+                return true;
+            },
+            rows);
+        if (!status)
+            read << "failed: " + status.reason();
+        return read;
+    };
+    for (const bool everyCall : {true, false}) {
+        const QStringList copied = readBy(DbConnection::Rows::Copied, everyCall);
+        QCOMPARE(copied.size(), everyCall ? 10 : 5);
+        QCOMPARE(copied, readBy(DbConnection::Rows::InBatches, everyCall));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestSearchDb)

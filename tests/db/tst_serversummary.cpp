@@ -77,6 +77,11 @@ void TestServerSummary::init() {
         "9)::text END, make_interval(secs => (n * 37) % 5000 * (n % 4)), "
         "timestamp '2026-12-06 00:00:00' + make_interval(secs => (n * 7919) % 259200) "
         "FROM generate_series(1, 3000) n"));
+    // And a call a day for years before: more days than the program sums up itself.
+    QVERIFY(TestDatabase::exec(
+        "INSERT INTO public.callhistory2 (from_no, to_no, dur, starttime) SELECT '101', '102', "
+        "make_interval(secs => n % 700), timestamp '2010-01-01 08:00:00' + make_interval(days "
+        "=> n, secs => n * 13) FROM generate_series(0, 3100) n"));
     const QList<QStringList> odd = {
         {"101", "102", QString(), "2026-12-06 10:00:00"},
         {"101", "102", "00:03:00", QString()},
@@ -133,6 +138,8 @@ void TestServerSummary::sumsEqualCallByCall_data() {
         row("received") << "101" << int(Direction::To) << false << first << last;
         row("digits anywhere") << "1632" << int(Direction::Both) << true << first << last;
         row("no odd calls") << "100" << int(Direction::From) << false << first << last;
+        row("years of days") << QString() << int(Direction::Both) << false << QDate(2010, 1, 1)
+                             << last;
     }
 }
 
