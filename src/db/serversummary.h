@@ -5,9 +5,11 @@
 #include "result.h"
 #include "searchquery.h"
 
-// The summaries with the counting done by the server: it sums up the calls of each minute or
-// number (GROUP BY), and only the calls whose values it cannot count as the program does are
-// read one by one. The figures are those of adding every call to the tallies.
+// The summaries without reading every call whole. The server sums up the calls of each number
+// (GROUP BY); a period's days are added up minute by minute from each call's start and
+// duration alone, which the server copies out in binary (or, over more days than the program
+// keeps, sums up by minute itself). Only the calls whose values cannot be counted so are read
+// one by one. The figures are those of adding every call to the tallies.
 namespace dbRoutines {
 
 enum class SummedBy {
