@@ -10,6 +10,7 @@
 #include "config.h"
 #include "dbconnection.h"
 #include "dbroutines.h"
+#include "psqltime.h"
 #include "reportperiod.h"
 #include "reportswindow.h"
 #include "residentsize.h"
@@ -86,18 +87,6 @@ Run timeReport(ReportsWindow& window, const std::function<void()>& start) {
     QObject::disconnect(figured);
     QObject::disconnect(ended);
     return run;
-}
-
-double psqlSeconds(const QString& statement) {
-    QProcess psql;
-    psql.setStandardOutputFile(QProcess::nullDevice());
-    QElapsedTimer clock;
-    clock.start();
-    psql.start(QStringLiteral("psql"),
-               {"-X", "-q", "-A", "-t", "-h", "127.0.0.1", "-p", "5480", "-U",
-                qEnvironmentVariable("LINETALLY_TEST_USER"), "-d", "phonesystem", "-c", statement});
-    psql.waitForFinished(-1);
-    return clock.nsecsElapsed() / 1e9;
 }
 
 // The calls read through the report's own route (libpq, the first rows alone, then the cursor),

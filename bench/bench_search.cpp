@@ -9,6 +9,7 @@
 #include "dbconnection.h"
 #include "dbroutines.h"
 #include "form1.h"
+#include "psqltime.h"
 #include "residentsize.h"
 #include "searchquery.h"
 #include "textforms.h"
@@ -59,18 +60,6 @@ void waitForDatabase(Form1& window) {
 void search(Form1& window) {
     window.Command2_Click();
     waitForDatabase(window);
-}
-
-double psqlSeconds(const QString& statement) {
-    QProcess psql;
-    psql.setStandardOutputFile(QProcess::nullDevice());
-    QElapsedTimer clock;
-    clock.start();
-    psql.start(QStringLiteral("psql"),
-               {"-X", "-q", "-A", "-t", "-h", "localhost", "-p", "5480", "-U",
-                qEnvironmentVariable("LINETALLY_TEST_USER"), "-d", "phonesystem", "-c", statement});
-    psql.waitForFinished(-1);
-    return clock.nsecsElapsed() / 1e9;
 }
 
 bool superuserExec(const QString& statement) {

@@ -79,6 +79,21 @@ void TestSearchDb::init() {
         QVERIFY(TestDatabase::insertCall(c[0], c[1], c[2], c[3]));
 }
 
+namespace {
+
+// What a route read of a call, each field apart.
+QString everyField(const CallRecord& call) {
+    const auto number = [](QByteArrayView read) {
+        return read.isNull() ? QStringLiteral("<null>") : QString::fromUtf8(read);
+    };
+    return QStringList{number(call.callFrom),          number(call.callTo),
+                       QString::number(call.start),    call.startText,
+                       QString::number(call.duration), call.durationText}
+        .join('|');
+}
+
+} // namespace
+
 QStringList TestSearchDb::listed(const CallListModel& list) const {
     QStringList rows;
     for (int i = 0; i < list.count(); ++i) {
@@ -494,13 +509,7 @@ void TestSearchDb::bothRoutesReadEachValueAlike() {
     const auto readBy = [&](bool streamed) {
         QStringList read;
         const auto reader = [&](const CallRecord& call) {
-            read << QStringList{call.callFrom.isNull() ? "<null>" : call.callFrom.toByteArray(),
-                                call.callTo.toByteArray(),
-                                QString::number(call.start),
-                                call.startText,
-                                QString::number(call.duration),
-                                call.durationText}
-                        .join('|');
+            read << everyField(call);
             return true;
         };
         const Status status = streamed ? StreamCalls(query, reader)
@@ -602,13 +611,7 @@ void TestSearchDb::copiedCallsReadAsTheCursorsDo() {
         const Status status = StreamCalls(
             CurrentConnectionSettings(), BuildListedReportQuery(chosen),
             [&](const CallRecord& call) {
-                read << QStringList{call.callFrom.isNull() ? "NULL" : call.callFrom.toByteArray(),
-                                    call.callTo.isNull() ? "NULL" : call.callTo.toByteArray(),
-                                    QString::number(call.start),
-                                    call.startText,
-                                    QString::number(call.duration),
-                                    call.durationText}
-                            .join('|');
+                read << everyField(call);
                 return true;
             },
             rows);
