@@ -43,12 +43,7 @@ void DayTally::add(qint64 startSeconds, std::optional<double> durationSeconds) {
     moveTo(startSeconds / kSecondsPerDay);
     HourFigures& hour = figures_[size_t(TextForms::SecondOfDay(startSeconds) / 3600)];
     ++hour.calls;
-    if (durationSeconds && *durationSeconds > 0) {
-        hour.talkSeconds += *durationSeconds;
-        ++hour.talkedCalls;
-    }
-    if (durationSeconds && *durationSeconds == 0)
-        ++hour.noTalkCalls;
+    CountTalk(hour, durationSeconds);
     if (const auto covered = ChartedMinutesOf(startSeconds, durationSeconds))
         inProgress_.add(*covered, false);
 }
@@ -107,23 +102,15 @@ NumberFigures* NumberTally::find(QByteArrayView number) {
 
 void NumberTally::add(QByteArrayView from, QByteArrayView to,
                       std::optional<double> durationSeconds) {
-    const double talk = durationSeconds && *durationSeconds > 0 ? *durationSeconds : 0;
-    const bool talked = talk > 0;
-    const bool noTalk = durationSeconds && *durationSeconds == 0;
-    const auto count = [&](NumberFigures& figures) {
-        figures.talkSeconds += talk;
-        figures.talkedCalls += talked;
-        figures.noTalkCalls += noTalk;
-    };
     if (NumberFigures* caller = find(from)) {
         ++caller->placed;
-        count(*caller);
+        CountTalk(*caller, durationSeconds);
     }
     if (to == from)
         return;
     if (NumberFigures* called = find(to)) {
         ++called->received;
-        count(*called);
+        CountTalk(*called, durationSeconds);
     }
 }
 

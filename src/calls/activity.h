@@ -60,6 +60,20 @@ private:
     MinuteCellsBuilder inProgress_;
 };
 
+// Adds a call's talk to an hour's or a number's figures: its talk time, or that it had none
+// (an unknown length counts as neither).
+template <typename Figures>
+void CountTalk(Figures& figures, std::optional<double> durationSeconds) {
+    if (!durationSeconds)
+        return;
+    if (*durationSeconds > 0) {
+        figures.talkSeconds += *durationSeconds;
+        ++figures.talkedCalls;
+    } else if (*durationSeconds == 0) {
+        ++figures.noTalkCalls;
+    }
+}
+
 // Calls placed, received and their talk time, for one number.
 struct NumberFigures {
     qint64 placed = 0;

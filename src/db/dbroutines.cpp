@@ -149,6 +149,19 @@ Status TryCredentials(const QString& user, const QString& password) {
     return FindDriver().status;
 }
 
+namespace {
+
+Status openWith(DbConnection& connection, const ConnectionSettings& settings) {
+    connection.setQueryTimeout(settings.queryTimeoutSeconds);
+    return connection.open(WorkingConnectionString(settings), settings.ownerAccount);
+}
+
+Status openWith(PgRows& connection, const ConnectionSettings& settings) {
+    return connection.open(settings);
+}
+
+} // namespace
+
 Result<QStringList> FillExtensionList() {
     return FillExtensionList(CurrentConnectionSettings());
 }
@@ -156,8 +169,7 @@ Result<QStringList> FillExtensionList() {
 Result<QStringList> FillExtensionList(const ConnectionSettings& settings) {
     QStringList entries;
     DbConnection connection;
-    connection.setQueryTimeout(settings.queryTimeoutSeconds);
-    Status status = connection.open(WorkingConnectionString(settings), settings.ownerAccount);
+    Status status = openWith(connection, settings);
     if (status)
         status = connection.execute(kExtensionQuery, {}, DbConnection::Rows::InBatches);
     if (status) {
@@ -254,15 +266,6 @@ bool readDuration(Connection& connection, int column, CallRecord& call) {
 } // namespace
 
 namespace {
-
-Status openWith(DbConnection& connection, const ConnectionSettings& settings) {
-    connection.setQueryTimeout(settings.queryTimeoutSeconds);
-    return connection.open(WorkingConnectionString(settings), settings.ownerAccount);
-}
-
-Status openWith(PgRows& connection, const ConnectionSettings& settings) {
-    return connection.open(settings);
-}
 
 // Connects and runs a report's statement in a session that keeps the program's time zone, so
 // that the day of a start held with its zone (timestamptz) and its shown time agree with the

@@ -7,6 +7,7 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 
@@ -51,6 +52,16 @@ QByteArray replacedPlaceholders(const QString& statement, Replacement&& replacem
 QByteArray numberedPlaceholders(const QString& statement) {
     return replacedPlaceholders(statement,
                                 [](int number) { return '$' + QByteArray::number(number); });
+}
+
+const QString kUnexpectedRows = QStringLiteral("the server's rows came in an unexpected form");
+
+// "SELECT item(1), item(2), ...": one statement for many values.
+template <typename Item> QByteArray selectOfEach(qsizetype count, Item&& item) {
+    QByteArray select = "SELECT ";
+    for (qsizetype i = 0; i < count; ++i)
+        select += (i ? ", " : "") + item(int(i + 1));
+    return select;
 }
 
 // The setting of the transaction that holds a value of a COPY statement.
@@ -232,13 +243,13 @@ Status PgRows::startCopy(const QString& statement, const QVariantList& parameter
     if (Status begun = runCommand("BEGIN READ ONLY"); !begun)
         return begun;
     if (!parameters.isEmpty()) {
-        QByteArray settings = "SELECT ";
-        for (qsizetype i = 0; i < parameters.size(); ++i) {
-            if (parameters[i].isNull())
-                return Status::failure(QStringLiteral("a value of the statement is missing"));
-            settings += (i ? ", set_config('" : "set_config('") + copiedValueSetting(int(i + 1)) +
-                        "', $" + QByteArray::number(i + 1) + ", true)";
-        }
+        if (std::any_of(parameters.begin(), parameters.end(),
+                        [](const QVariant& value) { return value.isNull(); }))
+            return Status::failure(QStringLiteral("a value of the statement is missing"));
+        const QByteArray settings = selectOfEach(parameters.size(), [](int number) {
+            return "set_config('" + copiedValueSetting(number) + "', $" +
+                   QByteArray::number(number) + ", true)";
+        });
         if (Status bound = runCommand(settings, parameters); !bound)
             return bound;
     }
@@ -271,17 +282,16 @@ Status PgRows::copyRows(const QString& statement, const QVariantList& parameters
         return started;
     BinaryCopyReader rows;
     bool stopped = false;
+    int size = 0;
     for (;;) {
         char* data = nullptr;
-        const int size = takeCopyData(&data);
-        if (size == -2)
-            return Status::failure(resultError(nullptr, connection_));
+        size = takeCopyData(&data);
         if (size < 0)
             break;
         const std::unique_ptr<char, void (*)(void*)> held(data, PQfreemem);
         const BinaryCopyReader::Read read = rows.take(QByteArrayView(data, size));
         if (read == BinaryCopyReader::Read::Malformed)
-            return Status::failure(QStringLiteral("the server's rows came in an unexpected form"));
+            return Status::failure(kUnexpectedRows);
         if (read == BinaryCopyReader::Read::Row && !reader(rows.row())) {
             stopped = true;
             break;
@@ -292,17 +302,7 @@ Status PgRows::copyRows(const QString& statement, const QVariantList& parameters
         close();
         return {};
     }
-    Status status;
-    {
-        const StallScope waiting(stallGuard_);
-        while (PGresult* result = PQgetResult(connection_)) {
-            if (status && PQresultStatus(result) != PGRES_COMMAND_OK)
-                status = Status::failure(resultError(result, connection_));
-            PQclear(result);
-        }
-    }
-    if (isCancelled())
-        return Status::failure(DbConnection::kCancelled);
+    const Status status = copyResult(size);
     if (status && !rows.ended())
         return Status::failure(QStringLiteral("the server's rows ended early"));
     return status;
@@ -341,10 +341,9 @@ Result<std::vector<QByteArray>> PgRows::describe(const QString& statement,
         oids << QString::number(PQparamtype(described.get(), value));
     if (oids.isEmpty())
         return Succeeded(std::move(valueTypes));
-    QByteArray names = "SELECT ";
-    for (qsizetype i = 0; i < oids.size(); ++i)
-        names +=
-            (i ? ", format_type($" : "format_type($") + QByteArray::number(i + 1) + "::oid, NULL)";
+    const QByteArray names = selectOfEach(oids.size(), [](int number) {
+        return "format_type($" + QByteArray::number(number) + "::oid, NULL)";
+    });
     if (Status named = runCommand(names, oids); !named)
         return Failed(named.reason(), std::move(valueTypes));
     for (int value = 0; value < PQnfields(batch_); ++value)
@@ -371,13 +370,17 @@ bool PgRows::nextCopied() {
     }
     char* data = nullptr;
     const int size = takeCopyData(&data);
-    if (size < 0)
-        return copyEnded();
+    if (size < 0) {
+        copying_ = false;
+        if (const Status ended = copyResult(size); !ended)
+            rowsFailure_ = ended.reason();
+        return false;
+    }
     line_.reset(data);
     // A row: its fields apart by tabs, "\N" for NULL, with backslash escapes, and a newline.
     QByteArrayView text(data, size);
     if (!text.endsWith('\n')) {
-        rowsFailure_ = QStringLiteral("the server's rows came in an unexpected form");
+        rowsFailure_ = kUnexpectedRows;
         copying_ = false;
         return false;
     }
@@ -433,19 +436,20 @@ bool PgRows::nextCopied() {
     return true;
 }
 
-bool PgRows::copyEnded() {
-    copying_ = false;
+Status PgRows::copyResult(int lastSize) {
+    // -2: the connection failed, and may leave no result saying so.
+    Status status = lastSize == -2 ? Status::failure(resultError(nullptr, connection_)) : Status();
     {
         const StallScope waiting(stallGuard_);
         while (PGresult* result = PQgetResult(connection_)) {
-            if (rowsFailure_.isEmpty() && PQresultStatus(result) != PGRES_COMMAND_OK)
-                rowsFailure_ = resultError(result, connection_);
+            if (status && PQresultStatus(result) != PGRES_COMMAND_OK)
+                status = Status::failure(resultError(result, connection_));
             PQclear(result);
         }
     }
     if (isCancelled())
-        rowsFailure_ = DbConnection::kCancelled;
-    return false;
+        return Status::failure(DbConnection::kCancelled);
+    return status;
 }
 
 bool PgRows::sendFetch() {

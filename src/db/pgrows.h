@@ -80,7 +80,8 @@ private:
                                              const QVariantList& parameters);
     int takeCopyData(char** data);
     bool nextCopied();
-    bool copyEnded();
+    // After the last row of a copy (the last answer of PQgetCopyData): how it ended.
+    Status copyResult(int lastSize);
     bool sendFetch();
     bool takeBatch();
     void clearBatch();

@@ -2,6 +2,7 @@
 
 #include "callrows.h"
 #include "dbroutines.h"
+#include "minutecells.h"
 #include "pgbinary.h"
 #include "pgrows.h"
 #include "textforms.h"
@@ -17,6 +18,12 @@ namespace dbRoutines {
 namespace {
 
 constexpr qint64 kSecondsPerDay = 86400;
+
+// The start seconds (TextForms) of the midnight that begins a day counted from 1970-01-01.
+qint64 daySecondsOf(qint64 daySince1970) {
+    static const qint64 epochSeconds = *TextForms::StartSecondsOf({1970, 1, 1, 0, 0, 0});
+    return epochSeconds + daySince1970 * kSecondsPerDay;
+}
 
 std::optional<qint64> wholeNumber(DbConnection& connection, int column) {
     const DbValue value = connection.value(column);
@@ -142,17 +149,11 @@ sumUpCallsCopied(const ConnectionSettings& settings, const ReportFilter& filter,
             }
             const int minute = int(pgbinary::MicrosecondOfDay(*start) / (60 * 1000000));
             ++current->starts[size_t(minute)];
-            Activity::HourFigures& hour = current->hours[size_t(minute / 60)];
-            if (*seconds > 0) {
-                hour.talkSeconds += double(*seconds);
-                ++hour.talkedCalls;
-            } else {
-                ++hour.noTalkCalls;
-            }
-            // Its whole minutes, at least one, up to the end of the day, as the chart covers.
-            const qint64 end =
-                std::min<qint64>(minute + std::max<qint64>(*seconds / 60, 1), kMinutesPerDay);
-            ++current->ends[size_t(end)];
+            Activity::CountTalk(current->hours[size_t(minute / 60)], double(*seconds));
+            // The minutes the chart covers, as for a call tallied alone; a plain call starts
+            // within the day, so it covers one at least.
+            if (const auto covered = CallMinutesAt(minute, double(*seconds) / 60))
+                ++current->ends[size_t(covered->last) + 1];
             return true;
         });
     if (!status)
@@ -186,7 +187,6 @@ void addDayOfCalls(qint64 daySeconds, const DayOfCalls& day, Activity::DayTally&
 // The minute sums as the server groups them, for calls on more days than the program keeps.
 Status readMinuteSums(const ConnectionSettings& settings, const ReportFilter& filter,
                       std::vector<MinuteSums>& sums, qint64& leftOut) {
-    const qint64 epochSeconds = *TextForms::StartSecondsOf({1970, 1, 1, 0, 0, 0});
     bool wellFormed = true;
     const Status status =
         dbRoutines::ReadRows(settings, BuildMinuteSumsQuery(filter), [&](DbConnection& row) {
@@ -201,7 +201,7 @@ Status readMinuteSums(const ConnectionSettings& settings, const ReportFilter& fi
                 wellFormed = false;
                 return false;
             }
-            minute.daySeconds = epochSeconds + *day * kSecondsPerDay;
+            minute.daySeconds = daySecondsOf(*day);
             leftOut += left;
             if (startMinute && *startMinute >= 0 && *startMinute < kMinutesPerDay) {
                 minute.startMinute = int(*startMinute);
@@ -221,7 +221,6 @@ Status readMinuteSums(const ConnectionSettings& settings, const ReportFilter& fi
 
 Status sumUpDays(const ConnectionSettings& settings, const ReportFilter& filter,
                  Activity::DayTally& days) {
-    const qint64 epochSeconds = *TextForms::StartSecondsOf({1970, 1, 1, 0, 0, 0});
     // The sums are kept until it is known whether any call was left out of them, to be read
     // whole.
     qint64 leftOut = 0;
@@ -253,7 +252,7 @@ Status sumUpDays(const ConnectionSettings& settings, const ReportFilter& filter,
     };
     if (copied.value) {
         for (const auto& [day, calls] : *copied.value) {
-            const qint64 daySeconds = epochSeconds + day * kSecondsPerDay;
+            const qint64 daySeconds = daySecondsOf(day);
             addUnusualUpTo(daySeconds);
             addDayOfCalls(daySeconds, *calls, days);
         }
